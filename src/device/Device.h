@@ -1,0 +1,72 @@
+#pragma once
+
+// The one object through which the program talks to the unit: owns the serial port, hands the
+// received text to the UI thread as OnData, sends commands and keeps a quiet link awake.
+//
+// Public interface fixed here so the command engine and the connection code can build on it;
+// the implementation lives in Device.cpp next to ComPort.
+
+#include "device/ComPort.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+class TDevice : public QObject
+{
+    Q_OBJECT
+public:
+    using TDataRecievEvent = std::function<void(QObject *sender, const QString &data)>;
+    using TnComPortBeforeWrite = std::function<void(QObject *sender, const QString &cmd)>;
+    using TnComPortWriteError =
+        std::function<void(QObject *sender, uint32_t errorCode, const QString &cmd)>;
+    using TnComPortCreateError = std::function<void(QObject *sender, int errorCode)>;
+    using TnComPortEvent = std::function<void(QObject *sender, int event)>;
+    using TNotifyEvent = std::function<void(QObject *sender)>;
+
+    // Creates the port object (closed); ComActive(true) opens it.
+    TDevice(QObject *owner, const TNewInDcb &settings);
+    ~TDevice() override;
+
+    TnComPort *comportobject() const;
+
+    bool ComActive() const;
+    void SetComActive(bool active);
+    bool ComListen() const;
+    void SetComListen(bool listen);
+
+    QString WakeUpCommand() const;
+    void SetWakeUpCommand(const QString &command); // ignored while WakeUp
+    uint32_t WakeUpInterval() const;
+    void SetWakeUpInterval(uint32_t ms); // ignored while WakeUp
+    bool WakeUp() const;
+    void SetWakeUp(bool on); // on takes effect only while the port is active
+
+    uint32_t PortHandle() const; // 0xFFFFFFFF when the port is not active
+    uint32_t LastSendTick() const;
+    uint32_t LastReceiveTick() const;
+
+    void SendCommand(const QString &cmd);
+
+    // Events: an unassigned (empty) one is skipped. Sender is the TDevice.
+    TDataRecievEvent OnData;
+    TnComPortBeforeWrite OnBeforeWrite;
+    TnComPortWriteError OnWriteError;
+    TnComPortCreateError OnComCreateError;
+    TnComPortEvent OnPortEvent;
+    TNotifyEvent OnErrorWaitInterval;
+
+protected:
+    bool event(QEvent *e) override; // the receive thread's posted notification
+
+private:
+    void TimerTick();
+    // implementation details belong to Device.cpp
+    struct Private;
+    std::unique_ptr<Private> d;
+};
