@@ -156,6 +156,7 @@ private slots:
     void takesAFirmwareUploadAndRejectsBadBlocks();
     void staysInTheBootLoaderAfterAnInterruptedUpload();
     void showsFaultsOnRequest();
+    void runsAsAProgram();
 };
 
 void TestUnitSim::identifiesAsTheConfiguredUnit_data()
@@ -623,6 +624,13 @@ void TestUnitSim::showsFaultsOnRequest()
     QVERIFY(line.exchange("+turn").contains("OK"));
     line.send("+turn\r");
     QCOMPARE(line.readFor(100), QByteArray());
+    // A silent unit does not carry out what it did not hear.
+    faults.silentAfterCommands = 0;
+    faults.silent = true;
+    sim.setFaults(faults);
+    line.send("+timefix09\r");
+    QCOMPARE(line.readFor(50), QByteArray());
+    QCOMPARE(sim.setting("timefix"), QByteArray("01"));
     sim.setFaults({});
 
     // A command that is never answered, and a garbled answer that no parser takes.
@@ -630,8 +638,14 @@ void TestUnitSim::showsFaultsOnRequest()
     faults.neverAnswer = {"+point"};
     faults.garble = {"+latit", "CABLE"};
     sim.setFaults(faults);
+    faults.neverAnswer << "+timefix";
+    sim.setFaults(faults);
     line.send("+point\r");
     QCOMPARE(line.readFor(100), QByteArray());
+    // An unanswered write is still carried out.
+    line.send("+timefix0A\r");
+    QCOMPARE(line.readFor(50), QByteArray());
+    QCOMPARE(sim.setting("timefix"), QByteArray("0A"));
     const QByteArray garbled = line.exchange("+latit");
     QVERIFY(garbled.endsWith("OK\r\n"));
     QVERIFY(!QRegularExpression(">[0-9a-fA-F]{2}").match(QString::fromLatin1(garbled)).hasMatch());
@@ -649,6 +663,39 @@ void TestUnitSim::showsFaultsOnRequest()
     line.send("+object\r");
     QCOMPARE(line.readFor(30), QByteArray());
     QCOMPARE(line.readUntil("OK\r\n"), QByteArray("\r\n>0917\r\nOK\r\n"));
+}
+
+void TestUnitSim::runsAsAProgram()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyW9");
+    const QString log = dir.filePath("unit.jsonl");
+    QProcess unit;
+    unit.start(W9_UNITSIM_PATH, {"--link", link, "--type", "504", "--firmware", "35", "--log", log,
+                                 "--garble", "+latit"});
+    QVERIFY(unit.waitForStarted());
+    QVERIFY(unit.waitForReadyRead(5000));
+    QVERIFY(unit.readAllStandardOutput().contains(link.toLocal8Bit()));
+    {
+        Line line(link);
+        QVERIFY(line.isOpen());
+        QVERIFY(line.exchange("+v").contains("REV 07.504.035\r\n"));
+        QVERIFY(valueOf(line.exchange("+latit")).startsWith("##"));
+    }
+    unit.terminate(); // SIGTERM
+    QVERIFY(unit.waitForFinished(5000));
+    QCOMPARE(unit.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(R"("text":"+v")"));
+
+    // Bad options are refused with a message.
+    QProcess bad;
+    bad.start(W9_UNITSIM_PATH, {"--type", "506"});
+    QVERIFY(bad.waitForFinished(5000));
+    QVERIFY(bad.exitCode() != 0);
+    QVERIFY(bad.readAllStandardError().contains("504 or 505"));
 }
 
 QTEST_GUILESS_MAIN(TestUnitSim)

@@ -13,9 +13,9 @@ struct UnitSimFaults
     int bytesPerSecond = 0;      // 0: replies leave at once; 1920 is the real 19200 baud line
     int chunkSize = 0;           // 0: a reply leaves in one piece; n: in pieces of n bytes
     int chunkGapMs = 2;          // pause between pieces when no line speed is set
-    int silentAfterCommands = 0; // 0: never; n: answers the next n commands, then nothing
-    bool silent = false;         // answers nothing at all
-    QStringList neverAnswer;     // commands beginning with one of these get no answer
+    int silentAfterCommands = 0; // 0: never; n: hears the next n commands, then nothing
+    bool silent = false;         // hears nothing at all (commands are logged, not carried out)
+    QStringList neverAnswer;     // commands beginning with one of these are carried out unanswered
     QStringList garble;          // commands beginning with one of these get a garbled answer
     int errorEveryNthBlock = 0;  // 0: never; n: every n-th boot-loader block is refused
     bool echo = false;           // sends every received command back before its answer

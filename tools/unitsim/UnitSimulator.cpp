@@ -212,14 +212,19 @@ struct UnitSimulator::Impl
         commands.append({command, cr, now});
         addLog("rx", command, now, {}, cr ? 1 : 0);
         ++commandsSinceFaults;
+        // A silent unit hears nothing: its state stays as it was.
+        if (faults.silent ||
+            (faults.silentAfterCommands > 0 && commandsSinceFaults > faults.silentAfterCommands)) {
+            addEvent(QStringLiteral("silent: command ignored"), now);
+            return;
+        }
         if (faults.echo)
             schedule(command + (cr ? "\r" : ""), 0, now, false);
         const UnitReply reply = route(command, now);
         if (reply.bytes.isEmpty())
             return;
-        if (faults.silent ||
-            (faults.silentAfterCommands > 0 && commandsSinceFaults > faults.silentAfterCommands) ||
-            startsWithAny(command, faults.neverAnswer)) {
+        // A command that is never answered is carried out; only its answer is lost.
+        if (startsWithAny(command, faults.neverAnswer)) {
             addLog("tx", reply.bytes, now, QStringLiteral("withheld"));
             return;
         }
@@ -278,6 +283,7 @@ struct UnitSimulator::Impl
             addEvent("modem hangs up (DTR dropped)", now);
         if (modem)
             modem->hangUp();
+        link->flushOutput();
         link->makeRaw();
         addEvent("port closed", now);
     }

@@ -21,7 +21,8 @@ struct ReceivedCommand
 // A W9CAN unit, optionally behind a GSM modem, with its boot loader, on a pseudo-terminal.
 // It answers on its own thread from start() to stop(); every call is thread-safe. The program
 // under test opens portPath() like any serial port, may close and open it again, and the unit
-// keeps its state (settings, history, boot-loader state) across such reconnections.
+// keeps its state (settings, history, boot-loader state) across such reconnections. A close
+// followed by a new open within the same instant may be taken as one opening.
 class UnitSimulator
 {
 public:
