@@ -443,6 +443,9 @@ void TnComPort::Close()
 void TnComPort::CloseHandle()
 {
     if (handle >= 0) {
+        // Exclusive use stays with the terminal, not with this descriptor: give it back, or
+        // the port could not be opened again while the terminal lives on (pseudo-terminals).
+        ::ioctl(handle, TIOCNXCL);
         ::close(handle);
         handle = -1;
     }
