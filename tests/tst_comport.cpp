@@ -124,6 +124,13 @@ private slots:
             QVERIFY(!port.Active());
             QCOMPARE(port.LastErrno(), ENOENT);
             QVERIFY(!port.LastErrorText().isEmpty());
+            QCOMPARE(port.ReadData(), QStringLiteral("err"));
+            uint32_t writeError = 0;
+            port.OnWriteError = [&](TnComPort *, uint32_t code, const QString &) {
+                writeError = code;
+            };
+            QVERIFY(!port.Send(QStringLiteral("+v")));
+            QCOMPARE(writeError, uint32_t(EBADF));
         }
         {
             // A path that is no terminal opens but has no line settings.
@@ -322,6 +329,8 @@ private slots:
     {
         PtyPair pty;
         QVERIFY(pty.Ok());
+        const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+        const auto descriptorsBefore = openDescriptors();
         for (int round = 0; round < 20; ++round) {
             Receiver receiver;
             auto port = OpenFast(pty, receiver);
@@ -334,24 +343,7 @@ private slots:
             QCoreApplication::processEvents(); // notices already queued find no port
             pty.ReadFor(0);
         }
-    }
-
-    void settingsCopyAndDcbFields()
-    {
-        const TNewInDcb dcb = MakeNewInDcb(QStringLiteral("ttyUSB0"), 19200, 0, 8, 0);
-        QCOMPARE(dcb.PortName, QStringLiteral("ttyUSB0"));
-        QCOMPARE(dcb.BaudRate, 19200u);
-        TnComPort port(dcb);
-        QCOMPARE(port.InQueueSize, 2048u);
-        QCOMPARE(port.OutQueueSize, 2048u);
-        QVERIFY(!port.Active());
-        QVERIFY(!port.Listening());
-        QVERIFY(!port.ThreadStarted());
-        QCOMPARE(port.ReadData(), QStringLiteral("err"));
-        uint32_t code = 0;
-        port.OnWriteError = [&](TnComPort *, uint32_t error, const QString &) { code = error; };
-        QVERIFY(!port.Send(QStringLiteral("+v")));
-        QCOMPARE(code, uint32_t(EBADF));
+        QCOMPARE(openDescriptors(), descriptorsBefore); // port and wake-up descriptors closed
     }
 };
 

@@ -371,19 +371,6 @@ private slots:
         device->SetWakeUp(true);
         QVERIFY(!device->WakeUp()); // only on an open port
     }
-
-    void wakeUpIntervalIsOneOfFiveValues()
-    {
-        QSet<uint32_t> seen;
-        for (int i = 0; i < 60; ++i) {
-            const auto device = MakeDevice(QStringLiteral("w9can-no-such-port"));
-            const uint32_t interval = device->WakeUpInterval();
-            QVERIFY(interval >= 10000 && interval <= 14000);
-            QCOMPARE(interval % 1000, 0u);
-            seen.insert(interval);
-        }
-        QVERIFY(seen.size() > 1);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDevice)
