@@ -5,6 +5,7 @@
 #include "device/Device.h"
 #include "device/Tick.h"
 #include "main/CommandEngine.h"
+#include "unitsim/UnitSimulator.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -536,6 +537,61 @@ private slots:
         Exec(5);
         QVERIFY(heldDuringWait);
         QVERIFY(device->WakeUp());
+    }
+
+    void simulatedUnit_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("build");
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<QStringList>("sent");
+        const QStringList chain{"CABLE CONNECT", "+v", "+typepan"};
+        QTest::newRow("505") << 505 << 30 << 0 << (chain + QStringList{"+imei"});
+        QTest::newRow("505 one-byte chunks") << 505 << 17 << 1 << (chain + QStringList{"+imei"});
+        QTest::newRow("504 v35") << 504 << 35 << 0 << QStringList{"CABLE CONNECT", "+v"};
+        QTest::newRow("504 v39") << 504 << 39 << 0 << chain;
+        QTest::newRow("504 v40") << 504 << 40 << 3 << (chain + QStringList{"+imei"});
+    }
+
+    // The whole identification and a page-like read against the simulated unit.
+    void simulatedUnit()
+    {
+        QFETCH(int, type);
+        QFETCH(int, build);
+        QFETCH(int, chunk);
+        QFETCH(QStringList, sent);
+        device.reset();
+        unitsim::UnitSimulator sim;
+        unitsim::UnitSimOptions options;
+        options.deviceType = type;
+        options.firmwareBuild = build;
+        options.faults.chunkSize = chunk;
+        QString error;
+        QVERIFY2(sim.start(options, &error), qPrintable(error));
+        unit->SlavePath = sim.portPath();
+        Connect();
+        engine->Timings.CommandTimeoutMs = 2000;
+        engine->CableConnect();
+        QTRY_VERIFY(connected >= 1 && !engine->Waiting());
+        QTRY_COMPARE(sim.commandCount(), int(sent.size()));
+        QStringList got;
+        for (const auto &c : sim.commands())
+            got << QString::fromLatin1(c.text);
+        QCOMPARE(got, sent);
+        QCOMPARE(engine->Identity.DeviceType, type);
+        QCOMPARE(engine->Identity.DeviceVersion, build);
+        QVERIFY(engine->Identity.Firmware.startsWith("REV "));
+        if (sent.contains("+imei"))
+            QCOMPARE(engine->Identity.IMEI, options.imei);
+        if (sent.contains("+typepan"))
+            QCOMPARE(engine->Identity.Memory, options.memory);
+
+        sim.setSetting("gprsname", "internet.book.ru");
+        const TCommandValues v = Exec(43);
+        QCOMPARE(v[0], QVariant(QString("internet.book.ru")));
+        QCOMPARE(v[1].toInt(), 1);
+        device.reset();
+        engine->ConnectionClosed();
     }
 
     void closedPortCompletesAtOnce()
