@@ -124,8 +124,7 @@ private:
 struct TRows
 {
     std::map<std::pair<int, int>, QVariant> cells;
-    void Set(int r, int c, const QVariant &v) { cells[{r, c}] = v; }
-    QVariant Get(int r, int c) const { return cells.at({r, c}); }
+    QVariant &operator()(int r, int c) { return cells[{r, c}]; }
 };
 
 } // namespace
@@ -602,12 +601,12 @@ private slots:
         QVERIFY(unit->Received.isEmpty());
         TRows rows;
         TCommandEngine::InitResultArray(rows, 2);
-        QCOMPARE(rows.Get(2, 2).toInt(), 0);
+        QCOMPARE(rows(2, 2).toInt(), 0);
         engine->PortActive = true;
         unit->AnswerValue("+object", "42");
         engine->ExecCommand(5, 1, 2, rows);
-        QCOMPARE(rows.Get(2, 1), QVariant(QString("42")));
-        QCOMPARE(rows.Get(2, 2).toInt(), 1);
+        QCOMPARE(rows(2, 1), QVariant(QString("42")));
+        QCOMPARE(rows(2, 2).toInt(), 1);
     }
 };
 
