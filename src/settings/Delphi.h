@@ -30,6 +30,9 @@ bool TryStrToInt(const QString &text, int &value);
 int StrToIntDef(const QString &text, int fallback);
 
 // Decimal texts with the system locale's decimal separator (QLocale::system()).
+QChar DecimalSeparator();
+// Tests fix the separator; a null QChar goes back to the system locale's.
+void SetDecimalSeparatorForTesting(QChar separator);
 double StrToFloat(const QString &text);
 bool TryStrToFloat(const QString &text, double &value);
 QString FloatToStr(double value);
