@@ -383,8 +383,9 @@ private slots:
         QCOMPARE(v[1].toInt(), 0);
         QCOMPARE(logged, QStringList{"ОШИБКА! Неизвестная ошибка(ERROR)!"});
         QVERIFY(!engine->PortActive);
-        QCOMPARE(engine->State, uint8_t(StateCloseRequested));
-        QTRY_COMPARE(closes, 1); // the next tick closes
+        // The close is left to the next engine tick, which a loaded machine may already have run.
+        QVERIFY(engine->State == StateCloseRequested || closes == 1);
+        QTRY_COMPARE(closes, 1);
         QCOMPARE(engine->State, uint8_t(StateIdle));
 
         // The echo of CABLE DISCONNECT is not the modem's DISCONNECT.
