@@ -597,8 +597,14 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     const QWidget *first = focus && focus->window() == this ? focus : this;
     if (target != first)
         return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    Guarded(this, [&] { FormKeyDown(key->key(), key->modifiers()); });
+    // Handled once the event has been delivered, so that a dialog opened here cannot move the
+    // focus under the event's further delivery.
+    const auto *keyEvent = static_cast<QKeyEvent *>(event);
+    const int key = keyEvent->key();
+    const Qt::KeyboardModifiers modifiers = keyEvent->modifiers();
+    QMetaObject::invokeMethod(
+        this, [this, key, modifiers] { Guarded(this, [&] { FormKeyDown(key, modifiers); }); },
+        Qt::QueuedConnection);
     return false;
 }
 
