@@ -343,6 +343,17 @@ void TMainForm::ApplyCaptions(const QStringList &Captions)
 
     StatusFormats = Captions.mid(mcStatusPort, 5);
     SetUpToolButtons();
+    FitCategoryPanel();
+}
+
+void TMainForm::FitCategoryPanel()
+{
+    // The design width, or what the longest page caption needs.
+    const QMargins margins = ui->PanelCategoryLayout->contentsMargins();
+    const int categoryWidth =
+        qMax(185, ui->CategoryButtons->sizeHint().width() + margins.left() + margins.right());
+    ui->PanelCategory->setMinimumWidth(categoryWidth);
+    ui->Splitter2->setSizes({categoryWidth, MainConst::DesignWidth - categoryWidth});
 }
 
 void TMainForm::SaveFormState()
@@ -447,7 +458,6 @@ void TMainForm::SetUpActions()
     ui->Splitter1->setStretchFactor(1, 0);
     ui->Splitter2->setStretchFactor(0, 0);
     ui->Splitter2->setStretchFactor(1, 1);
-    ui->Splitter2->setSizes({185, MainConst::DesignWidth - 185});
 }
 
 void TMainForm::SetUpCategoryButtons()
