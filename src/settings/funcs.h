@@ -1,0 +1,106 @@
+#pragma once
+
+// Free helpers shared across the program: time and version texts, the unit's firmware version,
+// number extraction from reply texts, control characters, the clipboard, bit strings and the
+// Intel HEX image turned into the boot loader's upload blocks.
+
+#include "settings/Delphi.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A firmware version "REV 07.505.030": name, separator, major, minor (the unit type 504/505),
+// build (the firmware number of that type) and whatever follows character 14.
+struct TFwVersion
+{
+    QString Name; // at most 20 characters
+    QChar Sep;    // null when the text was shorter than 4 characters
+    quint8 Major = 0;
+    quint16 Minor = 0;
+    quint16 Build = 0;
+    QString Rest; // at most 250 characters
+};
+
+// "%d мин. %d сек." of the whole seconds in `ms` (minutes are not carried into hours).
+QString MsToMinSec(quint32 ms);
+
+// Throws EConvertError when the text lacks the version layout.
+TFwVersion ParseVersion(const QString &s);
+QString VersionToStr(const TFwVersion &v);
+// True when the unit's firmware is older than the image's: (Major, Minor, Build) compared in
+// order of significance; an image build above 700 counts the unit older exactly when its own build
+// is 703 or more.
+bool IsVersionOlder(const TFwVersion &device, const TFwVersion &image);
+
+// Base-2 digits, most significant first, zero-padded to at least `digits` characters.
+QString IntToBin(int value, int digits);
+
+// The program's version for its own executable, "" for anything else. Never fails.
+QString GetFileVersion(const QString &fileName);
+
+// The text without characters 0-31 and 127.
+QString RemoveCtrlChars(const QString &s);
+
+// The whole first match of `pattern` in `text` ("" when none): case-sensitive, "." matches line
+// ends too, "^"/"$" only at the ends of the text. An invalid pattern throws EConvertError.
+QString RegExMatch(const QString &text, const QString &pattern);
+
+// The three digits (and the character after them) of the first "\d{3}." without its dots;
+// 0 when nothing matches; EConvertError when what is left is not a number.
+int ExtractNum3Dot(const QString &s);
+// The three digits before the first CR LF that follows three digits; 0 when nothing matches.
+int ExtractNum3Crlf(const QString &s);
+
+// Puts the text on the system clipboard (does nothing without a GUI application).
+void CopyTextToClipboard(const QString &text);
+
+// XOR of the bytes of a hex text (an odd last digit is ignored); EConvertError on an empty text
+// or a non-hex character.
+quint8 HexXorSum(const QString &hex);
+
+// One upload block: `line` is "PPPP:" + 256 hex digits (128 bytes) + ":" + "CC" (264 characters),
+// where PPPP is the block's position (offset / 16) and CC its check byte; `check` is that byte.
+struct TBlock
+{
+    QString line;
+    int check = 0;
+
+    bool operator==(const TBlock &other) const = default;
+};
+using TBlockList = QList<TBlock>;
+
+// Upload blocks taken from the data digits of 16-byte data records in address order. Records of
+// any other shape make blocks go missing: run CheckHexImage first, or use HexImageToBlocks.
+TBlockList HexToBlocks(const QStringList &lines);
+
+// The lines of a block list, as sent to the boot loader.
+QStringList BlockLines(const TBlockList &blocks);
+
+// The signature sent when the upload ends: the XOR of the last two hex digits of lines 0, 4, 8 ...,
+// then of 1, 5, 9 ... and so on, as eight hex digits; "00000000" for fewer than 4 lines.
+QString HexLinesSignature(const QStringList &lines);
+
+// A refused Intel HEX image: `line()` is the 1-based line number the message names.
+class EHexImageError : public EConvertError
+{
+public:
+    EHexImageError(int line, const QString &what);
+    int line() const { return line_; }
+
+private:
+    int line_;
+};
+
+// Checks an Intel HEX image before anything of it goes to the unit: every line a record with
+// a correct checksum (either case of hex digits, a trailing CR allowed, blank lines only at the
+// end), data contiguous in address order from the first record (extended address records 02/04
+// must continue the running address; a run from FFFF into 0000 with no extended record
+// continues it), records 03 and 05 ignored, 01 only last, and the data a whole number of
+// 128-byte blocks, at least one. Throws EHexImageError naming the line and the fault.
+void CheckHexImage(const QStringList &lines);
+
+// CheckHexImage, then the upload blocks of the image's data (upper-case digits). For a
+// well-formed image of upper-case 16-byte records the blocks are those of HexToBlocks; records of
+// other lengths give the blocks the same data in 16-byte records would give.
+TBlockList HexImageToBlocks(const QStringList &lines);
