@@ -2,6 +2,7 @@
 #include "main/Main.h"
 #include "main/MainConst.h"
 #include "main/fAbout.h"
+#include "pages/PageData.h"
 
 #include <QAction>
 #include <QApplication>
@@ -288,6 +289,30 @@ private slots:
         form->LeaveWait();
         QTRY_VERIFY(!form->isVisible());
         QVERIFY(RawStore().contains(QStringLiteral("MainForm/Caption")));
+    }
+
+    void pageDataIsOneBasedAndMayBeUnassigned()
+    {
+        TPageData none;
+        QVERIFY(!none.IsAssigned());
+        QCOMPARE(none.RowCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, none(1, 1));
+
+        TPageData v(3, 2);
+        QVERIFY(v.IsAssigned());
+        QCOMPARE(v(3, 2), QVariant(0));
+        v(1, 1) = QStringLiteral("OK");
+        v(3, 2) = 1;
+        QCOMPARE(v(1, 1).toString(), QStringLiteral("OK"));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(0, 1));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(4, 1));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(1, 3));
+        QVERIFY(!TPageData(0, 3).IsAssigned());
+
+        // A frame with nothing to send leaves the write form unassigned.
+        TMainForm form(kVersion);
+        form.Frames[0]->GetPageData(v);
+        QVERIFY(!v.IsAssigned());
     }
 
     void aboutBoxLinksToTheDescription()

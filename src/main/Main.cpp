@@ -1,6 +1,5 @@
 #include "main/Main.h"
 
-#include "Version.h"
 #include "can/UnitCANFrame.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/MainConst.h"
@@ -13,6 +12,7 @@
 #include "pages/UnitGeneralSettingsFrame.h"
 #include "pages/UnitTouchMemKeysFrame.h"
 #include "settings/Delphi.h"
+#include "settings/funcs.h"
 
 #include "ui_Main.h"
 
@@ -160,7 +160,7 @@ TMainForm::~TMainForm()
 
 QString TMainForm::ProgramFileVersion()
 {
-    return QStringLiteral(W9CAN_VERSION);
+    return GetFileVersion(QCoreApplication::applicationFilePath());
 }
 
 TMainForm *TMainForm::MainForm()
