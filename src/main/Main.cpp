@@ -1,6 +1,5 @@
 #include "main/Main.h"
 
-#include "Version.h"
 #include "can/UnitCANFrame.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/MainConst.h"
@@ -13,6 +12,7 @@
 #include "pages/UnitGeneralSettingsFrame.h"
 #include "pages/UnitTouchMemKeysFrame.h"
 #include "settings/Delphi.h"
+#include "settings/funcs.h"
 
 #include "ui_Main.h"
 
@@ -160,7 +160,7 @@ TMainForm::~TMainForm()
 
 QString TMainForm::ProgramFileVersion()
 {
-    return QStringLiteral(W9CAN_VERSION);
+    return GetFileVersion(QCoreApplication::applicationFilePath());
 }
 
 TMainForm *TMainForm::MainForm()
@@ -343,6 +343,17 @@ void TMainForm::ApplyCaptions(const QStringList &Captions)
 
     StatusFormats = Captions.mid(mcStatusPort, 5);
     SetUpToolButtons();
+    FitCategoryPanel();
+}
+
+void TMainForm::FitCategoryPanel()
+{
+    // The design width, or what the longest page caption needs.
+    const QMargins margins = ui->PanelCategoryLayout->contentsMargins();
+    const int categoryWidth =
+        qMax(185, ui->CategoryButtons->sizeHint().width() + margins.left() + margins.right());
+    ui->PanelCategory->setMinimumWidth(categoryWidth);
+    ui->Splitter2->setSizes({categoryWidth, MainConst::DesignWidth - categoryWidth});
 }
 
 void TMainForm::SaveFormState()
@@ -447,7 +458,6 @@ void TMainForm::SetUpActions()
     ui->Splitter1->setStretchFactor(1, 0);
     ui->Splitter2->setStretchFactor(0, 0);
     ui->Splitter2->setStretchFactor(1, 1);
-    ui->Splitter2->setSizes({185, MainConst::DesignWidth - 185});
 }
 
 void TMainForm::SetUpCategoryButtons()
@@ -597,8 +607,14 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     const QWidget *first = focus && focus->window() == this ? focus : this;
     if (target != first)
         return false;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    Guarded(this, [&] { FormKeyDown(key->key(), key->modifiers()); });
+    // Handled once the event has been delivered, so that a dialog opened here cannot move the
+    // focus under the event's further delivery.
+    const auto *keyEvent = static_cast<QKeyEvent *>(event);
+    const int key = keyEvent->key();
+    const Qt::KeyboardModifiers modifiers = keyEvent->modifiers();
+    QMetaObject::invokeMethod(
+        this, [this, key, modifiers] { Guarded(this, [&] { FormKeyDown(key, modifiers); }); },
+        Qt::QueuedConnection);
     return false;
 }
 

@@ -118,6 +118,7 @@ private:
     void SetUpToolButtons();
     void ApplyCaptions(const QStringList &Captions);
     void ApplyLogHeight();
+    void FitCategoryPanel();
     void SetConnectionActions(bool Connect, bool Disconnect, bool Transfer);
 
     // Engine steps: send without waiting; close the port at once.

@@ -1,0 +1,334 @@
+#include "history/UnitHistoryFrame.h"
+#include "main/Main.h"
+#include "main/MainConst.h"
+#include "main/fAbout.h"
+#include "pages/PageData.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> configDir;
+const QString kVersion = QStringLiteral("1.0.1.39");
+
+QSettings RawStore()
+{
+    return QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
+}
+
+QString Stored(const QString &key)
+{
+    return RawStore().value(key).toString();
+}
+
+void Store(const QString &key, const QVariant &value)
+{
+    QSettings raw = RawStore();
+    raw.setValue(key, value);
+    raw.sync();
+}
+
+QAction *Action(const QWidget &form, const char *name)
+{
+    auto *action = form.findChild<QAction *>(QString::fromLatin1(name));
+    if (!action)
+        qFatal("no action %s", name);
+    return action;
+}
+
+void PressKey(TMainForm &form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget *focus = QApplication::focusWidget();
+    QTest::keyClick(focus && focus->window() == &form ? focus : &form, key, modifiers);
+    QCoreApplication::processEvents();
+}
+
+// Answers the next modal input box with Text (unchanged when Text is null).
+void AnswerInputBox(const QString &text, int attempts = 200)
+{
+    QTimer::singleShot(10, [text, attempts] {
+        auto *box = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!box) {
+            if (attempts > 0)
+                AnswerInputBox(text, attempts - 1);
+            return;
+        }
+        if (!text.isNull())
+            box->setTextValue(text);
+        box->accept();
+    });
+}
+
+} // namespace
+
+class MainFormTest : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain()
+    {
+        configDir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
+    }
+
+private slots:
+    void init()
+    {
+        QSettings raw = RawStore();
+        raw.clear();
+        raw.sync();
+    }
+
+    void firstStartShowsTheDefaults()
+    {
+        {
+            TMainForm form(kVersion);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+            QCOMPARE(form.windowTitle(),
+                     QStringLiteral("Программа настройки Kalmir 9 CAN ver. 1.0.1.39"));
+            QVERIFY(form.CurrentFrame);
+            QCOMPARE(form.CurrentFrame->Tag(), 0);
+            QVERIFY(form.CurrentFrame->isVisible());
+            auto *panelLog = form.findChild<QWidget *>(QStringLiteral("PanelLog"));
+            QVERIFY(panelLog->isVisible());
+            QCOMPARE(panelLog->height(), 170);
+            QCOMPARE(form.findChild<QTreeWidget *>(QStringLiteral("LogTree"))->topLevelItemCount(),
+                     0);
+
+            QVERIFY(Action(form, "ConnectAction")->isEnabled());
+            for (const char *name : {"DisconnectAction", "ReadPageAction", "WritePageAction",
+                                     "ReadAllPagesAction", "WriteAllPagesAction", "ChangeFirmware"})
+                QVERIFY2(!Action(form, name)->isEnabled(), name);
+            QCOMPARE(Action(form, "ConnectAction")->shortcut(), QKeySequence(0x4000043));
+            QCOMPARE(Action(form, "DisconnectAction")->shortcut(), QKeySequence(0x4000044));
+            QCOMPARE(Action(form, "ConnectAction")->text(), QStringLiteral("Подключиться"));
+            QCOMPARE(Action(form, "HistoryAction")->text(), QStringLiteral("История"));
+            for (const char *name : {"AutoScrollAction", "AutoExpandAction", "LogIsVisibleAction"})
+                QVERIFY2(Action(form, name)->isChecked(), name);
+            QVERIFY(!form.findChild<QMenu *>(QStringLiteral("MFile"))->menuAction()->isVisible());
+            QVERIFY(!form.findChild<QMenu *>(QStringLiteral("MMGeneralSettings"))
+                         ->menuAction()
+                         ->isVisible());
+            QCOMPARE(form.findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(),
+                     QStringLiteral("Порт: "));
+            QCOMPARE(form.findChild<QLabel *>(QStringLiteral("StatusPanel5"))->text(),
+                     QStringLiteral("IMEI: "));
+
+            for (int tag = 0; tag < TMainForm::FrameCount; ++tag)
+                QCOMPARE(form.Frames[tag]->Tag(), tag);
+            QCOMPARE(form.Frames[8]->objectName(), QStringLiteral("TouchMemKeysFrame"));
+            QVERIFY(!form.Frames[5]->findChild<QWidget *>(QStringLiteral("StandartSetSheet")));
+        }
+        // Exit wrote every caption with its default, and the window state.
+        QSettings raw = RawStore();
+        for (const TCaptionPair &pair : MainConst::MainCaptions)
+            QCOMPARE(
+                raw.value(QStringLiteral("MainForm/") + QString::fromLatin1(pair.Ident)).toString(),
+                QString::fromUtf8(pair.Default));
+        QCOMPARE(raw.value(QStringLiteral("MainForm/LOGHEIGHT")).toInt(), 170);
+        QCOMPARE(raw.value(QStringLiteral("VERINFO/ver")).toString(), kVersion);
+    }
+
+    void storeSurvivesTheSameVersionAndIsWipedByAnother()
+    {
+        {
+            TMainForm form(kVersion);
+        }
+        Store(QStringLiteral("MainForm/ALHistory"), QStringLiteral("Журнал"));
+        Store(QStringLiteral("History/GRID1/Col0"), 77);
+        {
+            TMainForm form(kVersion);
+            QCOMPARE(Action(form, "HistoryAction")->text(), QStringLiteral("Журнал"));
+        }
+        QCOMPARE(Stored(QStringLiteral("MainForm/ALHistory")), QStringLiteral("Журнал"));
+        QCOMPARE(Stored(QStringLiteral("History/GRID1/Col0")), QStringLiteral("77"));
+        {
+            TMainForm form(QStringLiteral("1.0.2.0"));
+            QCOMPARE(Action(form, "HistoryAction")->text(), QStringLiteral("История"));
+            QVERIFY(!RawStore().childGroups().contains(QStringLiteral("History")));
+        }
+        QCOMPARE(Stored(QStringLiteral("MainForm/ALHistory")), QStringLiteral("История"));
+        QCOMPARE(Stored(QStringLiteral("VERINFO/ver")), QStringLiteral("1.0.2.0"));
+    }
+
+    void damagedStoreNeverStopsTheStart()
+    {
+        {
+            TMainForm form(kVersion);
+        }
+        Store(QStringLiteral("MainForm/LOGHEIGHT"), QStringLiteral("tall"));
+        Store(QStringLiteral("MainForm/LOGVISIBLE"), QStringLiteral("maybe"));
+        Store(QStringLiteral("MainForm/Caption"), QStringLiteral("Версия %d из %s"));
+        Store(QStringLiteral("MainForm/MSBCom"), QStringLiteral("Порт %s %s"));
+        TMainForm form(kVersion);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.findChild<QWidget *>(QStringLiteral("PanelLog"))->height(), 170);
+        QVERIFY(Action(form, "LogIsVisibleAction")->isChecked());
+        QCOMPARE(form.windowTitle(), QStringLiteral("Версия %d из %s"));
+        QCOMPARE(form.findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(),
+                 QStringLiteral("Порт %s %s"));
+    }
+
+    void windowStateComesBack()
+    {
+        {
+            TMainForm form(kVersion);
+            form.showMaximized();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+        }
+        QCOMPARE(Stored(QStringLiteral("MainForm/FORMSTATE")), QStringLiteral("2"));
+        {
+            TMainForm form(kVersion);
+            QVERIFY(form.windowState() & Qt::WindowMaximized);
+            form.setWindowState(Qt::WindowNoState);
+            form.show();
+            form.showMinimized();
+        }
+        QCOMPARE(Stored(QStringLiteral("MainForm/FORMSTATE")), QStringLiteral("0"));
+        TMainForm form(kVersion);
+        QCOMPARE(form.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized),
+                 Qt::WindowStates());
+    }
+
+    void pagesSwitchAndHistoryKeysActOnlyThere()
+    {
+        TMainForm form(kVersion);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const char *pageActions[] = {
+            "GeneralSettingAction", "GPRSSettingAction", "GPSSettingAction",
+            "EventSettingAction",   "FlagsAction",       "CANSettingAction",
+            "HistoryAction",        "EngNumbersAction",  "TouchMemoryKeysAction"};
+        for (int tag = 0; tag < TMainForm::FrameCount; ++tag) {
+            Action(form, pageActions[tag])->trigger();
+            QCOMPARE(form.CurrentFrame->Tag(), tag);
+            for (int other = 0; other < TMainForm::FrameCount; ++other)
+                QCOMPARE(form.Frames[other]->isVisible(), other == tag);
+        }
+
+        auto *history = static_cast<THistoryFrame *>(form.Frames[6]);
+        Action(form, "GeneralSettingAction")->trigger();
+        PressKey(form, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(!history->Panel2()->isHidden());
+        QVERIFY(!history->Panel3()->isHidden());
+
+        Action(form, "HistoryAction")->trigger();
+        PressKey(form, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(history->Panel2()->isHidden());
+        QVERIFY(history->Panel3()->isHidden());
+        PressKey(form, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(!history->Panel2()->isHidden());
+        PressKey(form, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(!history->Panel2()->isHidden());
+    }
+
+    void escapeActsByState()
+    {
+        TMainForm form(kVersion);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.State = TMainForm::stWritingPages;
+        form.Waiting = true;
+        PressKey(form, Qt::Key_Escape);
+        QCOMPARE(form.State, quint8(TMainForm::stWritingPages));
+        QVERIFY(form.Waiting);
+
+        form.State = TMainForm::stReadingPages;
+        form.Done = false;
+        PressKey(form, Qt::Key_Escape);
+        QCOMPARE(form.State, quint8(TMainForm::stIdentified));
+        QVERIFY(form.Done);
+        QVERIFY(!form.Waiting);
+    }
+
+    void terminalBoxSendsOnlyAChangedText()
+    {
+        TMainForm form(kVersion);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.Done = false;
+        AnswerInputBox(QString());
+        PressKey(form, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!form.Done);
+
+        AnswerInputBox(QStringLiteral("+v"));
+        PressKey(form, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_VERIFY(form.Done); // handed to the send step (which finds no open port)
+    }
+
+    void closeWaitsForAPendingReply()
+    {
+        auto form = std::make_unique<TMainForm>(kVersion);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->EnterWait();
+        form->EnterWait();
+        QVERIFY(!form->close());
+        QVERIFY(form->isVisible());
+        QVERIFY(!RawStore().contains(QStringLiteral("MainForm/Caption")));
+        form->LeaveWait();
+        QCoreApplication::processEvents();
+        QVERIFY(form->isVisible());
+        form->LeaveWait();
+        QTRY_VERIFY(!form->isVisible());
+        QVERIFY(RawStore().contains(QStringLiteral("MainForm/Caption")));
+    }
+
+    void pageDataIsOneBasedAndMayBeUnassigned()
+    {
+        TPageData none;
+        QVERIFY(!none.IsAssigned());
+        QCOMPARE(none.RowCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, none(1, 1));
+
+        TPageData v(3, 2);
+        QVERIFY(v.IsAssigned());
+        QCOMPARE(v(3, 2), QVariant(0));
+        v(1, 1) = QStringLiteral("OK");
+        v(3, 2) = 1;
+        QCOMPARE(v(1, 1).toString(), QStringLiteral("OK"));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(0, 1));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(4, 1));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(1, 3));
+        QVERIFY(!TPageData(0, 3).IsAssigned());
+
+        // A frame with nothing to send leaves the write form unassigned.
+        TMainForm form(kVersion);
+        form.Frames[0]->GetPageData(v);
+        QVERIFY(!v.IsAssigned());
+    }
+
+    void aboutBoxLinksToTheDescription()
+    {
+        TFormAbout about;
+        const QUrl link(about.LinkAddress());
+        QVERIFY(link.isLocalFile());
+        QVERIFY(QFileInfo(link.toLocalFile()).isFile());
+        QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
+        QVERIFY(about.width() >= 269 && about.height() >= 225);
+        QVERIFY(!about.findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
+        QVERIFY(about.findChild<QLabel *>(QStringLiteral("Label1"))
+                    ->text()
+                    .contains(TMainForm::ProgramFileVersion()));
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "tst_mainform.moc"

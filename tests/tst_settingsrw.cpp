@@ -1,0 +1,263 @@
+#include "pages/RadioGroup.h"
+#include "settings/SetInfo.h"
+#include "settings/SetInfoLoader.h"
+#include "settings/SettingsRW.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> configDir;
+
+QSettings RawStore()
+{
+    return QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
+}
+
+} // namespace
+
+class SettingsRWTest : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain()
+    {
+        configDir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
+    }
+
+private slots:
+    void init()
+    {
+        QSettings raw = RawStore();
+        raw.clear();
+        raw.sync();
+    }
+
+    void storeLivesInTheTemporaryFolder()
+    {
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        settings.Write(MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("x"), 1));
+        QVERIFY(RawStore().fileName().startsWith(configDir->path()));
+        QVERIFY(RawStore().fileName().endsWith(QStringLiteral("ORVA/W9CAN.conf")));
+    }
+
+    void typedReadsFollowTheDefault()
+    {
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        const QString s = QStringLiteral("GeneralSettingsFrame");
+        auto read = [&](const char *ident, const QVariant &fallback) {
+            return settings.Read(MakeSetItem(s, QString::fromLatin1(ident), fallback));
+        };
+        settings.Write(MakeSetItem(s, QStringLiteral("int"), -5));
+        settings.Write(MakeSetItem(s, QStringLiteral("bool"), true));
+        settings.Write(MakeSetItem(s, QStringLiteral("text"), QStringLiteral("Порт, %s")));
+        settings.Write(MakeSetItem(s, QStringLiteral("double"), 0.25));
+        settings.Write(MakeSetItem(s, QStringLiteral("lines"), QStringLiteral("a\r\nb\r\n")));
+
+        QCOMPARE(read("int", 7), QVariant(-5));
+        QCOMPARE(read("bool", false), QVariant(true));
+        QCOMPARE(read("text", QString()), QVariant(QStringLiteral("Порт, %s")));
+        QCOMPARE(read("double", 1.0), QVariant(0.25));
+        QCOMPARE(read("lines", QString()), QVariant(QStringLiteral("a\r\nb\r\n")));
+        // A number read as text, and absent values giving the default.
+        QCOMPARE(read("int", QString()), QVariant(QStringLiteral("-5")));
+        QCOMPARE(read("missing", 42), QVariant(42));
+        // An empty default comes back empty whatever is stored.
+        QCOMPARE(read("int", QVariant()), QVariant());
+
+        QSettings raw = RawStore();
+        raw.setValue(QStringLiteral("GeneralSettingsFrame/two"), QStringLiteral("2"));
+        raw.setValue(QStringLiteral("GeneralSettingsFrame/zero"), QStringLiteral("0"));
+        raw.setValue(QStringLiteral("GeneralSettingsFrame/listed"), QStringLiteral("a, b"));
+        raw.sync();
+        QCOMPARE(read("two", false), QVariant(true));
+        QCOMPARE(read("zero", true), QVariant(false));
+        QCOMPARE(read("listed", QString()).toString().remove(QLatin1Char(' ')),
+                 QStringLiteral("a,b"));
+    }
+
+    void unconvertibleValueIsAnErrorOrTheDefault()
+    {
+        QSettings raw = RawStore();
+        raw.setValue(QStringLiteral("MainForm/LOGHEIGHT"), QStringLiteral("tall"));
+        raw.sync();
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        const TSetItem height =
+            MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("LOGHEIGHT"), 170);
+        QVERIFY_THROWS_EXCEPTION(ESettingsError, settings.Read(height));
+        QCOMPARE(settings.ReadOrDefault(height), QVariant(170));
+        const TSetItem visible =
+            MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("LOGHEIGHT"), true);
+        QVERIFY_THROWS_EXCEPTION(ESettingsError, settings.Read(visible));
+    }
+
+    void readingDoesNotCreateSections()
+    {
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        settings.Read(MakeSetItem(QStringLiteral("CANFrame"), QStringLiteral("x"), 1));
+        QVERIFY(!RawStore().childGroups().contains(QStringLiteral("CANFrame")));
+        QCOMPARE(settings.ReadVersion(), QString());
+    }
+
+    void clearAllRemovesEveryGroupButKeepsTopValues()
+    {
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        settings.WriteVersion(QStringLiteral("1.0.1.39"));
+        QCOMPARE(settings.ReadVersion(), QStringLiteral("1.0.1.39"));
+        for (const char *section : {"MainForm", "History/GRID1", "History/GRID4", "ConnectForm"})
+            settings.Write(MakeSetItem(QString::fromLatin1(section), QStringLiteral("Col0"), 64));
+        QSettings raw = RawStore();
+        raw.setValue(QStringLiteral("TopValue"), 3);
+        raw.sync();
+
+        settings.ClearAll();
+
+        QSettings after = RawStore();
+        QCOMPARE(after.childGroups(), QStringList());
+        QCOMPARE(after.value(QStringLiteral("TopValue")).toInt(), 3);
+        QCOMPARE(settings.ReadVersion(), QString());
+        QCOMPARE(
+            settings.Read(MakeSetItem(QStringLiteral("History/GRID1"), QStringLiteral("Col0"), 10)),
+            QVariant(10));
+    }
+
+    void captionPairsStoreWhatWasReadNotWhatIsShown()
+    {
+        static constexpr std::array<TCaptionPair, 2> pairs{{
+            {"Caption1", "Первый"},
+            {"Caption2", "Второй"},
+        }};
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        const QString section = QStringLiteral("GPRSSettingsFrame");
+        QCOMPARE(LoadCaptionPairs(settings, section, pairs),
+                 QStringList({QStringLiteral("Первый"), QStringLiteral("Второй")}));
+        settings.Write(MakeSetItem(section, QStringLiteral("Caption2"), QStringLiteral("Иной")));
+        SaveCaptionPairs(settings, section, pairs);
+        QSettings raw = RawStore();
+        QCOMPARE(raw.value(QStringLiteral("GPRSSettingsFrame/Caption1")).toString(),
+                 QStringLiteral("Первый"));
+        QCOMPARE(raw.value(QStringLiteral("GPRSSettingsFrame/Caption2")).toString(),
+                 QStringLiteral("Иной"));
+    }
+
+    void setInfoTableLoadsAndSaves()
+    {
+        QWidget frame;
+        auto *box = new QCheckBox(&frame);
+        box->setObjectName(QStringLiteral("ActiveBox"));
+        auto *edit = new QLineEdit(&frame);
+        edit->setObjectName(QStringLiteral("LatEdit"));
+        auto *combo = new QComboBox(&frame);
+        combo->setObjectName(QStringLiteral("ModeCombo"));
+        auto *group = new TRadioGroup(&frame);
+        group->setObjectName(QStringLiteral("InversGroup"));
+        auto *label = new QLabel(&frame);
+        label->setObjectName(QStringLiteral("LatLabel"));
+        auto *tabs = new QTabWidget(&frame);
+        auto *sheet = new QWidget;
+        sheet->setObjectName(QStringLiteral("UserSheet"));
+        tabs->addTab(sheet, QStringLiteral("x"));
+        QSignalSpy toggled(box, &QCheckBox::toggled);
+        QSignalSpy groupClicked(group, &TRadioGroup::Click);
+
+        static constexpr std::array<TSetInfo, 10> table{{
+            {"ActiveBox", TSetInfoKind::CheckBoxCaption, "ActiveCaption", "Активен"},
+            {"ActiveBox", TSetInfoKind::CheckBoxChecked, "defActive", "0"},
+            {"LatEdit", TSetInfoKind::EditText, "defLat", "0#5"},
+            {"ModeCombo", TSetInfoKind::ComboItems, "ModeItems", "один\r\nдва\r\nтри"},
+            {"ModeCombo", TSetInfoKind::ComboIndex, "defMode", "1"},
+            {"InversGroup", TSetInfoKind::RadioGroupItems, "InversItems", "нет\r\nда\r\n"},
+            {"InversGroup", TSetInfoKind::RadioGroupIndex, "defInvers", "0"},
+            {"LatLabel", TSetInfoKind::LabelCaption, "LatCaption", "Широта"},
+            {"UserSheet", TSetInfoKind::TabSheetCaption, "SheetCaption", "Лист"},
+            {"NoSuchControl", TSetInfoKind::LabelCaption, "Nothing", "ничего"},
+        }};
+        const QString section = QStringLiteral("EventsSettingsFrame");
+        QSettings raw = RawStore();
+        raw.setValue(QStringLiteral("EventsSettingsFrame/defActive"), QStringLiteral("1"));
+        raw.setValue(QStringLiteral("EventsSettingsFrame/defMode"), QStringLiteral("два"));
+        raw.setValue(QStringLiteral("EventsSettingsFrame/LatCaption"), QStringLiteral("Шир."));
+        raw.sync();
+
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        LoadSetInfoTable(&frame, settings, section, table);
+
+        const QString dp = QLocale::system().decimalPoint();
+        QCOMPARE(box->text(), QStringLiteral("Активен"));
+        QVERIFY(box->isChecked());
+        QCOMPARE(toggled.count(), 1);
+        QCOMPARE(edit->text(), QStringLiteral("0") + dp + QStringLiteral("5"));
+        QCOMPARE(combo->count(), 3);
+        QCOMPARE(combo->currentIndex(), 1); // the damaged index fell back to its default
+        QCOMPARE(group->Items(), QStringList({QStringLiteral("нет"), QStringLiteral("да")}));
+        QCOMPARE(group->ItemIndex(), 0);
+        QCOMPARE(groupClicked.count(), 1);
+        QCOMPARE(label->text(), QStringLiteral("Шир."));
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Лист"));
+
+        box->setChecked(false);
+        edit->setText(QStringLiteral("1") + dp + QStringLiteral("5"));
+        group->SetItemIndex(1);
+        SaveSetInfoTable(&frame, settings, section, table);
+        QSettings saved = RawStore();
+        auto stored = [&](const char *ident) {
+            return saved.value(section + QLatin1Char('/') + QString::fromLatin1(ident)).toString();
+        };
+        QCOMPARE(stored("defActive"), QStringLiteral("0"));
+        QCOMPARE(stored("defLat"), QStringLiteral("1#5"));
+        QCOMPARE(stored("ModeItems"), QStringLiteral("один\r\nдва\r\nтри\r\n"));
+        QCOMPARE(stored("InversItems"), QStringLiteral("нет\r\nда\r\n"));
+        QCOMPARE(stored("defInvers"), QStringLiteral("1"));
+        QCOMPARE(stored("LatCaption"), QStringLiteral("Шир."));
+        QCOMPARE(stored("Nothing"), QString());
+
+        box->setChecked(true);
+        SaveSetInfoTable(&frame, settings, section, table);
+        QCOMPARE(RawStore().value(section + QStringLiteral("/defActive")).toString(),
+                 QStringLiteral("-1"));
+    }
+
+    void rowOfTheWrongClassIsRefused()
+    {
+        QWidget frame;
+        auto *label = new QLabel(&frame);
+        label->setObjectName(QStringLiteral("Thing"));
+        static constexpr std::array<TSetInfo, 1> table{{
+            {"Thing", TSetInfoKind::CheckBoxChecked, "defThing", "0"},
+        }};
+        TSettingsRW settings(1, QStringLiteral("W9CAN"));
+        QVERIFY_THROWS_EXCEPTION(
+            ESettingsError, LoadSetInfoTable(&frame, settings, QStringLiteral("CANFrame"), table));
+    }
+
+    void storedLines()
+    {
+        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\nb")), SplitStoredLines("a\nb\r\n"));
+        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\rb\n")),
+                 QStringList({QStringLiteral("a"), QString(), QStringLiteral("b")}));
+        QCOMPARE(SplitStoredLines(QString()), QStringList());
+        QCOMPARE(JoinStoredLines({QStringLiteral("a"), QStringLiteral("b")}),
+                 QStringLiteral("a\r\nb\r\n"));
+        bool value = false;
+        QVERIFY(TryStoredTextToBool(QStringLiteral("True"), value) && value);
+        QVERIFY(TryStoredTextToBool(QStringLiteral("-1"), value) && value);
+        QVERIFY(TryStoredTextToBool(QStringLiteral("0"), value) && !value);
+        QVERIFY(!TryStoredTextToBool(QStringLiteral("yes"), value));
+    }
+};
+
+QTEST_MAIN(SettingsRWTest)
+#include "tst_settingsrw.moc"
