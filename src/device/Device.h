@@ -5,6 +5,15 @@
 //
 // Public interface fixed here so the command engine and the connection code can build on it;
 // the implementation lives in Device.cpp next to ComPort.
+//
+// Lifetime: the owner may end the connection from inside any of the events below, but must then
+// delete the device with deleteLater(), never directly: the device's own call (the open, a timer
+// tick, the delivery of received text) is still running when the event fires.
+//
+// A port that disappears while open (USB adapter unplugged, the other end of a pseudo-terminal
+// closed) is reported once through OnComCreateError with ComErrorPortLost (1024); reading stops
+// and the owner is expected to close the connection. LastErrno()/LastErrorText() then give the
+// system's reason, as they do after a failed open (EACCES: the user may not use the port).
 
 #include "device/ComPort.h"
 
@@ -53,6 +62,14 @@ public:
 
     void SendCommand(const QString &cmd);
 
+    // The system's reason (errno and its text) for the port's last failed open step, write or loss.
+    int LastErrno() const;
+    QString LastErrorText() const;
+
+    // The 1000 ms timer's handler (silence alarm and wake-up); public so that the timing can be
+    // driven without waiting for the timer.
+    void TimerTick();
+
     // Events: an unassigned (empty) one is skipped. Sender is the TDevice.
     TDataRecievEvent OnData;
     TnComPortBeforeWrite OnBeforeWrite;
@@ -65,7 +82,9 @@ protected:
     bool event(QEvent *e) override; // the receive thread's posted notification
 
 private:
-    void TimerTick();
+    void CreateComPort();
+    void ReceiveData();
+    void PortLost(int errorNumber);
     // implementation details belong to Device.cpp
     struct Private;
     std::unique_ptr<Private> d;
