@@ -406,8 +406,8 @@ private:
         int precision = -1;
         // [index ":"] ["-"] [width] ["." precision] type
         const qsizetype start = i;
-        const int first = number(i);
-        if (i < format_.size() && format_[i] == QLatin1Char(':')) {
+        const int first = format_[i] == QLatin1Char('*') ? -1 : number(i);
+        if (first >= 0 && i < format_.size() && format_[i] == QLatin1Char(':')) {
             nextArg_ = first < 0 ? 0 : first;
             ++i;
         } else {
