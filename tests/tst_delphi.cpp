@@ -127,7 +127,10 @@ private slots:
         QCOMPARE(Format(QStringLiteral("%e"), {1234.5}), QStringLiteral("1.23450000000000E+003"));
         QCOMPARE(Format(QStringLiteral("%.3e"), {-0.00012345}), QStringLiteral("-1.23E-004"));
         QCOMPARE(Format(QStringLiteral("%g"), {0.5}), QStringLiteral("0.5"));
-        QCOMPARE(Format(QStringLiteral("%n"), {1234567.891}), QStringLiteral("1,234,567.89"));
+        const QString group = QLocale::system().groupSeparator();
+        QCOMPARE(Format(QStringLiteral("%n"), {1234567.891}), QStringLiteral("1") + group +
+                                                                  QStringLiteral("234") + group +
+                                                                  QStringLiteral("567.89"));
         SetDecimalSeparatorForTesting(QLatin1Char(','));
         QCOMPARE(Format(QStringLiteral("[%8.3f]"), {3.14159}), QStringLiteral("[   3,142]"));
     }
@@ -186,7 +189,8 @@ private slots:
         const QString midnight = DateTimeToStr(QDateTime(date, QTime(0, 0)));
         QCOMPARE(midnight, QLocale::system().toString(date, QLocale::ShortFormat));
         QVERIFY(withTime.startsWith(midnight + QLatin1Char(' ')));
-        QVERIFY(withTime.endsWith(QStringLiteral("13:05:07")));
+        QVERIFY(withTime.contains(QStringLiteral(":05:07")));
+        QVERIFY(!withTime.contains(QStringLiteral("UTC")));
         QVERIFY(DateTimeToStr(QDateTime(date, QTime(0, 0, 0, 1))).contains(QLatin1Char(':')));
         QCOMPARE(DateTimeToStr(QDateTime()), QString());
     }

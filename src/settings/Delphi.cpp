@@ -38,19 +38,7 @@ QChar decimalSeparatorOverride;
         QStringLiteral("Format '%1' invalid or incompatible with argument").arg(format));
 }
 
-int hexDigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
-
-// The integer text rules of the original: blanks, sign, "$"/"0x" hex, nothing after the digits.
+// Integer texts: blanks, sign, "$"/"0x" hex, nothing after the digits.
 std::optional<int> parseInteger(const QString &text)
 {
     qsizetype i = 0;
@@ -77,7 +65,7 @@ std::optional<int> parseInteger(const QString &text)
     quint64 value = 0;
     for (; i < n; ++i) {
         const int digit =
-            hex ? hexDigitValue(text[i])
+            hex ? HexDigitValue(text[i])
                 : (text[i].unicode() >= '0' && text[i].unicode() <= '9' ? text[i].unicode() - '0'
                                                                         : -1);
         if (digit < 0)
@@ -98,7 +86,7 @@ std::optional<int> parseInteger(const QString &text)
 }
 
 // A finite double as decimal digits: value = 0.d1d2d3... * 10^exponent. Eighteen significant
-// digits are taken first and later rounded half away from zero, as the original did.
+// digits are taken first and later rounded half away from zero.
 struct TDecimal
 {
     bool negative = false;
@@ -295,7 +283,7 @@ bool isTextArg(const QVariant &v)
            id == QMetaType::Char;
 }
 
-// Integer arguments as the original saw them: a negative 32-bit value has a 32-bit unsigned and
+// Integer arguments as 32-bit values: a negative 32-bit value has a 32-bit unsigned and
 // hex form; values beyond 32 bits are 64-bit.
 struct TIntegerArg
 {
@@ -685,4 +673,16 @@ QString DateTimeToStr(const QDateTime &value)
     if (value.time() == QTime(0, 0))
         return date;
     return date + QLatin1Char(' ') + locale.toString(value.time(), longTimeFormatWithoutZone());
+}
+
+int HexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
 }

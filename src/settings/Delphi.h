@@ -37,12 +37,15 @@ double StrToFloat(const QString &text);
 bool TryStrToFloat(const QString &text, double &value);
 QString FloatToStr(double value);
 
+// The value of one hex digit (either case), -1 for any other character.
+int HexDigitValue(QChar c);
+
 // Banker's rounding (half to even) and truncation toward zero.
 qint64 Round(double value);
 qint64 Trunc(double value);
 
 // printf-like formatting: %d %u %x %X %s %f %e %g %n %m %p and %%, with index, width, precision
-// and "-" as in the original ("%.4d" gives "-0005", "%8.3f" right-aligns in 8 with the locale's
+// and "-" ("%.4d" gives "-0005", "%8.3f" right-aligns in 8 with the locale's
 // decimal separator). Arguments that do not fit the format throw EConvertError.
 QString Format(const QString &format, const QVariantList &args);
 

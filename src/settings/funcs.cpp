@@ -113,24 +113,12 @@ int ExtractNum3Crlf(const QString &s)
 
 namespace {
 
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
-
 // One or two hex digits as a number; EConvertError otherwise.
 int hexPairValue(const QString &digits)
 {
     int value = 0;
     for (const QChar c : digits) {
-        const int d = hexValue(c);
+        const int d = HexDigitValue(c);
         if (d < 0)
             throw EConvertError(QStringLiteral("'$%1' is not a valid integer value").arg(digits));
         value = value * 16 + d;
@@ -223,8 +211,8 @@ THexRecord parseRecord(QString text, int lineNo)
     QByteArray bytes;
     bytes.reserve(digits / 2);
     for (qsizetype i = 1; i < text.size(); i += 2) {
-        const int hi = hexValue(text[i]);
-        const int lo = hexValue(text[i + 1]);
+        const int hi = HexDigitValue(text[i]);
+        const int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             throw EHexImageError(
                 lineNo,

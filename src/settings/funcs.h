@@ -101,6 +101,6 @@ private:
 void CheckHexImage(const QStringList &lines);
 
 // CheckHexImage, then the upload blocks of the image's data (upper-case digits). For a
-// well-formed image of 16-byte records the blocks are those of HexToBlocks; records of other
-// lengths give the blocks the same data in 16-byte records would give.
+// well-formed image of upper-case 16-byte records the blocks are those of HexToBlocks; records of
+// other lengths give the blocks the same data in 16-byte records would give.
 TBlockList HexImageToBlocks(const QStringList &lines);
