@@ -1,0 +1,5 @@
+#include "pages/UnitEngNumbersFrame.h"
+
+TEngNumbersFrame::TEngNumbersFrame(QWidget *parent)
+    : TPageFrame(PageTag, QStringLiteral("EngNumbersFrame"), parent)
+{}

@@ -1,0 +1,5 @@
+#include "pages/UnitEventsSettingsFrame.h"
+
+TEventsSettingsFrame::TEventsSettingsFrame(QWidget *parent)
+    : TPageFrame(PageTag, QStringLiteral("EventsSettingsFrame"), parent)
+{}

@@ -1,0 +1,5 @@
+#include "pages/UnitGeneralSettingsFrame.h"
+
+TGeneralSettingsFrame::TGeneralSettingsFrame(QWidget *parent)
+    : TPageFrame(PageTag, QStringLiteral("GeneralSettingsFrame"), parent)
+{}
