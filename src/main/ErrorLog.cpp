@@ -1,0 +1,52 @@
+#include "main/ErrorLog.h"
+
+#include "settings/Delphi.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringEncoder>
+
+#include <utility>
+
+namespace {
+
+const char *const kFileName = "error.log";
+
+} // namespace
+
+TErrorLog::TErrorLog() : FilePath(DefaultPath()) {}
+
+TErrorLog::TErrorLog(QString path) : FilePath(std::move(path)) {}
+
+QString TErrorLog::DefaultPath()
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QFileInfo dirInfo(programDir);
+    if (!programDir.isEmpty() && dirInfo.isDir() && dirInfo.isWritable())
+        return QDir(programDir).filePath(QLatin1String(kFileName));
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dataDir);
+    return QDir(dataDir).filePath(QLatin1String(kFileName));
+}
+
+bool TErrorLog::WriteErrorLog(const QString &where, const QString &what,
+                              const QString &detail) noexcept
+{
+    try {
+        const QString line =
+            QStringLiteral("[%1] [%2] [%3] [%4]\r\n")
+                .arg(DateTimeToStr(QDateTime::currentDateTime()), where, what, detail);
+        QStringEncoder encoder("windows-1251");
+        const QByteArray bytes = encoder.encode(line);
+        QFile file(FilePath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return false;
+        return file.write(bytes) == bytes.size();
+    } catch (...) {
+        return false;
+    }
+}
