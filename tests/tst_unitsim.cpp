@@ -1,0 +1,702 @@
+#include "unitsim/UnitSimulator.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using unitsim::UnitSimOptions;
+using unitsim::UnitSimulator;
+
+namespace {
+
+// The program's side of the line, opened the way the program opens a serial port, with
+// nothing but POSIX calls.
+class Line
+{
+public:
+    explicit Line(const QString &path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_fd >= 0)
+            ::ioctl(m_fd, TIOCEXCL);
+    }
+    ~Line() { close(); }
+    Line(const Line &) = delete;
+    Line &operator=(const Line &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+    void send(const QByteArray &bytes) const
+    {
+        const ssize_t n = ::write(m_fd, bytes.constData(), size_t(bytes.size()));
+        QCOMPARE(n, ssize_t(bytes.size()));
+    }
+
+    // Reads until Terminator has arrived (after what was already read) or the time is up.
+    QByteArray readUntil(const QByteArray &terminator, int timeoutMs = 2000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_buffer.contains(terminator) && timer.elapsed() < timeoutMs)
+            readSome(int(std::max<qint64>(1, timeoutMs - timer.elapsed())));
+        const int end = int(m_buffer.indexOf(terminator));
+        if (end < 0)
+            return takeAll();
+        QByteArray text = m_buffer.left(end + terminator.size());
+        m_buffer.remove(0, text.size());
+        return text;
+    }
+
+    // Everything that arrives within Ms milliseconds.
+    QByteArray readFor(int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms)
+            readSome(int(std::max<qint64>(1, ms - timer.elapsed())));
+        return takeAll();
+    }
+
+    // One command and the reply up to its closing terminator.
+    QByteArray exchange(const QByteArray &command, const QByteArray &terminator = "OK\r\n")
+    {
+        send(command + "\r");
+        return readUntil(terminator);
+    }
+
+    int reads() const { return m_reads; }
+
+private:
+    void readSome(int timeoutMs)
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0)
+            return;
+        char chunk[4096];
+        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+        if (n > 0) {
+            m_buffer.append(chunk, int(n));
+            ++m_reads;
+        }
+    }
+    QByteArray takeAll()
+    {
+        QByteArray text = m_buffer;
+        m_buffer.clear();
+        return text;
+    }
+
+    int m_fd = -1;
+    QByteArray m_buffer;
+    int m_reads = 0;
+};
+
+// The value between ">" and the line end, as the program takes it.
+QByteArray valueOf(const QByteArray &reply)
+{
+    const int start = int(reply.indexOf('>'));
+    if (start < 0)
+        return {};
+    return reply.mid(start + 1, reply.indexOf('\r', start) - start - 1);
+}
+
+QByteArray blockLine(int index, const QByteArray &data, int checkAdjust = 0)
+{
+    quint8 x = 0;
+    for (const char c : data)
+        x ^= quint8(c);
+    x ^= quint8(checkAdjust);
+    const QByteArray position = QByteArray::number(index * 8, 16).toUpper().rightJustified(4, '0');
+    return position + ":" + data.toHex().toUpper() + ":" +
+           QByteArray::number(x, 16).toUpper().rightJustified(2, '0');
+}
+
+QByteArray signatureOf(const QList<QByteArray> &blocks)
+{
+    quint8 a[4] = {0, 0, 0, 0};
+    for (int i = 0; i < blocks.size(); ++i)
+        a[i % 4] ^= quint8(blocks[i].right(2).toInt(nullptr, 16));
+    QByteArray text;
+    for (const quint8 b : a)
+        text += QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+    return text;
+}
+
+} // namespace
+
+class TestUnitSim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void identifiesAsTheConfiguredUnit_data();
+    void identifiesAsTheConfiguredUnit();
+    void keepsWrittenSettings();
+    void logsExactCommandBytes();
+    void survivesReconnectionAndPublishesLink();
+    void printsStartupOutputWhenThePortOpens();
+    void deliversHistoryRecordsOfEachVariant();
+    void servesTheModemPath();
+    void reportsModemFailures();
+    void takesAFirmwareUploadAndRejectsBadBlocks();
+    void staysInTheBootLoaderAfterAnInterruptedUpload();
+    void showsFaultsOnRequest();
+    void runsAsAProgram();
+};
+
+void TestUnitSim::identifiesAsTheConfiguredUnit_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("build");
+    QTest::addColumn<QString>("memory");
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<int>("typepan");
+    QTest::newRow("505 AT45") << 505 << 17 << "AT45DB161D" << QByteArray("REV 07.505.017") << 0x3A;
+    QTest::newRow("504 M45") << 504 << 41 << "M45PE16" << QByteArray("REV 07.504.041") << 0x02;
+}
+
+void TestUnitSim::identifiesAsTheConfiguredUnit()
+{
+    QFETCH(int, type);
+    QFETCH(int, build);
+    QFETCH(QString, memory);
+    QFETCH(QByteArray, version);
+    QFETCH(int, typepan);
+
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.deviceType = type;
+    options.firmwareBuild = build;
+    options.memory = memory;
+    options.imei = "351234567890123";
+    QString error;
+    QVERIFY2(sim.start(options, &error), qPrintable(error));
+    Line line(sim.portPath());
+    QVERIFY(line.isOpen());
+
+    QCOMPARE(line.exchange("CABLE CONNECT"), QByteArray("\r\nOK\r\n"));
+    const QByteArray v = line.exchange("+v");
+    // What the program takes from it: the "REV" text, the type and the firmware number.
+    QCOMPARE(QRegularExpression("REV.{11}", QRegularExpression::DotMatchesEverythingOption)
+                 .match(QString::fromLatin1(v))
+                 .captured(),
+             QString::fromLatin1(version));
+    QCOMPARE(QRegularExpression("\\d{3}\r\n").match(QString::fromLatin1(v)).captured().left(3),
+             QString::number(build).rightJustified(3, '0'));
+    QCOMPARE(QRegularExpression("\\d{3}.").match(QString::fromLatin1(v)).captured().left(3),
+             QString::number(type));
+    QVERIFY(v.endsWith("\r\nOK\r\n"));
+
+    const QByteArray t = line.exchange("+typepan");
+    QCOMPARE(valueOf(t).toInt(nullptr, 16), typepan);
+    QCOMPARE(valueOf(line.exchange("+imei")), QByteArray("351234567890123"));
+    QCOMPARE(line.exchange("CABLE DISCONNECT"), QByteArray("\r\nOK\r\n"));
+}
+
+void TestUnitSim::keepsWrittenSettings()
+{
+    UnitSimulator sim;
+    QVERIFY(sim.start(UnitSimOptions()));
+    Line line(sim.portPath());
+
+    // Defaults a fresh unit reports.
+    QCOMPARE(valueOf(line.exchange("+latit")), QByteArray("00E6"));
+    QCOMPARE(valueOf(line.exchange("+object")), QByteArray("0917"));
+    QCOMPARE(valueOf(line.exchange("+tunfix")), QByteArray("FF"));
+
+    // Writes of each kind (byte, word, text, switch, indexed) come back unchanged.
+    const QList<QPair<QByteArray, QByteArray>> rows = {
+        {"+latit", "0100"},
+        {"+timefix", "05"},
+        {"+object", "1234"},
+        {"+GAPN", " "},
+        {"+gphone", "+79001234567"},
+        {"+IPadr", "192.168.001.010"},
+        {"+turn", "FF"},
+        {"+gprsena", "00"},
+        {"+flagren", "0A02"},
+        {"+alphon0", "+7900"},
+        {"+canuser", "000100090064006500000000"},
+        {"+carid", "0456"},
+        {"+zacc", "00F00F"},
+        {"+idtm", "00"},
+    };
+    for (const auto &[command, value] : rows) {
+        QCOMPARE(line.exchange(command + value), QByteArray("\r\nOK\r\n"));
+        QCOMPARE(valueOf(line.exchange(command)), value);
+    }
+    QCOMPARE(sim.setting("GAPN"), QByteArray(" "));
+
+    // Engineering numbers and keys by index.
+    QCOMPARE(line.exchange("+ing3+79005556677"), QByteArray("\r\nOK\r\n"));
+    QCOMPARE(valueOf(line.exchange("+ing3")), QByteArray("+79005556677"));
+    QCOMPARE(valueOf(line.exchange("+ing4")), QByteArray(" "));
+    QCOMPARE(line.exchange("+keysafe20123456789ABCDEF"), QByteArray("\r\nOK\r\n"));
+    QCOMPARE(valueOf(line.exchange("+keyread2")), QByteArray("0123456789ABCDEF"));
+    QCOMPARE(sim.key(2), QByteArray("0123456789ABCDEF"));
+    sim.setPresentedKey("0F0E0D0C0B0A0901");
+    QCOMPARE(valueOf(line.exchange("+keysafe")), QByteArray("0F0E0D0C0B0A0901"));
+
+    // The event flag word: chosen flags and then all of them cleared.
+    sim.setFlagWord(0x300F);
+    QCOMPARE(valueOf(line.exchange("+MFLAG")), QByteArray("300F"));
+    QCOMPARE(line.exchange("+mflag0003"), QByteArray("\r\nOK\r\n"));
+    QCOMPARE(valueOf(line.exchange("+MFLAG")), QByteArray("300C"));
+    QCOMPARE(line.exchange("+mflag"), QByteArray("\r\nOK\r\n"));
+    QCOMPARE(sim.flagWord(), quint16(0));
+
+    // Live CAN values: 56 hex digits and, on newer firmware, the decimal tail.
+    const QByteArray live = valueOf(line.exchange("+cancur"));
+    QVERIFY2(QRegularExpression("^[0-9A-F]{56}$").match(QString::fromLatin1(live)).hasMatch(),
+             live.constData());
+
+    // What the unit does not know is refused; a setting set from outside is read back.
+    QCOMPARE(line.exchange("+nosuchthing", "ERROR\r\n"), QByteArray("\r\nERROR\r\n"));
+    line.readFor(20);
+    sim.setSetting("feedtime", "2D");
+    QCOMPARE(valueOf(line.exchange("+feedtime")), QByteArray("2D"));
+}
+
+void TestUnitSim::logsExactCommandBytes()
+{
+    QTemporaryDir dir;
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.logPath = dir.filePath("unit.jsonl");
+    QVERIFY(sim.start(options));
+    Line line(sim.portPath());
+    line.exchange("CABLE CONNECT");
+    line.send("+++");
+    QVERIFY(sim.waitForCommandCount(2, 2000));
+    line.exchange("+v");
+
+    const QList<unitsim::ReceivedCommand> commands = sim.commands();
+    QCOMPARE(commands.size(), 3);
+    QCOMPARE(commands[0].text, QByteArray("CABLE CONNECT"));
+    QVERIFY(commands[0].cr);
+    QCOMPARE(commands[1].text, QByteArray("+++"));
+    QVERIFY(!commands[1].cr);
+    QCOMPARE(commands[2].text, QByteArray("+v"));
+    QVERIFY(commands[0].timeMs <= commands[2].timeMs);
+
+    // Every command and reply is also a JSON line, in memory and in the file.
+    int rx = 0;
+    int tx = 0;
+    for (const QJsonObject &entry : sim.log()) {
+        rx += entry.value("dir").toString() == "rx";
+        tx += entry.value("dir").toString() == "tx";
+    }
+    QCOMPARE(rx, 3);
+    QCOMPARE(tx, 2); // "+++" on a cable unit has no answer
+    QFile file(options.logPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() >= 5);
+    QVERIFY(lines.join().contains(R"("cr":false)"));
+    QVERIFY(sim.waitForCommand("+v", 0));
+    QVERIFY(!sim.waitForCommand("+w", 0));
+}
+
+void TestUnitSim::survivesReconnectionAndPublishesLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("w9/ttyW9");
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.linkPath = link;
+    QVERIFY(sim.start(options));
+    QCOMPARE(sim.portPath(), link);
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.slavePath());
+
+    for (int round = 1; round <= 3; ++round) {
+        Line line(link);
+        QVERIFY(line.isOpen());
+        QVERIFY(sim.waitForOpen(2000));
+        QCOMPARE(line.exchange("+latit0" + QByteArray::number(round) + "00"),
+                 QByteArray("\r\nOK\r\n"));
+        QCOMPARE(valueOf(line.exchange("+latit")), "0" + QByteArray::number(round) + "00");
+        line.close();
+        QVERIFY(sim.waitForClose(2000));
+    }
+    QCOMPARE(sim.openCount(), 3);
+    // The unit's side is exclusive while the program has it.
+    {
+        Line first(link);
+        QVERIFY(first.isOpen());
+        if (::geteuid() != 0) {
+            Line second(link);
+            QVERIFY(!second.isOpen());
+        }
+    }
+    sim.stop();
+    QVERIFY(!QFileInfo::exists(link));
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void TestUnitSim::printsStartupOutputWhenThePortOpens()
+{
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.startupOutput = true;
+    options.startupDelayMs = 20;
+    QVERIFY(sim.start(options));
+    for (int round = 0; round < 2; ++round) {
+        Line line(sim.portPath());
+        const QByteArray text = line.readUntil("del all\r\n");
+        QVERIFY2(text.endsWith("del all\r\n"), text.constData());
+        QVERIFY(text.contains("REV 07.505.017"));
+        QVERIFY(!text.toLower().contains("error") && !text.contains("OK"));
+        line.close();
+        QVERIFY(sim.waitForClose(2000));
+    }
+}
+
+void TestUnitSim::deliversHistoryRecordsOfEachVariant()
+{
+    struct Variant
+    {
+        int type;
+        int build;
+    };
+    for (const Variant variant : {Variant{504, 41}, Variant{505, 17}, Variant{505, 7},
+                                  Variant{505, 22}, Variant{505, 30}}) {
+        UnitSimulator sim;
+        UnitSimOptions options;
+        options.deviceType = variant.type;
+        options.firmwareBuild = variant.build;
+        options.historyRecords = 30;
+        QVERIFY(sim.start(options));
+        Line line(sim.portPath());
+        QCOMPARE(valueOf(line.exchange("+point")), QByteArray("001E"));
+
+        const QByteArray record = valueOf(line.exchange("+read001D"));
+        QCOMPARE(record.size(), 128);
+        QVERIFY(
+            QRegularExpression("^[0-9A-F]{128}$").match(QString::fromLatin1(record)).hasMatch());
+        QCOMPARE(record, sim.historyRecord(29));
+        const QByteArray bytes = QByteArray::fromHex(record);
+        const auto field = [&bytes](int offset, int size) {
+            quint32 v = 0;
+            for (int i = 0; i < size; ++i)
+                v = (v << 8) | quint8(bytes[offset + i]);
+            return v;
+        };
+        // Position near Moscow, north and east.
+        QVERIFY(field(0, 4) >= 554500000U && field(0, 4) < 555500000U);
+        QVERIFY(field(4, 4) >= 373600000U && field(4, 4) < 374600000U);
+        // A real date (DDMMYY) and time (HHMMSS).
+        const QString date = QString::number(field(8, 3)).rightJustified(6, '0');
+        const QString time = QString::number(field(11, 3)).rightJustified(6, '0');
+        QVERIFY2(QDate::fromString(date, "ddMMyy").isValid(), qPrintable(date));
+        QVERIFY2(QTime::fromString(time, "HHmmss").isValid(), qPrintable(time));
+        QVERIFY(field(14, 2) < 1000); // speed in tenths of a knot
+        QVERIFY((field(62, 1) & 0x0F) <= 10);
+
+        if (variant.type == 504) {
+            // Some records carry counters in the first two parameter slots.
+            bool counters = false;
+            for (int i = 0; i < 30; ++i) {
+                const QByteArray r = QByteArray::fromHex(sim.historyRecord(i));
+                counters =
+                    counters || (r[34] == 1 && quint8(r[37]) == 0xFF && quint8(r[38]) == 0x78);
+            }
+            QVERIFY(counters);
+        } else if (variant.build == 7) {
+            // Driver records: names in the single-byte code page.
+            QVERIFY(quint8(bytes[35]) >= 0xC0);
+            QVERIFY(quint8(bytes[47]) >= 0xC0);
+        } else {
+            QVERIFY(field(33, 1) >= 60 && field(33, 1) < 100); // coolant temperature
+        }
+
+        // Past the end the flash is erased; erasing empties the history.
+        QCOMPARE(valueOf(line.exchange("+read001E")), QByteArray(128, 'F'));
+        QCOMPARE(line.exchange("+erase"), QByteArray("\r\nOK\r\n"));
+        QCOMPARE(valueOf(line.exchange("+point")), QByteArray("0000"));
+    }
+}
+
+void TestUnitSim::servesTheModemPath()
+{
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.modem = true;
+    options.registerAfter = 2;
+    QVERIFY(sim.start(options));
+    Line line(sim.portPath());
+
+    QCOMPARE(line.exchange("ATZ"), QByteArray("\r\nOK\r\n"));
+    QCOMPARE(line.exchange("AT"), QByteArray("\r\nOK\r\n"));
+    // Not registered at first, then registered at home.
+    QVERIFY(!line.exchange("AT+CREG?").contains("0,1"));
+    QVERIFY(!line.exchange("AT+CREG?").contains("0,1"));
+    QVERIFY(line.exchange("AT+CREG?").contains("0,1"));
+    QCOMPARE(line.exchange("AT+CBST=7,0,1"), QByteArray("\r\nOK\r\n"));
+    // Unit commands do not reach the unit before the call is up.
+    QCOMPARE(line.exchange("+v", "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
+    line.readFor(20);
+    QVERIFY(line.exchange("ATD+79161234567", "CONNECT").contains("CONNECT"));
+    line.readFor(20);
+    QVERIFY(sim.modemOnline());
+    QCOMPARE(sim.lastDialled(), QByteArray("+79161234567"));
+    QVERIFY(line.exchange("+v").contains("REV 07.505.017"));
+
+    // "+++" without a carriage return brings the modem back; "ATH" hangs up.
+    line.send("+++");
+    QCOMPARE(line.readUntil("OK\r\n"), QByteArray("\r\nOK\r\n"));
+    QVERIFY(!sim.modemOnline());
+    QCOMPARE(line.exchange("ATH"), QByteArray("\r\nOK\r\n"));
+
+    // Closing the port drops the call, and a dropped carrier says so.
+    QVERIFY(line.exchange("ATD123", "CONNECT").contains("CONNECT"));
+    line.close();
+    QVERIFY(sim.waitForClose(2000));
+    QVERIFY(!sim.modemOnline());
+    Line again(sim.portPath());
+    QVERIFY(sim.waitForOpen(2000));
+    QVERIFY(again.exchange("ATD123", "CONNECT").contains("CONNECT"));
+    again.readFor(20);
+    sim.dropCarrier();
+    QVERIFY(again.readUntil("NO CARRIER\r\n").contains("NO CARRIER"));
+
+    // Roaming never reads as registered at home.
+    sim.setRoaming(true);
+    QVERIFY(!again.exchange("AT+CREG?").contains("0,1"));
+}
+
+void TestUnitSim::reportsModemFailures()
+{
+    for (const QString word : {"BUSY", "NO CARRIER", "NO DIALTONE", "NO ANSWER"}) {
+        UnitSimulator sim;
+        UnitSimOptions options;
+        options.modem = true;
+        options.dialResult = word;
+        QVERIFY(sim.start(options));
+        Line line(sim.portPath());
+        QCOMPARE(line.exchange("ATZ"), QByteArray("\r\nOK\r\n"));
+        const QByteArray reply = line.exchange("ATD+79161234567", word.toLatin1() + "\r\n");
+        QCOMPARE(reply, "\r\n" + word.toLatin1() + "\r\n");
+        QVERIFY(!sim.modemOnline());
+    }
+    // A call that neither connects nor fails stays silent.
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.modem = true;
+    options.dialResult = "";
+    QVERIFY(sim.start(options));
+    Line line(sim.portPath());
+    line.send("ATD1\r");
+    QCOMPARE(line.readFor(100), QByteArray());
+}
+
+void TestUnitSim::takesAFirmwareUploadAndRejectsBadBlocks()
+{
+    QTemporaryDir dir;
+    UnitSimulator sim;
+    UnitSimOptions options;
+    options.eraseDelayMs = 30;
+    options.imageOutPath = dir.filePath("image.bin");
+    QVERIFY(sim.start(options));
+    Line line(sim.portPath());
+
+    QCOMPARE(line.exchange("+BL", "BootLdr\r\n"), QByteArray("\r\nBootLdr\r\n"));
+    QVERIFY(sim.inBootLoader());
+    QCOMPARE(line.exchange("+v", "v1.0\r\n"), QByteArray("\r\nBootLdr v1.0\r\n"));
+    line.readFor(20);
+    QElapsedTimer erase;
+    erase.start();
+    QCOMPARE(line.exchange("+BE"), QByteArray("\r\nOK\r\n"));
+    QVERIFY(sim.flashErased());
+
+    QByteArray image;
+    QList<QByteArray> blocks;
+    for (int i = 0; i < 6; ++i) {
+        QByteArray data(128, '\0');
+        for (int k = 0; k < 128; ++k)
+            data[k] = char((i * 131 + k * 7) & 0xFF);
+        image += data;
+        blocks << blockLine(i, data);
+    }
+    // A damaged check byte, a short block and a bad separator are refused.
+    QCOMPARE(line.exchange("+W" + blockLine(0, image.left(128), 1), "ERROR\r\n").left(7),
+             QByteArray("\r\nERROR"));
+    line.readFor(10);
+    QCOMPARE(line.exchange("+W" + blocks[0].left(200), "ERROR\r\n").left(7),
+             QByteArray("\r\nERROR"));
+    line.readFor(10);
+    QByteArray badSeparator = blocks[0];
+    badSeparator[4] = '-';
+    QCOMPARE(line.exchange("+W" + badSeparator, "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
+    line.readFor(10);
+    QCOMPARE(sim.blocksRefused(), 3);
+
+    // Good blocks are acknowledged with their position.
+    for (const QByteArray &block : blocks) {
+        const QByteArray reply = line.exchange("+W" + block);
+        QVERIFY2(reply.contains("OK") && reply.contains(block.left(4)), reply.constData());
+    }
+    QCOMPARE(sim.blocksAccepted(), 6);
+    QCOMPARE(sim.receivedImage(), image);
+
+    // A wrong signature is refused; the right one ends the upload and the unit restarts.
+    QCOMPARE(line.exchange("+EE00000000", "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
+    line.readFor(10);
+    QVERIFY(sim.inBootLoader());
+    QCOMPARE(line.exchange("+EE" + signatureOf(blocks)), QByteArray("\r\nOK\r\n"));
+    QVERIFY(!sim.inBootLoader());
+    QCOMPARE(sim.upgradesCompleted(), 1);
+    QFile out(options.imageOutPath);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), image);
+    QVERIFY(line.exchange("+v").contains("REV"));
+
+    // Every n-th block refused on request.
+    UnitSimulator noisy;
+    options.faults.errorEveryNthBlock = 2;
+    QVERIFY(noisy.start(options));
+    noisy.setInBootLoader(true);
+    Line line2(noisy.portPath());
+    QVERIFY(line2.exchange("+W" + blocks[0]).contains("OK"));
+    QCOMPARE(line2.exchange("+W" + blocks[1], "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
+    line2.readFor(10);
+    QVERIFY(line2.exchange("+W" + blocks[1]).contains("0008"));
+}
+
+void TestUnitSim::staysInTheBootLoaderAfterAnInterruptedUpload()
+{
+    UnitSimulator sim;
+    QVERIFY(sim.start(UnitSimOptions()));
+    {
+        Line line(sim.portPath());
+        line.exchange("+BL", "BootLdr\r\n");
+        line.exchange("+BE");
+        line.exchange("+W" + blockLine(0, QByteArray(128, 'a')));
+    }
+    QVERIFY(sim.waitForClose(2000));
+    Line line(sim.portPath());
+    QVERIFY(sim.waitForOpen(2000));
+    // The next connection finds the boot loader, with the blocks before the break in place.
+    QCOMPARE(line.exchange("CABLE CONNECT", "BootLdr\r\n"), QByteArray("\r\nBootLdr\r\n"));
+    QCOMPARE(sim.blocksAccepted(), 1);
+    QVERIFY(line.exchange("+W" + blockLine(1, QByteArray(128, 'b'))).contains("0008"));
+    QCOMPARE(sim.receivedImage(), QByteArray(128, 'a') + QByteArray(128, 'b'));
+}
+
+void TestUnitSim::showsFaultsOnRequest()
+{
+    UnitSimulator sim;
+    QVERIFY(sim.start(UnitSimOptions()));
+    Line line(sim.portPath());
+
+    // Replies in one-byte pieces arrive whole, in many reads.
+    sim.setChunkSize(1);
+    const int readsBefore = line.reads();
+    QCOMPARE(line.exchange("+latit"), QByteArray("\r\n>00E6\r\nOK\r\n"));
+    QVERIFY(line.reads() - readsBefore > 3);
+    sim.setChunkSize(0);
+
+    // Echo of the command before the answer.
+    unitsim::UnitSimFaults faults;
+    faults.echo = true;
+    sim.setFaults(faults);
+    QCOMPARE(line.exchange("+turn"), QByteArray("+turn\r\r\n>00\r\nOK\r\n"));
+
+    // Silence after a number of commands, until the faults change again.
+    faults = {};
+    faults.silentAfterCommands = 1;
+    sim.setFaults(faults);
+    QVERIFY(line.exchange("+turn").contains("OK"));
+    line.send("+turn\r");
+    QCOMPARE(line.readFor(100), QByteArray());
+    // A silent unit does not carry out what it did not hear.
+    faults.silentAfterCommands = 0;
+    faults.silent = true;
+    sim.setFaults(faults);
+    line.send("+timefix09\r");
+    QCOMPARE(line.readFor(50), QByteArray());
+    QCOMPARE(sim.setting("timefix"), QByteArray("01"));
+    sim.setFaults({});
+
+    // A command that is never answered, and a garbled answer that no parser takes.
+    faults = {};
+    faults.neverAnswer = {"+point"};
+    faults.garble = {"+latit", "CABLE"};
+    sim.setFaults(faults);
+    faults.neverAnswer << "+timefix";
+    sim.setFaults(faults);
+    line.send("+point\r");
+    QCOMPARE(line.readFor(100), QByteArray());
+    // An unanswered write is still carried out.
+    line.send("+timefix0A\r");
+    QCOMPARE(line.readFor(50), QByteArray());
+    QCOMPARE(sim.setting("timefix"), QByteArray("0A"));
+    const QByteArray garbled = line.exchange("+latit");
+    QVERIFY(garbled.endsWith("OK\r\n"));
+    QVERIFY(!QRegularExpression(">[0-9a-fA-F]{2}").match(QString::fromLatin1(garbled)).hasMatch());
+    line.send("CABLE CONNECT\r");
+    QVERIFY(!line.readFor(100).contains("OK"));
+    QVERIFY(sim.waitForCommand("+point", 0));
+
+    // Latency and the real line speed delay the answer without changing it.
+    faults = {};
+    faults.latencyMs = 60;
+    faults.bytesPerSecond = 1920;
+    sim.setFaults(faults);
+    QElapsedTimer timer;
+    timer.start();
+    line.send("+object\r");
+    QCOMPARE(line.readFor(30), QByteArray());
+    QCOMPARE(line.readUntil("OK\r\n"), QByteArray("\r\n>0917\r\nOK\r\n"));
+}
+
+void TestUnitSim::runsAsAProgram()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyW9");
+    const QString log = dir.filePath("unit.jsonl");
+    QProcess unit;
+    unit.start(W9_UNITSIM_PATH, {"--link", link, "--type", "504", "--firmware", "35", "--log", log,
+                                 "--garble", "+latit"});
+    QVERIFY(unit.waitForStarted());
+    QVERIFY(unit.waitForReadyRead(5000));
+    QVERIFY(unit.readAllStandardOutput().contains(link.toLocal8Bit()));
+    {
+        Line line(link);
+        QVERIFY(line.isOpen());
+        QVERIFY(line.exchange("+v").contains("REV 07.504.035\r\n"));
+        QVERIFY(valueOf(line.exchange("+latit")).startsWith("##"));
+    }
+    unit.terminate(); // SIGTERM
+    QVERIFY(unit.waitForFinished(5000));
+    QCOMPARE(unit.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(R"("text":"+v")"));
+
+    // Bad options are refused with a message.
+    QProcess bad;
+    bad.start(W9_UNITSIM_PATH, {"--type", "506"});
+    QVERIFY(bad.waitForFinished(5000));
+    QVERIFY(bad.exitCode() != 0);
+    QVERIFY(bad.readAllStandardError().contains("504 or 505"));
+}
+
+QTEST_GUILESS_MAIN(TestUnitSim)
+#include "tst_unitsim.moc"
