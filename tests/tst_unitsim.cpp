@@ -1,3 +1,4 @@
+#include "device/Commands.h"
 #include "unitsim/UnitSimulator.h"
 
 #include <QElapsedTimer>
@@ -157,6 +158,7 @@ private slots:
     void staysInTheBootLoaderAfterAnInterruptedUpload();
     void showsFaultsOnRequest();
     void runsAsAProgram();
+    void answersTheWholeVocabulary();
 };
 
 void TestUnitSim::identifiesAsTheConfiguredUnit_data()
@@ -696,6 +698,31 @@ void TestUnitSim::runsAsAProgram()
     QVERIFY(bad.waitForFinished(5000));
     QVERIFY(bad.exitCode() != 0);
     QVERIFY(bad.readAllStandardError().contains("504 or 505"));
+}
+
+// Every unit command the program knows gets the reply that ends its exchange, never a refusal.
+void TestUnitSim::answersTheWholeVocabulary()
+{
+    UnitSimulator sim;
+    QVERIFY(sim.start(UnitSimOptions()));
+    Line line(sim.portPath());
+    int sent = 0;
+    for (int code = 1; code <= 4096; ++code) {
+        QString text = GetCommandText(code);
+        if (text.isEmpty() || (code >= 1024 && code <= 1031))
+            continue; // the modem's commands are tested with the modem
+        const QString value = text.startsWith("+keysafe") ? "0000000000000000"
+                              : text.startsWith("+mflag") ? "0000"
+                              : text.startsWith("+read")  ? "0001"
+                                                          : "01";
+        text.replace("%d", "1").replace("%s", value);
+        const QByteArray expected = GetCommandReply(code).toLatin1();
+        const QByteArray reply = line.exchange(text.toLatin1(), expected + "\r\n");
+        QVERIFY2(reply.endsWith(expected + "\r\n") && !reply.toLower().contains("error"),
+                 qPrintable(QString("%1 %2: %3").arg(code).arg(text, QString::fromLatin1(reply))));
+        ++sent;
+    }
+    QVERIFY(sent > 140);
 }
 
 QTEST_GUILESS_MAIN(TestUnitSim)

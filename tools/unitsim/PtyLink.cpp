@@ -27,6 +27,7 @@ bool PtyLink::open(const QString &linkPath, QString *error)
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
+    raw.c_cflag |= CREAD | CLOCAL;
     cfsetispeed(&raw, B19200);
     cfsetospeed(&raw, B19200);
     if (::openpty(&master, &slave, name, &raw, nullptr) != 0) {
@@ -110,6 +111,7 @@ void PtyLink::makeRaw() const
     if (::tcgetattr(m_master, &t) != 0)
         return;
     cfmakeraw(&t);
+    t.c_cflag |= CREAD | CLOCAL;
     ::tcsetattr(m_master, TCSANOW, &t);
 }
 

@@ -1,0 +1,398 @@
+// Connecting and disconnecting over the cable and the GSM modem, against the simulated unit on a
+// real pseudo-terminal.
+
+#include "device/Device.h"
+#include "main/CommandEngine.h"
+#include "main/MainConnection.h"
+#include "unitsim/UnitSimulator.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString kCableFailed =
+    QStringLiteral("Не удалось подключиться к прибору, повторите попытку.");
+const QString kModemFailed = QStringLiteral("Не удалось подключиться через модемное соединение.");
+
+// The engine and the connection as the main window wires them, with the window's side recorded.
+struct Rig
+{
+    TCommandEngine Engine;
+    QObject Owner;
+    TMainConnection Connection{Engine, &Owner};
+    QStringList Log;
+    QStringList Messages;
+    QString Actions = QStringLiteral("disconnected");
+
+    Rig()
+    {
+        Engine.Timings.PacingMs = 10;
+        Engine.Timings.CommandTimeoutMs = 400;
+        Engine.Timings.DialTimeoutMs = 800;
+        Engine.Timings.StartupWaitMs = 600;
+        Engine.Timings.DelAllPauseMs = 100;
+        Engine.Timings.CableConnectPauseMs = 10;
+        Engine.Timings.DialPauseMs = 10;
+        Connection.ModemStartPauseMs = 50;
+        auto &h = Connection.Hooks;
+        h.LogSessionStart = [this] { Log << QStringLiteral("start"); };
+        h.LogSessionEnd = [this] { Log << QStringLiteral("end"); };
+        h.LogPortError = [this](const QString &t) { Log << QStringLiteral("error: ") + t; };
+        h.LogPortEvent = [this](const QString &t) { Log << QStringLiteral("event: ") + t; };
+        h.LogPortWrite = [this](const QString &t) { Log << QStringLiteral("write: ") + t; };
+        h.LogPortRead = [this](const QString &t) { Log << QStringLiteral("read: ") + t; };
+        h.SetActionsBusy = [this] { Actions = QStringLiteral("busy"); };
+        h.SetActionsDisconnected = [this] { Actions = QStringLiteral("disconnected"); };
+        h.ShowMessage = [this](const QString &t) { Messages << t; };
+        h.DeviceCreated = [](TDevice &device) {
+            device.comportobject()->RtsSettleMs = 1;
+            device.comportobject()->LinesLowMs = 1;
+        };
+        Engine.Hooks.ShowMessage = h.ShowMessage;
+        Engine.Hooks.LogPortRead = h.LogPortRead;
+        Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
+        Engine.Hooks.DisconnectAction = [this] { Connection.DisconnectActionExecute(); };
+        Engine.Hooks.SetActionsConnected = [this] { Actions = QStringLiteral("connected"); };
+    }
+
+    void Cable(const QString &port, bool waitInit = false)
+    {
+        TConnectChoice choice;
+        choice.PortName = port;
+        choice.WaitInit = waitInit;
+        Connection.Connect(choice);
+    }
+
+    void Modem(const QString &port, const QString &phone, bool waitRegistration = false)
+    {
+        TConnectChoice choice;
+        choice.ConnectType = 1;
+        choice.PortName = port;
+        choice.PhoneNumber = phone;
+        choice.WaitRegistration = waitRegistration;
+        Connection.Connect(choice);
+    }
+
+    // Connected and the identification chain through "+imei" answered.
+    bool Identified() const
+    {
+        return Actions == QLatin1String("connected") && !Engine.Identity.IMEI.isEmpty() &&
+               !Engine.IsPending();
+    }
+
+    int Count(const QString &line) const { return int(Log.count(line)); }
+    bool Logged(const QString &prefix) const
+    {
+        for (const QString &line : Log)
+            if (line.startsWith(prefix))
+                return true;
+        return false;
+    }
+};
+
+QStringList Sent(const unitsim::UnitSimulator &sim)
+{
+    QStringList texts;
+    for (const auto &c : sim.commands())
+        texts << QString::fromLatin1(c.text);
+    return texts;
+}
+
+unitsim::UnitSimOptions CableUnit()
+{
+    unitsim::UnitSimOptions options;
+    options.deviceType = 505;
+    options.imei = QStringLiteral("356938035643809");
+    return options;
+}
+
+unitsim::UnitSimOptions ModemUnit()
+{
+    auto options = CableUnit();
+    options.modem = true;
+    return options;
+}
+
+} // namespace
+
+class TestConnection : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cableConnectIdentifiesAndAnsweredDisconnectCloses()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        Rig rig;
+        rig.Cable(sim.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+        QCOMPARE(rig.Engine.Identity.DeviceType, 505);
+        QCOMPARE(rig.Engine.Identity.IMEI, QStringLiteral("356938035643809"));
+        QCOMPARE(Sent(sim).mid(0, 4), (QStringList{"CABLE CONNECT", "+v", "+typepan", "+imei"}));
+        QVERIFY(rig.Logged(QStringLiteral("event: Порт открыт успешно")));
+        QVERIFY(rig.Logged(QStringLiteral("write: CABLE CONNECT")));
+        QCOMPARE(rig.Log.first(), QStringLiteral("start"));
+
+        rig.Connection.DisconnectActionExecute();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 3000);
+        QVERIFY(sim.waitForClose(2000));
+        QCOMPARE(sim.commands().last().text, QByteArray("CABLE DISCONNECT"));
+        QCOMPARE(rig.Count(QStringLiteral("write: CABLE DISCONNECT")), 1);
+        QCOMPARE(rig.Log.last(), QStringLiteral("end"));
+        QVERIFY(rig.Engine.Device.isNull());
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        // The IMEI stays until the next identification; the port, firmware and name go.
+        QCOMPARE(rig.Engine.Identity.IMEI, QStringLiteral("356938035643809"));
+        QVERIFY(rig.Engine.Identity.Firmware.isEmpty());
+        QVERIFY(rig.Connection.PortName.isEmpty());
+        QVERIFY(rig.Messages.isEmpty());
+    }
+
+    void unansweredDisconnectClosesAfterTheResends()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        Rig rig;
+        rig.Cable(sim.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
+        sim.setSilent(true);
+        rig.Connection.DisconnectActionExecute();
+        QCOMPARE(rig.Actions, QStringLiteral("busy"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 5000);
+        QCOMPARE(rig.Count(QStringLiteral("write: CABLE DISCONNECT")), 4);
+        QVERIFY(rig.Messages.isEmpty());
+        QVERIFY(sim.waitForClose(2000));
+    }
+
+    void silentUnitGetsFourConnectsThenTheMessage()
+    {
+        unitsim::UnitSimulator sim;
+        auto options = CableUnit();
+        options.faults.silent = true;
+        QVERIFY(sim.start(options));
+        Rig rig;
+        rig.Cable(sim.portPath());
+        QCOMPARE(rig.Actions, QStringLiteral("busy"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{kCableFailed}, 6000);
+        QCOMPARE(rig.Count(QStringLiteral("write: CABLE CONNECT")), 4);
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QVERIFY(rig.Engine.Device.isNull());
+        QVERIFY(sim.waitForClose(2000));
+    }
+
+    void startupOutputThenDelAllStartsTheHandshake()
+    {
+        unitsim::UnitSimulator sim;
+        auto options = CableUnit();
+        options.startupOutput = true;
+        options.startupDelayMs = 50;
+        QVERIFY(sim.start(options));
+        Rig rig;
+        rig.Cable(sim.portPath(), true);
+        QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 6000);
+        QCOMPARE(Sent(sim).first(), QStringLiteral("CABLE CONNECT"));
+        // The handshake went out only after the start-up output had ended with "del all".
+        const int handshake = int(rig.Log.indexOf(QStringLiteral("write: CABLE CONNECT")));
+        const QString before = rig.Log.mid(0, handshake).join(QLatin1Char('\n'));
+        QVERIFY2(before.contains(QLatin1String("del all"), Qt::CaseInsensitive),
+                 qPrintable(before));
+    }
+
+    void quietStartStartsTheHandshakeAfterTheWait()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        Rig rig;
+        rig.Cable(sim.portPath(), true);
+        QTest::qWait(300);
+        QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
+        QCOMPARE(sim.commandCount(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 5000);
+    }
+
+    void escapeAbandonsTheEndlessStartupWait()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        Rig rig;
+        rig.Cable(sim.portPath(), true);
+        sim.sendUnsolicited("W9CAN boot\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
+        QVERIFY(rig.Connection.EscapeConnectionWait());
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QVERIFY(rig.Engine.Device.isNull());
+        QVERIFY(sim.waitForClose(2000));
+        QTest::qWait(800); // the start-up wait's end finds nothing to start
+        QCOMPARE(sim.commandCount(), 0);
+        // Once connected, Esc is the engine's again.
+        rig.Cable(sim.portPath());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 5000);
+        QVERIFY(!rig.Connection.EscapeConnectionWait());
+    }
+
+    void portThatDoesNotExist()
+    {
+        Rig rig;
+        rig.Cable(QStringLiteral("/nonexistent/ttyW9"));
+        QVERIFY(rig.Logged(QStringLiteral("error: Не могу создать файл")));
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QVERIFY(!rig.Logged(QStringLiteral("write: ")));
+        QCOMPARE(rig.Log.last(), QStringLiteral("end"));
+        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+        QVERIFY(rig.Engine.Device.isNull());
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QTest::qWait(50); // no queued second close
+        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+        QVERIFY(rig.Messages.isEmpty());
+    }
+
+    void vanishingPortEndsTheConnection()
+    {
+        auto sim = std::make_unique<unitsim::UnitSimulator>();
+        QVERIFY(sim->start(CableUnit()));
+        Rig rig;
+        rig.Cable(sim->portPath());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 5000);
+        sim.reset(); // the pseudo-terminal goes away under the open port
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 3000);
+        QVERIFY(rig.Logged(QStringLiteral("error: Порт пропал")));
+        QVERIFY(rig.Engine.Device.isNull());
+        // The disconnect action on a port that is gone closes at once.
+        rig.Connection.DisconnectActionExecute();
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+    }
+
+    void modemConnectsDialsAndHangsUp()
+    {
+        unitsim::UnitSimulator sim;
+        auto options = ModemUnit();
+        options.registerAfter = 2;
+        QVERIFY(sim.start(options));
+        Rig rig;
+        rig.Modem(sim.portPath(), QStringLiteral("+79001234567"), true);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 6000);
+        QCOMPARE(sim.lastDialled(), QByteArray("+79001234567"));
+        const QStringList sent = Sent(sim);
+        QCOMPARE(sent.mid(0, 2), (QStringList{"ATZ", "AT"}));
+        QCOMPARE(sent.count(QStringLiteral("AT+CREG?")), 3);
+        QVERIFY(sent.indexOf(QStringLiteral("AT+CBST=7,0,1")) > sent.lastIndexOf("AT+CREG?"));
+        QVERIFY(sent.contains(QStringLiteral("ATD+79001234567")));
+        QVERIFY(sent.indexOf(QStringLiteral("+v")) > sent.indexOf("ATD+79001234567"));
+        QCOMPARE(rig.Engine.Identity.IMEI, QStringLiteral("356938035643809"));
+
+        rig.Connection.DisconnectActionExecute();
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QVERIFY(rig.Engine.Device.isNull());
+        QVERIFY(sim.waitForClose(2000));
+        QVERIFY(sim.waitForCommand(QByteArray("+++"), 1000));
+        QVERIFY(!sim.commands().last().cr);
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QVERIFY(rig.Messages.isEmpty());
+    }
+
+    void modemFailureWordsEndTheConnection_data()
+    {
+        QTest::addColumn<QString>("dialResult");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("busy") << "BUSY"
+                              << "read: ОШИБКА! Линия занята(BUSY)!";
+        QTest::newRow("no carrier")
+            << "NO CARRIER"
+            << "read: ОШИБКА! Не могу установить соединение или оно разорвано(NO CARRIER)!";
+        QTest::newRow("no answer") << "NO ANSWER"
+                                   << "read: ОШИБКА! Нет ответа(NO ANSWER)!";
+    }
+
+    void modemFailureWordsEndTheConnection()
+    {
+        QFETCH(QString, dialResult);
+        QFETCH(QString, logged);
+        unitsim::UnitSimulator sim;
+        auto options = ModemUnit();
+        options.dialResult = dialResult;
+        QVERIFY(sim.start(options));
+        Rig rig;
+        rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 5000);
+        QVERIFY2(rig.Log.contains(logged), qPrintable(rig.Log.join('\n')));
+        QVERIFY(rig.Engine.Device.isNull());
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+        QVERIFY(!Sent(sim).contains(QStringLiteral("+v")));
+    }
+
+    void modemPreparationFailures()
+    {
+        // No answer to "ATZ".
+        {
+            unitsim::UnitSimulator sim;
+            auto options = ModemUnit();
+            options.faults.neverAnswer = QStringList{QStringLiteral("ATZ")};
+            QVERIFY(sim.start(options));
+            Rig rig;
+            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
+            QCOMPARE(rig.Messages, QStringList{kModemFailed});
+            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+            QCOMPARE(Sent(sim).count(QStringLiteral("ATZ")), 2);
+            QVERIFY(!Sent(sim).contains(QStringLiteral("AT")));
+        }
+        // Esc ends a registration wait that would never end.
+        {
+            unitsim::UnitSimulator sim;
+            auto options = ModemUnit();
+            options.registerAfter = 1000000;
+            QVERIFY(sim.start(options));
+            Rig rig;
+            QTimer::singleShot(700, [&] { QVERIFY(rig.Connection.EscapeConnectionWait()); });
+            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"), true);
+            QVERIFY(rig.Messages.isEmpty());
+            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+            QVERIFY(Sent(sim).count(QStringLiteral("AT+CREG?")) >= 1);
+            QVERIFY(!Sent(sim).contains(QStringLiteral("AT+CBST=7,0,1")));
+        }
+        // Esc ends a dial that nobody answers, without the message.
+        {
+            unitsim::UnitSimulator sim;
+            auto options = ModemUnit();
+            options.dialResult = QString();
+            QVERIFY(sim.start(options));
+            Rig rig;
+            rig.Engine.Timings.DialTimeoutMs = 60000;
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (Sent(sim).contains(QStringLiteral("ATD+79001234567"))) {
+                    poll.stop();
+                    QVERIFY(rig.Connection.EscapeConnectionWait());
+                }
+            });
+            poll.start(50);
+            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
+            QVERIFY(rig.Messages.isEmpty());
+            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+            QVERIFY(rig.Engine.Device.isNull());
+        }
+        // The dial that gets no answer is given up: the port closes with the modem message.
+        {
+            unitsim::UnitSimulator sim;
+            auto options = ModemUnit();
+            options.dialResult = QString();
+            QVERIFY(sim.start(options));
+            Rig rig;
+            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
+            QCOMPARE(rig.Messages, QStringList{kModemFailed});
+            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+            QVERIFY(rig.Engine.Device.isNull());
+            QVERIFY(Sent(sim).contains(QStringLiteral("ATD+79001234567")));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnection)
+
+#include "tst_connection.moc"
