@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <system_error>
 
 #include <fcntl.h>
@@ -58,57 +59,18 @@ bool ApplyDcb(termios &tio, const TNewInDcb &dcb)
     if (!SpeedCode(dcb.BaudRate, speed))
         return false;
 
-    tcflag_t size = 0;
-    switch (dcb.ByteSize) {
-    case 5:
-        size = CS5;
-        break;
-    case 6:
-        size = CS6;
-        break;
-    case 7:
-        size = CS7;
-        break;
-    case 8:
-        size = CS8;
-        break;
-    default:
+    // Data bits 5 to 8; parity none, odd, even, mark, space; stop bits one, one and a half (the
+    // nearest the line offers is two), two.
+    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    static constexpr tcflag_t parities[] = {0, PARENB | PARODD, PARENB, PARENB | PARODD | CMSPAR,
+                                            PARENB | CMSPAR};
+    static constexpr tcflag_t stops[] = {0, CSTOPB, CSTOPB};
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity >= std::size(parities) ||
+        dcb.StopBits >= std::size(stops))
         return false;
-    }
-
-    tcflag_t parity = 0;
-    switch (dcb.Parity) {
-    case 0:
-        parity = 0;
-        break;
-    case 1:
-        parity = PARENB | PARODD;
-        break;
-    case 2:
-        parity = PARENB;
-        break;
-    case 3:
-        parity = PARENB | PARODD | CMSPAR;
-        break;
-    case 4:
-        parity = PARENB | CMSPAR;
-        break;
-    default:
-        return false;
-    }
-
-    tcflag_t stop = 0;
-    switch (dcb.StopBits) {
-    case 0:
-        stop = 0;
-        break;
-    case 1: // one and a half: the nearest the line offers
-    case 2:
-        stop = CSTOPB;
-        break;
-    default:
-        return false;
-    }
+    const tcflag_t size = sizes[dcb.ByteSize - 5];
+    const tcflag_t parity = parities[dcb.Parity];
+    const tcflag_t stop = stops[dcb.StopBits];
 
     tio.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON |
                              IXOFF | IXANY | IUCLC);
@@ -443,6 +405,9 @@ void TnComPort::Close()
 void TnComPort::CloseHandle()
 {
     if (handle >= 0) {
+        // Exclusive use stays with the terminal, not with this descriptor: give it back, or
+        // the port could not be opened again while the terminal lives on (pseudo-terminals).
+        ::ioctl(handle, TIOCNXCL);
         ::close(handle);
         handle = -1;
     }

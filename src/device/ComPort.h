@@ -17,7 +17,7 @@
 
 class QObject;
 
-// Port settings. Parity and StopBits keep the codes of the unit's original serial settings:
+// Port settings. Parity and StopBits keep the Windows DCB codes the stored settings use:
 // parity 0 none, 1 odd, 2 even, 3 mark, 4 space; stop bits 0 one, 1 one and a half, 2 two.
 struct TNewInDcb
 {

@@ -1,0 +1,377 @@
+#include "PtyPair.h"
+#include "device/Device.h"
+#include "device/Tick.h"
+
+#include <QPointer>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <fcntl.h>
+#include <thread>
+
+namespace {
+
+constexpr uint32_t NearWrap = 0xFFFFFFFFu - 5000; // 10 s after this lies past the wrap
+
+std::unique_ptr<TDevice> MakeDevice(const QString &portName)
+{
+    auto device = std::make_unique<TDevice>(nullptr, MakeNewInDcb(portName, 19200, 0, 8, 0));
+    device->comportobject()->RtsSettleMs = 0;
+    device->comportobject()->LinesLowMs = 0;
+    return device;
+}
+
+std::unique_ptr<TDevice> OpenDevice(const PtyPair &pty)
+{
+    auto device = MakeDevice(pty.SlavePath());
+    device->SetComActive(true);
+    return device;
+}
+
+// Moves the tick so that it reads about `base` now.
+void SetTick(uint32_t base)
+{
+    SetTickOffsetForTesting(0);
+    SetTickOffsetForTesting(base - GetTickCount());
+}
+
+// Runs `body` while the tick reads exactly `target`; false when a millisecond boundary slipped in
+// (then the body saw target + 1 somewhere and the caller tries again).
+template <typename Body> bool AtTick(uint32_t target, Body body)
+{
+    SetTickOffsetForTesting(0);
+    const uint32_t start = GetTickCount();
+    uint32_t raw = start;
+    while (raw == start) // begin right after a boundary: a whole millisecond for the body
+        raw = GetTickCount();
+    SetTickOffsetForTesting(target - raw);
+    body();
+    return GetTickCount() == target;
+}
+
+// Collects what the device raises; every event must come from the device itself.
+struct Events
+{
+    explicit Events(TDevice &device) : device(&device)
+    {
+        device.OnData = [this](QObject *sender, const QString &data) {
+            Check(sender);
+            QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
+            text += data;
+            ++dataCalls;
+        };
+        device.OnPortEvent = [this](QObject *sender, int code) {
+            Check(sender);
+            codes << code;
+        };
+        device.OnComCreateError = [this](QObject *sender, int code) {
+            Check(sender);
+            codes << -code;
+        };
+        device.OnBeforeWrite = [this](QObject *sender, const QString &cmd) {
+            Check(sender);
+            written << cmd;
+        };
+        device.OnWriteError = [this](QObject *sender, uint32_t code, const QString &cmd) {
+            Check(sender);
+            writeErrors << code;
+            failedCommands << cmd;
+        };
+        device.OnErrorWaitInterval = [this](QObject *sender) {
+            Check(sender);
+            ++alarms;
+        };
+    }
+    void Check(QObject *sender) const { QCOMPARE(sender, static_cast<QObject *>(device)); }
+
+    TDevice *device;
+    QString text;
+    int dataCalls = 0;
+    QList<int> codes;
+    QStringList written;
+    QList<uint32_t> writeErrors;
+    QStringList failedCommands;
+    int alarms = 0;
+};
+
+// Brings the link to a known moment: something received and something sent at `base`.
+bool ReceiveAndSendAt(const PtyPair &pty, TDevice &device, Events &events, uint32_t base)
+{
+    SetTick(base);
+    pty.ReadFor(5); // what an earlier try sent
+    const int before = events.dataCalls;
+    if (!pty.Write("OK\r\n"))
+        return false;
+    if (!QTest::qWaitFor([&] { return events.dataCalls > before; }))
+        return false;
+    device.SendCommand(QStringLiteral("+v"));
+    return pty.Read(3) == "+v\r";
+}
+
+} // namespace
+
+class TestDevice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { SetTickOffsetForTesting(0); }
+
+    void openCodesAndErrorsComeFromTheDevice()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        auto device = MakeDevice(pty.SlavePath());
+        Events events(*device);
+        QVERIFY(!device->ComActive());
+        QCOMPARE(device->PortHandle(), 0xFFFFFFFFu);
+        QCOMPARE(device->WakeUpCommand(), QStringLiteral("+v"));
+
+        device->SetComActive(true);
+        QVERIFY(device->ComActive());
+        QCOMPARE(events.codes, (QList<int>{1, 4, 2, 8, 32, 16, 64}));
+        QCOMPARE(device->PortHandle(), uint32_t(device->comportobject()->Handle()));
+        QVERIFY(device->ComListen());
+        device->SetComListen(false);
+        QVERIFY(!device->ComListen());
+        device->SetComListen(true);
+        QVERIFY(device->ComListen());
+
+        device->SetComActive(false);
+        QVERIFY(!device->ComActive());
+        QCOMPARE(device->PortHandle(), 0xFFFFFFFFu);
+
+        auto missing = MakeDevice(QStringLiteral("/dev/w9can-no-such-port"));
+        Events missingEvents(*missing);
+        missing->SetComActive(true);
+        QVERIFY(!missing->ComActive());
+        QCOMPARE(missingEvents.codes, QList<int>{-1});
+        QCOMPARE(missing->LastErrno(), ENOENT);
+        QVERIFY(!missing->LastErrorText().isEmpty());
+        QCOMPARE(missing->PortHandle(), 0xFFFFFFFFu);
+    }
+
+    void receivedTextReachesOnDataOnTheUiThread()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        auto device = OpenDevice(pty);
+        Events events(*device);
+        QCOMPARE(device->LastReceiveTick(), 0u);
+
+        const QByteArray reply = QByteArray("IMEI\0", 5) + EncodeCp1251(QStringLiteral("Ошибка")) +
+                                 QByteArray("\r\nOK\r\n");
+        for (qsizetype at = 0; at < reply.size(); at += 4) {
+            QVERIFY(pty.Write(reply.mid(at, 4)));
+            QTest::qWait(5);
+        }
+        QTRY_COMPARE(events.text, QString(QStringLiteral("IMEI") + QChar(0) +
+                                          QStringLiteral("Ошибка\r\nOK\r\n")));
+        QVERIFY(events.dataCalls >= 2);
+        QVERIFY(device->LastReceiveTick() != 0);
+
+        // With nobody listening the text is dropped, not kept for later.
+        device->OnData = nullptr;
+        QVERIFY(pty.Write("dropped"));
+        QTest::qWait(100);
+        events.text.clear();
+        device->OnData = [&](QObject *, const QString &data) { events.text += data; };
+        QVERIFY(pty.Write("kept"));
+        QTRY_COMPARE(events.text, QStringLiteral("kept"));
+
+        // A notice still queued when the port closes brings no made-up text.
+        events.text.clear();
+        QVERIFY(pty.Write("late"));
+        QThread::msleep(100);
+        device->SetComActive(false);
+        QTest::qWait(20);
+        QCOMPARE(events.text, QString());
+    }
+
+    void sendCommandWritesTheLineAndStampsTheSendTime()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        auto device = OpenDevice(pty);
+        Events events(*device);
+        SetTick(NearWrap);
+        const uint32_t before = GetTickCount();
+        device->SendCommand(QStringLiteral("CABLE CONNECT"));
+        device->SendCommand(QStringLiteral("+++"));
+        const uint32_t after = GetTickCount();
+        QCOMPARE(pty.Read(17), QByteArray("CABLE CONNECT\r+++"));
+        QCOMPARE(events.written, (QStringList{"CABLE CONNECT", "+++"}));
+        QVERIFY(uint32_t(device->LastSendTick() - before) <= uint32_t(after - before));
+        QVERIFY(events.writeErrors.isEmpty());
+    }
+
+    void peerHangUpReachesTheOwner()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        auto device = OpenDevice(pty);
+        Events events(*device);
+        pty.CloseMaster();
+        QTRY_COMPARE(events.codes, QList<int>{-ComErrorPortLost});
+        QVERIFY(!device->ComListen());
+        QVERIFY(device->LastErrno() != 0);
+        QVERIFY(!device->LastErrorText().isEmpty());
+
+        device->SendCommand(QStringLiteral("+v"));
+        QCOMPARE(events.failedCommands, QStringList{QStringLiteral("+v\r")});
+        QVERIFY(events.writeErrors.first() != 0);
+        QTest::qWait(50);
+        QCOMPARE(events.codes.size(), 1);
+    }
+
+    void ownerMayEndTheConnectionFromInsideTheEvents()
+    {
+        {
+            PtyPair pty;
+            QVERIFY(pty.Ok());
+            QPointer<TDevice> device = OpenDevice(pty).release();
+            device->OnData = [&](QObject *, const QString &) {
+                device->SetWakeUp(false);
+                device->deleteLater();
+            };
+            QVERIFY(pty.Write("bye"));
+            QTRY_VERIFY(device.isNull());
+        }
+        {
+            PtyPair pty;
+            QVERIFY(pty.Ok());
+            QPointer<TDevice> device = OpenDevice(pty).release();
+            device->OnComCreateError = [&](QObject *, int) { device->deleteLater(); };
+            pty.CloseMaster();
+            QTRY_VERIFY(device.isNull());
+        }
+        {
+            PtyPair pty;
+            QVERIFY(pty.Ok());
+            QPointer<TDevice> device = OpenDevice(pty).release();
+            device->OnErrorWaitInterval = [&](QObject *) { device->deleteLater(); };
+            SetTick(NearWrap);
+            device->SetWakeUp(true);
+            device->TimerTick(); // nothing received yet: the alarm
+            QTRY_VERIFY(device.isNull());
+        }
+    }
+
+    void destroyingTheDeviceWhileDataArrives()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        QCOMPARE(fcntl(pty.Master(), F_SETFL, fcntl(pty.Master(), F_GETFL) | O_NONBLOCK), 0);
+        std::atomic<bool> stop{false};
+        std::thread unit([&] {
+            const QByteArray burst(512, 'x');
+            while (!stop) {
+                [[maybe_unused]] const ssize_t n = ::write(pty.Master(), burst.constData(), 512);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        int received = 0;
+        for (int round = 0; round < 15; ++round) {
+            auto device = OpenDevice(pty);
+            device->OnData = [&](QObject *, const QString &data) { received += data.size(); };
+            QTest::qWait(round % 3 * 20);
+            device.reset();
+            QCoreApplication::processEvents(); // notices posted before the end find no device
+        }
+        stop = true;
+        unit.join();
+        QVERIFY(received > 0);
+    }
+
+    void silenceAlarmAfterThirtySecondsAcrossTheWrap()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        auto device = OpenDevice(pty);
+        Events events(*device);
+
+        // Nothing ever received: the first tick raises the alarm.
+        SetTick(NearWrap);
+        device->SetWakeUp(true);
+        QVERIFY(device->WakeUp());
+        device->TimerTick();
+        QCOMPARE(events.alarms, 1);
+        device->SetWakeUp(false);
+
+        QVERIFY(ReceiveAndSendAt(pty, *device, events, NearWrap));
+        const uint32_t received = device->LastReceiveTick();
+        device->SetWakeUpInterval(40000); // due only after the alarm would already be up
+        device->SetWakeUp(true); // the real timer stays idle: no events are processed below
+        struct
+        {
+            uint32_t elapsed;
+            int alarms;
+        } const steps[] = {{29999, 0}, {30000, 1}, {31000, 1}, {45000, 1}};
+        for (const auto &step : steps) {
+            bool exact = false;
+            for (int attempt = 0; attempt < 20 && !exact; ++attempt) {
+                events.alarms = 0;
+                exact = AtTick(received + step.elapsed, [&] { device->TimerTick(); });
+            }
+            QVERIFY(exact);
+            QCOMPARE(events.alarms, step.alarms);
+        }
+        QVERIFY(received + 30000 < received); // the silence crossed the 32-bit wrap
+        QVERIFY(pty.ReadFor(20).isEmpty());   // at 45 s the alarm ends the tick: no wake-up
+
+        // On a closed port the tick does nothing.
+        device->SetComActive(false);
+        events.alarms = 0;
+        device->TimerTick();
+        QCOMPARE(events.alarms, 0);
+    }
+
+    void wakeUpAfterTheIntervalStrictlyPassed()
+    {
+        PtyPair pty;
+        QVERIFY(pty.Ok());
+        auto device = OpenDevice(pty);
+        Events events(*device);
+        device->SetWakeUpInterval(10000);
+        device->SetWakeUpCommand(QStringLiteral("+V"));
+        QCOMPARE(device->WakeUpInterval(), 10000u);
+        QCOMPARE(device->WakeUpCommand(), QStringLiteral("+V"));
+
+        // At exactly the interval nothing goes out.
+        bool exact = false;
+        for (int attempt = 0; attempt < 20 && !exact; ++attempt) {
+            device->SetWakeUp(false);
+            QVERIFY(ReceiveAndSendAt(pty, *device, events, NearWrap));
+            device->SetWakeUp(true);
+            exact = AtTick(device->LastSendTick() + 10000, [&] { device->TimerTick(); });
+        }
+        QVERIFY(exact);
+        QVERIFY(pty.ReadFor(20).isEmpty());
+
+        // Settings are frozen while the wake-up runs.
+        device->SetWakeUpCommand(QStringLiteral("+x"));
+        device->SetWakeUpInterval(500);
+        QCOMPARE(device->WakeUpCommand(), QStringLiteral("+V"));
+        QCOMPARE(device->WakeUpInterval(), 10000u);
+
+        // One millisecond later the wake-up command goes out and a new interval is drawn.
+        const uint32_t sent = device->LastSendTick();
+        const uint32_t due = sent + 10001;
+        AtTick(due, [&] { device->TimerTick(); }); // a slipped millisecond still sends
+        QCOMPARE(pty.Read(3), QByteArray("+V\r"));
+        QVERIFY(uint32_t(device->LastSendTick() - due) <= 1);
+        QVERIFY(device->LastSendTick() < sent); // the interval crossed the 32-bit wrap
+        QCOMPARE(device->WakeUpInterval() % 1000, 0u);
+        QVERIFY(device->WakeUpInterval() >= 10000 && device->WakeUpInterval() <= 14000);
+        QCOMPARE(events.alarms, 0);
+
+        device->SetWakeUp(false);
+        QVERIFY(!device->WakeUp());
+        device->SetComActive(false);
+        device->SetWakeUp(true);
+        QVERIFY(!device->WakeUp()); // only on an open port
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDevice)
+#include "tst_device.moc"
