@@ -119,7 +119,7 @@ public:
     // Runs `job` now when the engine is free, else once the pending command has completed.
     void RunWhenFree(std::function<void()> job);
 
-    // Row forms over a caller's result array `Res` with Res.Set(row, col, value) / Res.Get.
+    // Row forms over a caller's result array (a TPageData: res(row, col) is a QVariant&).
     template <typename TRes> void ExecCommand(int code, int retries, int row, TRes &res)
     {
         StoreRow(ExecCommand(code, retries), row, res);
@@ -132,8 +132,8 @@ public:
     template <typename TRes> static void InitResultArray(TRes &res, int rows)
     {
         for (int r = 1; r <= rows; ++r) {
-            res.Set(r, 1, 0);
-            res.Set(r, 2, 0);
+            res(r, 1) = 0;
+            res(r, 2) = 0;
         }
     }
 
@@ -163,8 +163,8 @@ private:
 
     template <typename TRes> static void StoreRow(const TCommandValues &v, int row, TRes &res)
     {
-        res.Set(row, 1, v[0]);
-        res.Set(row, 2, v[1]);
+        res(row, 1) = v[0];
+        res(row, 2) = v[1];
     }
 
     TCommandValues RunCall(const QString &text, int code, int retries);

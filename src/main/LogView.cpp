@@ -4,11 +4,9 @@
 #include "settings/funcs.h"
 
 #include <QAction>
-#include <QClipboard>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QScrollBar>
 #include <QStringEncoder>
 #include <QTreeWidget>
@@ -204,8 +202,7 @@ bool TLogView::CopyToClipboard() const
     const QString text = SelectedLinesText();
     if (text.isEmpty())
         return false;
-    if (QClipboard *clipboard = QGuiApplication::clipboard())
-        clipboard->setText(text);
+    CopyTextToClipboard(text);
     return true;
 }
 

@@ -1,0 +1,614 @@
+// The command engine against a unit on a real pseudo-terminal: pacing, time-outs and resends,
+// give-ups, Esc by state, every decode kind, modem failure words and the identification chain.
+
+#include "device/ComPort.h"
+#include "device/Device.h"
+#include "device/Tick.h"
+#include "main/CommandEngine.h"
+#include "unitsim/UnitSimulator.h"
+
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace {
+
+// The unit's side of a pseudo-terminal: answers each command (text up to CR) from a table, either
+// at once or one byte every few milliseconds. Unknown commands get no answer.
+class TScriptedUnit : public QObject
+{
+public:
+    using TAnswer = std::function<QString(const QString &cmd, int count)>;
+
+    TScriptedUnit()
+    {
+        char name[256] = {};
+        termios raw{};
+        cfmakeraw(&raw);
+        if (openpty(&Master, &Slave, name, &raw, nullptr) != 0)
+            qFatal("openpty failed");
+        ::fcntl(Master, F_SETFL, ::fcntl(Master, F_GETFL) | O_NONBLOCK);
+        SlavePath = QString::fromLocal8Bit(name);
+        Notifier = std::make_unique<QSocketNotifier>(Master, QSocketNotifier::Read);
+        connect(Notifier.get(), &QSocketNotifier::activated, this, [this] { ReadCommands(); });
+        Trickle.setInterval(3);
+        connect(&Trickle, &QTimer::timeout, this, [this] {
+            WriteRaw(Outgoing.left(1));
+            Outgoing.remove(0, 1);
+            if (Outgoing.isEmpty())
+                Trickle.stop();
+        });
+    }
+    ~TScriptedUnit() override
+    {
+        Notifier.reset();
+        ::close(Master);
+        ::close(Slave);
+    }
+
+    void Answer(const QString &cmd, const QString &reply)
+    {
+        Answers[cmd] = [reply](const QString &, int) { return reply; };
+    }
+    void Answer(const QString &cmd, TAnswer answer) { Answers[cmd] = std::move(answer); }
+    // A value reply as the unit gives it: echo, ">value", "OK".
+    void AnswerValue(const QString &cmd, const QString &value)
+    {
+        Answer(cmd, cmd + "\r\n>" + value + "\r\nOK\r\n");
+    }
+    void Write(const QString &text)
+    {
+        if (!OneByteChunks) {
+            WriteRaw(text.toUtf8());
+            return;
+        }
+        Outgoing += text.toUtf8();
+        if (!Trickle.isActive())
+            Trickle.start();
+    }
+    int Count(const QString &cmd) const { return int(Received.count(cmd)); }
+
+    QString SlavePath;
+    QStringList Received;
+    bool OneByteChunks = false;
+
+private:
+    void WriteRaw(const QByteArray &bytes)
+    {
+        (void)!::write(Master, bytes.constData(), bytes.size());
+    }
+
+    void ReadCommands()
+    {
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(Master, buf, sizeof buf)) > 0)
+            Pending += QByteArray(buf, int(n));
+        if (Pending == "+++") {
+            Received << "+++";
+            Pending.clear();
+        }
+        for (qsizetype cr = Pending.indexOf('\r'); cr >= 0; cr = Pending.indexOf('\r')) {
+            const QString cmd = QString::fromLatin1(Pending.left(cr));
+            Pending.remove(0, cr + 1);
+            Received << cmd;
+            const auto it = Answers.find(cmd);
+            if (it != Answers.end()) {
+                const QString reply = it->second(cmd, Count(cmd));
+                if (!reply.isEmpty())
+                    Write(reply);
+            }
+        }
+    }
+
+    int Master = -1;
+    int Slave = -1;
+    QByteArray Pending;
+    QByteArray Outgoing; // bytes still to go out one at a time
+    QTimer Trickle;
+    std::unique_ptr<QSocketNotifier> Notifier;
+    std::map<QString, TAnswer> Answers;
+};
+
+// A TRes for the row forms of the engine.
+struct TRows
+{
+    std::map<std::pair<int, int>, QVariant> cells;
+    QVariant &operator()(int r, int c) { return cells[{r, c}]; }
+};
+
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TScriptedUnit> unit;
+    std::unique_ptr<TCommandEngine> engine;
+    std::unique_ptr<TDevice> device;
+    QStringList messages, errors, logged;
+    int closes = 0, disconnects = 0, connected = 0;
+
+    void Connect()
+    {
+        device = std::make_unique<TDevice>(nullptr, MakeNewInDcb(unit->SlavePath, 19200, 0, 8, 0));
+        device->OnData = [this](QObject *, const QString &data) { engine->ProcessReply(data); };
+        device->SetComActive(true);
+        QVERIFY(device->ComActive());
+        engine->Device = device.get();
+        engine->PortActive = true;
+    }
+
+    TCommandValues Exec(int code, int retries = 1) { return engine->ExecCommand(code, retries); }
+
+private slots:
+    void init()
+    {
+        unit = std::make_unique<TScriptedUnit>();
+        engine = std::make_unique<TCommandEngine>();
+        TEngineTimings &t = engine->Timings;
+        t.PacingMs = 5;
+        t.TickMs = 10;
+        t.CommandTimeoutMs = 150;
+        t.StartupWaitMs = 100;
+        t.DelAllPauseMs = t.CableConnectPauseMs = t.DialPauseMs = t.ModemFlagPauseMs = 5;
+        t.HangUpPauseMs = 5;
+        engine->EngineTimer().setInterval(t.TickMs);
+        messages.clear();
+        errors.clear();
+        logged.clear();
+        closes = disconnects = connected = 0;
+        TEngineHooks &h = engine->Hooks;
+        h.ShowMessage = [this](const QString &m) { messages << m; };
+        h.WriteErrorLog = [this](const QString &a, const QString &b, const QString &c) {
+            errors << a + "|" + b + "|" + c;
+        };
+        h.LogPortRead = [this](const QString &m) { logged << m; };
+        h.ClosePort = [this] {
+            ++closes;
+            if (device)
+                device.release()->deleteLater();
+            engine->ConnectionClosed();
+        };
+        h.DisconnectAction = [this] { ++disconnects; };
+        h.SetActionsConnected = [this] { ++connected; };
+        Connect();
+    }
+
+    void cleanup()
+    {
+        engine.reset();
+        device.reset();
+        unit.reset();
+    }
+
+    void pacingKeepsSendsApart()
+    {
+        engine->Timings.PacingMs = 250;
+        unit->AnswerValue("+object", "1");
+        Exec(5);
+        const uint32_t first = engine->LastSendTick;
+        Exec(5);
+        const uint32_t second = engine->LastSendTick;
+        QVERIFY(uint32_t(second - first) >= 250);
+        QCOMPARE(unit->Count("+object"), 2);
+    }
+
+    void timeoutChoice()
+    {
+        engine->Timings.EraseTimeoutMs = 50000;
+        engine->Timings.DialTimeoutMs = 60000;
+        engine->SendCommand("+erase ATD", "OK", 117);
+        QCOMPARE(engine->TimeoutMs, 50000u);
+        engine->SetWaiting(false);
+        engine->SendCommand("ATD5551234", "CONNECT", 1028);
+        QCOMPARE(engine->TimeoutMs, 60000u);
+        engine->SetWaiting(false);
+        engine->SendCommand("+object", "OK", 5);
+        QCOMPARE(engine->TimeoutMs, 150u);
+    }
+
+    void resendsAndGiveUp()
+    {
+        // One retry: two sends, then (0, 0); no state change for a page command.
+        engine->State = StateConnected;
+        const TCommandValues v = Exec(5, 1);
+        QCOMPARE(v[0].toInt(), 0);
+        QCOMPARE(v[1].toInt(), 0);
+        QCOMPARE(unit->Count("+object"), 2);
+        QCOMPARE(engine->RetriesLeft, -1);
+        QCOMPARE(engine->State, uint8_t(StateConnected));
+        QCOMPARE(closes, 0);
+        QVERIFY(messages.isEmpty());
+
+        // Unlimited: resent until the unit answers.
+        unit->Answer("+timefix", [](const QString &, int n) {
+            return n >= 3 ? QString("+timefix\r\n>1E\r\nOK\r\n") : QString();
+        });
+        const TCommandValues w = Exec(10, -1);
+        QCOMPARE(w[0].toInt(), 0x1E);
+        QCOMPARE(w[1].toInt(), 1);
+        QCOMPARE(unit->Count("+timefix"), 3);
+    }
+
+    void timeoutAcrossTickWrap()
+    {
+        SetTickOffsetForTesting(uint32_t(0) - GetTickCount() - 60); // wraps 60 ms from now
+        const TCommandValues v = Exec(5, 0);
+        SetTickOffsetForTesting(0);
+        QCOMPARE(v[1].toInt(), 0);
+        QCOMPARE(unit->Count("+object"), 1);
+    }
+
+    void giveUpRules()
+    {
+        // CABLE CONNECT: four sends, then closed with the message.
+        engine->CableConnect();
+        QCOMPARE(engine->State, uint8_t(StateCableConnect));
+        QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
+        QCOMPARE(unit->Count("CABLE CONNECT"), 4);
+        QCOMPARE(messages, QStringList{"Не удалось подключиться к прибору, повторите попытку."});
+        QCOMPARE(engine->State, uint8_t(StateIdle));
+
+        // CABLE DISCONNECT: closed without a message.
+        Connect();
+        engine->State = StateConnected;
+        engine->CableDisconnect();
+        QVERIFY(engine->ClosePending);
+        QTRY_COMPARE_WITH_TIMEOUT(closes, 2, 5000);
+        QCOMPARE(unit->Count("CABLE DISCONNECT"), 4);
+        QCOMPARE(messages.size(), 1);
+
+        // "+v" while identifying: closed with the message.
+        Connect();
+        unit->Answer("CABLE CONNECT", "CABLE CONNECT\r\nOK\r\n");
+        engine->CableConnect();
+        QTRY_COMPARE_WITH_TIMEOUT(closes, 3, 5000);
+        QCOMPARE(unit->Count("+v"), 2); // DefaultRetries 1
+        QCOMPARE(messages.size(), 2);
+    }
+
+    void escapeByState()
+    {
+        // Reading: the wait ends with status 0 and the loop is asked to stop.
+        engine->State = StateReading;
+        QTimer::singleShot(250, this, [this] { engine->EscapePressed(); });
+        const TCommandValues v = Exec(5, -1);
+        QCOMPARE(v[1].toInt(), 0);
+        QCOMPARE(engine->State, uint8_t(StateConnected));
+        QVERIFY(unit->Count("+object") >= 2);
+
+        // Writing: Esc does nothing; the command runs to its give-up.
+        engine->State = StateWriting;
+        bool escaped = false;
+        QTimer::singleShot(50, this, [&] {
+            engine->EscapePressed();
+            escaped = true;
+        });
+        Exec(7, 1);
+        QVERIFY(escaped);
+        QCOMPARE(engine->State, uint8_t(StateWriting));
+        QCOMPARE(unit->Count("+latit%s"), 2);
+
+        // Connected and idle, or identifying: disconnect.
+        engine->State = StateConnected;
+        engine->EscapePressed();
+        engine->State = StateIdentifying;
+        engine->EscapePressed();
+        QCOMPARE(disconnects, 2);
+        QCOMPARE(closes, 0);
+
+        // Cable connect or disconnect sent: closed at once.
+        engine->CableConnect();
+        engine->EscapePressed();
+        QCOMPARE(closes, 1);
+        QVERIFY(!engine->Waiting());
+        Connect();
+        engine->CableDisconnect();
+        QCOMPARE(engine->State, uint8_t(StateCableDisconnect));
+        engine->EscapePressed();
+        QCOMPARE(closes, 2);
+
+        // Idle: nothing.
+        engine->EscapePressed();
+        QCOMPARE(closes, 2);
+        QCOMPARE(disconnects, 2);
+    }
+
+    void decodeKinds_data()
+    {
+        QTest::addColumn<bool>("oneByte");
+        QTest::newRow("whole") << false;
+        QTest::newRow("one byte chunks") << true;
+    }
+
+    void decodeKinds()
+    {
+        QFETCH(bool, oneByte);
+        unit->OneByteChunks = oneByte;
+        engine->Timings.CommandTimeoutMs = 2000;
+        unit->AnswerValue("+gprsname", "internet.book.ru");
+        unit->AnswerValue("+object", "OKTELECOM");
+        unit->Answer("+alphon0", "5551234\r\nOK\r\n");
+        unit->AnswerValue("+timefix", "0A3F");
+        unit->AnswerValue("+latit", "0A3F");
+        unit->Answer("+zact", "+zact\r\n0A\r\nOK\r\n");
+        unit->Answer("+carid", "+carid\r\n>zz\r\nOK\r\n");
+        unit->Answer("+latit%s", "+latit12\r\nOK\r\n");
+        unit->Answer("+qlxfunc", "+qlxfunc\r\nOK\r\n");
+        unit->Answer("+help", "ok\r\n");
+
+        auto check = [](const TCommandValues &v, const QVariant &value, int status) {
+            QCOMPARE(v[0], value);
+            QCOMPARE(v[1].toInt(), status);
+        };
+        check(Exec(43), QString("internet.book.ru"), 1);
+        check(Exec(5), QString("OKTELECOM"), 1);
+        check(Exec(97), QString("5551234"), 1);
+        check(Exec(10), 10, 1);
+        check(Exec(6), 0x0A3F, 1);
+        QVERIFY(errors.isEmpty());
+        check(Exec(77), -1, 0);
+        QCOMPARE(errors, QStringList{"GetByte|Convert|+zact0AOK"});
+        check(Exec(131), -1, 1); // "+carid" keeps status 1
+        const TCommandValues text = Exec(7);
+        // the whole gathered text; the CR LF after "OK" may still be on its way
+        QVERIFY(text[0].toString().contains("+latit12\r\nOK"));
+        QCOMPARE(text[1].toInt(), 1);
+        check(Exec(120), 0, 0); // no decoding: ends with status 0
+        engine->SendCommand("+help", "OK", -1);
+        QTRY_VERIFY(!engine->Waiting());
+        check(engine->Values, 1, 1);
+        QCOMPARE(unit->Count("+gprsname"), 1); // nothing was resent
+    }
+
+    void modemFailureClosesConnection()
+    {
+        engine->Timings.CommandTimeoutMs = 2000;
+        unit->OneByteChunks = true;
+        unit->Answer("+object", "+object\r\nERR");
+        QTimer::singleShot(300, this, [this] { unit->Write("OR\r\n"); });
+        const TCommandValues v = Exec(5);
+        QCOMPARE(v[1].toInt(), 0);
+        QCOMPARE(logged, QStringList{"ОШИБКА! Неизвестная ошибка(ERROR)!"});
+        QVERIFY(!engine->PortActive);
+        QCOMPARE(engine->State, uint8_t(StateCloseRequested));
+        QTRY_COMPARE(closes, 1); // the next tick closes
+        QCOMPARE(engine->State, uint8_t(StateIdle));
+
+        // The echo of CABLE DISCONNECT is not the modem's DISCONNECT.
+        Connect();
+        unit->OneByteChunks = false;
+        unit->Answer("CABLE DISCONNECT", "CABLE DISCONNECT\r\nOK\r\n");
+        engine->State = StateConnected;
+        engine->CableDisconnect();
+        QTRY_COMPARE(closes, 2);
+        QCOMPARE(logged.size(), 1);
+
+        // A dial that meets NO CARRIER.
+        Connect();
+        unit->Answer("ATD5551234", "\r\nNO CARRIER\r\n");
+        engine->SendCommand("ATD5551234", "CONNECT", 1028);
+        QTRY_COMPARE(closes, 3);
+        QCOMPARE(logged.last(),
+                 QString("ОШИБКА! Не могу установить соединение или оно разорвано(NO CARRIER)!"));
+    }
+
+    void identification_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("typepan");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("memory");
+        QTest::addColumn<QString>("imei");
+        const QStringList three{"CABLE CONNECT", "+v", "+typepan"};
+        QTest::newRow("504 v35") << "REV 07.504.035"
+                                 << "" << QStringList{"CABLE CONNECT", "+v"} << ""
+                                 << "";
+        QTest::newRow("504 v36") << "REV 07.504.036"
+                                 << "02" << three << "M45PE16"
+                                 << "";
+        QTest::newRow("504 v39") << "REV 07.504.039"
+                                 << "3A" << three << "AT45DB161D"
+                                 << "";
+        QTest::newRow("504 v40") << "REV 07.504.040"
+                                 << "3A" << (three + QStringList{"+imei"}) << "AT45DB161D"
+                                 << "351234567890123";
+        QTest::newRow("505") << "REV 07.505.030"
+                             << "12" << (three + QStringList{"+imei"}) << "M45PE16"
+                             << "351234567890123";
+        QTest::newRow("505 unparsable")
+            << "REV 07.505.030"
+            << "zz" << (three + QStringList{"+imei"}) << "Неизвестный тип памяти"
+            << "351234567890123";
+    }
+
+    void identification()
+    {
+        QFETCH(QString, version);
+        QFETCH(QString, typepan);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, memory);
+        QFETCH(QString, imei);
+        int models = 0;
+        engine->Hooks.ApplyDeviceModel = [&](int, int) { ++models; };
+        engine->Identity.MemoryCopy = "M45PE16"; // left from an interrupted upload
+        unit->Answer("CABLE CONNECT", "CABLE CONNECT\r\nOK\r\n");
+        unit->Answer("+v", "+v\r\n" + version + "\r\nOK\r\n");
+        unit->AnswerValue("+typepan", typepan);
+        unit->AnswerValue("+imei", "351234567890123");
+        engine->CableConnect();
+        QTRY_COMPARE(unit->Received, sent);
+        QTRY_VERIFY(!engine->Waiting());
+        QTRY_COMPARE(engine->Identity.IMEI, imei);
+        QCOMPARE(connected, version.contains("505") ? 2 : 1);
+        QCOMPARE(engine->State, uint8_t(StateConnected));
+        QCOMPARE(engine->Identity.Firmware, version);
+        QCOMPARE(engine->Identity.FirmwareCopy, version);
+        QCOMPARE(engine->Identity.DeviceType, version.mid(7, 3).toInt());
+        QCOMPARE(engine->Identity.DeviceVersion, version.mid(11, 3).toInt());
+        QCOMPARE(engine->Identity.Memory, memory);
+        QCOMPARE(engine->Identity.MemoryCopy, memory == "Неизвестный тип памяти" ? "" : memory);
+        QCOMPARE(engine->Identity.IMEI, imei);
+        QCOMPARE(engine->Identity.DeviceName, memory.isEmpty() ? "" : "Калмир 9-1");
+        QVERIFY(device->WakeUp());
+        QCOMPARE(models, version.contains("504.035") ? 0 : 1);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void unsupportedAndUnknownUnits()
+    {
+        unit->Answer("CABLE CONNECT", "CABLE CONNECT\r\nOK\r\n");
+        unit->Answer("+v", "+v\r\nREV 07.505.030\r\nOK\r\n");
+        unit->AnswerValue("+typepan", "38"); // bit 1 clear
+        engine->CableConnect();
+        QTRY_COMPARE(disconnects, 1);
+        QCOMPARE(messages, QStringList{"Не поддерживаемое устройство"});
+        QCOMPARE(connected, 1); // 505 had the connected set before "+typepan"
+
+        // A type the program does not know: identified, nothing more.
+        unit->Received.clear();
+        unit->Answer("+v", "+v\r\nREV 07.777.030\r\nOK\r\n");
+        engine->CableConnect();
+        QTRY_COMPARE(engine->State, uint8_t(StateConnected));
+        QTest::qWait(50);
+        QCOMPARE(unit->Received, (QStringList{"CABLE CONNECT", "+v"}));
+        QCOMPARE(engine->Identity.DeviceType, 777);
+        QCOMPARE(connected, 1);
+    }
+
+    void oneCommandAtATime()
+    {
+        engine->Timings.CommandTimeoutMs = 2000;
+        unit->AnswerValue("+object", "1");
+        unit->Answer("+timefix", [this](const QString &, int) {
+            // answered late, so that the request below arrives during the wait
+            QTimer::singleShot(150, this, [this] { unit->Write("+timefix\r\n>05\r\nOK\r\n"); });
+            return QString();
+        });
+        TCommandValues nested;
+        bool nestedRan = false;
+        QTimer::singleShot(50, this, [&] {
+            nested = Exec(5);
+            nestedRan = true;
+        });
+        const TCommandValues outer = Exec(10);
+        QVERIFY(nestedRan);
+        QCOMPARE(outer[0].toInt(), 5);
+        QCOMPARE(nested[0], QVariant(QString("1")));
+        QCOMPARE(unit->Received, (QStringList{"+timefix", "+object"}));
+
+        // A queued request runs once the engine is free.
+        QStringList order;
+        QTimer::singleShot(50, this, [&] { engine->RunWhenFree([&] { order << "queued"; }); });
+        Exec(10);
+        order << "done";
+        QTRY_COMPARE(order, (QStringList{"done", "queued"}));
+
+        // A second transfer is refused while one runs.
+        QVERIFY(engine->BeginTransfer());
+        QVERIFY(!engine->BeginTransfer());
+        engine->EndTransfer();
+        QVERIFY(engine->BeginTransfer());
+        engine->EndTransfer();
+    }
+
+    void wakeUpHeldWhilePending()
+    {
+        engine->Timings.CommandTimeoutMs = 2000;
+        device->SetWakeUp(true);
+        bool heldDuringWait = false;
+        unit->Answer("+object", [&](const QString &, int) {
+            heldDuringWait = !device->WakeUp();
+            return QString("+object\r\n>1\r\nOK\r\n");
+        });
+        Exec(5);
+        QVERIFY(heldDuringWait);
+        QVERIFY(device->WakeUp());
+    }
+
+    void simulatedUnit_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("build");
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<QStringList>("sent");
+        const QStringList chain{"CABLE CONNECT", "+v", "+typepan"};
+        QTest::newRow("505") << 505 << 30 << 0 << (chain + QStringList{"+imei"});
+        QTest::newRow("505 one-byte chunks") << 505 << 17 << 1 << (chain + QStringList{"+imei"});
+        QTest::newRow("504 v35") << 504 << 35 << 0 << QStringList{"CABLE CONNECT", "+v"};
+        QTest::newRow("504 v39") << 504 << 39 << 0 << chain;
+        QTest::newRow("504 v40") << 504 << 40 << 3 << (chain + QStringList{"+imei"});
+    }
+
+    // The whole identification and a page-like read against the simulated unit.
+    void simulatedUnit()
+    {
+        QFETCH(int, type);
+        QFETCH(int, build);
+        QFETCH(int, chunk);
+        QFETCH(QStringList, sent);
+        device.reset();
+        unitsim::UnitSimulator sim;
+        unitsim::UnitSimOptions options;
+        options.deviceType = type;
+        options.firmwareBuild = build;
+        options.faults.chunkSize = chunk;
+        QString error;
+        QVERIFY2(sim.start(options, &error), qPrintable(error));
+        unit->SlavePath = sim.portPath();
+        Connect();
+        engine->Timings.CommandTimeoutMs = 2000;
+        engine->CableConnect();
+        QTRY_VERIFY(connected >= 1 && !engine->Waiting());
+        QTRY_COMPARE(sim.commandCount(), int(sent.size()));
+        QStringList got;
+        for (const auto &c : sim.commands())
+            got << QString::fromLatin1(c.text);
+        QCOMPARE(got, sent);
+        QCOMPARE(engine->Identity.DeviceType, type);
+        QCOMPARE(engine->Identity.DeviceVersion, build);
+        QVERIFY(engine->Identity.Firmware.startsWith("REV "));
+        if (sent.contains("+imei"))
+            QCOMPARE(engine->Identity.IMEI, options.imei);
+        if (sent.contains("+typepan"))
+            QCOMPARE(engine->Identity.Memory, options.memory);
+
+        sim.setSetting("gprsname", "internet.book.ru");
+        const TCommandValues v = Exec(43);
+        QCOMPARE(v[0], QVariant(QString("internet.book.ru")));
+        QCOMPARE(v[1].toInt(), 1);
+        device.reset();
+        engine->ConnectionClosed();
+    }
+
+    void closedPortCompletesAtOnce()
+    {
+        engine->PortActive = false;
+        const TCommandValues v = Exec(5);
+        QCOMPARE(v[1].toInt(), 0);
+        QVERIFY(unit->Received.isEmpty());
+        TRows rows;
+        TCommandEngine::InitResultArray(rows, 2);
+        QCOMPARE(rows(2, 2).toInt(), 0);
+        engine->PortActive = true;
+        unit->AnswerValue("+object", "42");
+        engine->ExecCommand(5, 1, 2, rows);
+        QCOMPARE(rows(2, 1), QVariant(QString("42")));
+        QCOMPARE(rows(2, 2).toInt(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
