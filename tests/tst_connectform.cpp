@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <pty.h>
 #include <unistd.h>
@@ -199,6 +200,29 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Связь"));
         QCOMPARE(Controls(form.get()).OkBtn->text(), QStringLiteral("Да"));
         QVERIFY(!Controls(form.get()).CheckBox2->isChecked());
+    }
+
+    void askRunsTheDialogModally()
+    {
+        TConnectChoice choice;
+        QTimer::singleShot(0, [] {
+            auto *form = qobject_cast<TConnectForm *>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            const Controls c(form);
+            c.Modem->click();
+            c.PhoneNumberEdit->setText(QStringLiteral("+79005556677"));
+            c.PortCombo->setEditText(QStringLiteral("/tmp/w9-modem"));
+            c.OkBtn->click();
+        });
+        QVERIFY(TConnectForm::Ask(nullptr, choice));
+        QCOMPARE(choice.ConnectType, uint8_t(1));
+        QCOMPARE(choice.PortName, QStringLiteral("/tmp/w9-modem"));
+        QCOMPARE(choice.PhoneNumber, QStringLiteral("+79005556677"));
+
+        QTimer::singleShot(
+            0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+        QVERIFY(!TConnectForm::Ask(nullptr, choice));
+        QCOMPARE(Stored(QStringLiteral("PortName")).toString(), QStringLiteral("/tmp/w9-modem"));
     }
 
     void portListAndStoredIndex()

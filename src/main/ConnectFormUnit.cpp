@@ -149,6 +149,20 @@ void TConnectForm::FormShow()
     }
 }
 
+bool TConnectForm::Ask(QWidget *parent, TConnectChoice &choice)
+{
+    TConnectForm form(parent);
+    form.SettingsKey = QStringLiteral("W9CAN");
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    choice.ConnectType = form.ConnectType;
+    choice.PortName = form.PortName;
+    choice.PhoneNumber = form.PhoneNumber;
+    choice.WaitRegistration = form.WaitRegistration;
+    choice.WaitInit = form.WaitInit;
+    return true;
+}
+
 void TConnectForm::FillPortList()
 {
     m_ui->PortCombo->clear();

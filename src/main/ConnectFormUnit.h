@@ -3,6 +3,8 @@
 // The connection dialog: serial port, cable or GSM modem, the number to dial and the two wait
 // options. Remembers its captions and the last choices in the settings store.
 
+#include "main/MainConnection.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -38,6 +40,10 @@ public:
 
     // Where the by-id links are looked for; tests point it elsewhere.
     QString ByIdDir = QStringLiteral("/dev/serial/by-id");
+
+    // The connect action's use: shows the dialog modally with the key "W9CAN"; true with the
+    // choices filled after OK. The dialog stores its values after OK and after Cancel alike.
+    static bool Ask(QWidget *parent, TConnectChoice &choice);
 
     void FormShow();
     void FormDestroy();
