@@ -21,12 +21,6 @@ bool WrittenInWalk(int tag)
     return tag == 0 || tag == 1 || tag == 3 || tag == 5 || tag == 7;
 }
 
-void StoreRow(const TCommandValues &values, int row, TPageData &res)
-{
-    res(row, 1) = values[0];
-    res(row, 2) = values[1];
-}
-
 } // namespace
 
 // The operation state for the length of one transfer. The saved state comes back at the end,
@@ -178,7 +172,7 @@ TPageData TMainPageTransfer::ReadPageRows(const QVector<int> &codes)
     return PageTransfer::ReadRows(
         codes,
         [this](int code, int row, TPageData &res) {
-            StoreRow(Engine.ExecCommand(code, Engine.DefaultRetries), row, res);
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
         },
         [this] { return StopRequested(StateReading); });
 }
@@ -194,7 +188,7 @@ void TMainPageTransfer::WritePageRows(int rows, const PageTransfer::WriteCommand
         },
         command,
         [this](const QString &text, int code, int row, TPageData &res) {
-            StoreRow(Engine.ExecCommandText(text, code, Engine.DefaultRetries), row, res);
+            Engine.ExecCommandText(text, code, Engine.DefaultRetries, row, res);
         },
         [this] { Engine.MarkDone(); });
     if (frame != nullptr)
