@@ -1,0 +1,212 @@
+#include "main/MainPageTransfer.h"
+
+#include "main/CommandEngine.h"
+#include "pages/GeneralRows.h"
+#include "pages/PageFrame.h"
+
+#include <exception>
+
+namespace {
+
+// "Read all pages" and "write all pages" show frames 0..7 in turn and read or write these.
+constexpr int LastWalkedFrame = 7;
+
+bool ReadInWalk(int tag)
+{
+    return tag == 0 || tag == 1 || tag == 3 || tag == 5 || tag == 6 || tag == 7;
+}
+
+bool WrittenInWalk(int tag)
+{
+    return tag == 0 || tag == 1 || tag == 3 || tag == 5 || tag == 7;
+}
+
+} // namespace
+
+// The operation state for the length of one transfer. The saved state comes back at the end,
+// unless the connection ended meanwhile: then the state the closing left stands.
+class TMainPageTransfer::TTransferState
+{
+public:
+    TTransferState(TCommandEngine &engine, uint8_t state) : engine(engine), saved(engine.State)
+    {
+        engine.State = state;
+    }
+    ~TTransferState()
+    {
+        if (engine.State != StateIdle && engine.State != StateCloseRequested)
+            engine.State = saved;
+    }
+    TTransferState(const TTransferState &) = delete;
+    TTransferState &operator=(const TTransferState &) = delete;
+
+private:
+    TCommandEngine &engine;
+    uint8_t saved;
+};
+
+TMainPageTransfer::TMainPageTransfer(TCommandEngine &engine) : Engine(engine) {}
+
+TPageFrame *TMainPageTransfer::CurrentFrame() const
+{
+    return Hooks.CurrentFrame ? Hooks.CurrentFrame() : nullptr;
+}
+
+// A read stops on Esc (state 9) and when the connection ends (state 0 or 10); a write only
+// when something other than the user's Esc changed the state.
+bool TMainPageTransfer::StopRequested(uint8_t transferState) const
+{
+    return Engine.State != transferState;
+}
+
+// --- The four actions ---
+
+void TMainPageTransfer::ReadPageActionExecute()
+{
+    RunPageAction([this] {
+        TTransferState state(Engine, StateReading);
+        ReadPage(CurrentFrame());
+    });
+}
+
+void TMainPageTransfer::WritePageActionExecute()
+{
+    RunPageAction([this] {
+        TTransferState state(Engine, StateWriting);
+        WritePage(CurrentFrame());
+    });
+}
+
+void TMainPageTransfer::ReadAllPagesActionExecute()
+{
+    RunPageAction([this] { ReadAllPages(); });
+}
+
+void TMainPageTransfer::WriteAllPagesActionExecute()
+{
+    RunPageAction([this] { WriteAllPages(); });
+}
+
+// One transfer at a time: an action started while another waits for the unit is refused.
+void TMainPageTransfer::RunPageAction(const std::function<void()> &action)
+{
+    if (!Engine.BeginTransfer())
+        return;
+    try {
+        action();
+    } catch (const std::exception &e) {
+        Engine.EndTransfer();
+        if (Hooks.ShowError)
+            Hooks.ShowError(QString::fromUtf8(e.what()));
+        return;
+    }
+    Engine.EndTransfer();
+}
+
+void TMainPageTransfer::ReadAllPages()
+{
+    TTransferState state(Engine, StateReading);
+    for (int tag = 0; tag <= LastWalkedFrame; ++tag) {
+        if (Hooks.ShowPage)
+            Hooks.ShowPage(tag);
+        if (ReadInWalk(tag))
+            ReadPage(CurrentFrame());
+        if (StopRequested(StateReading))
+            break;
+    }
+}
+
+void TMainPageTransfer::WriteAllPages()
+{
+    TTransferState state(Engine, StateWriting);
+    for (int tag = 0; tag <= LastWalkedFrame; ++tag) {
+        if (Hooks.ShowPage)
+            Hooks.ShowPage(tag);
+        if (WrittenInWalk(tag))
+            WritePage(CurrentFrame());
+        if (StopRequested(StateWriting))
+            break;
+    }
+}
+
+// --- Dispatch by the frame's Tag ---
+
+void TMainPageTransfer::ReadPage(TPageFrame *frame)
+{
+    if (frame == nullptr || frame->Tag() < 0 || frame->Tag() > 8)
+        return;
+    TPageData v;
+    switch (frame->Tag()) {
+    case 0:
+        v = ReadGeneralValues();
+        break;
+    default:
+        // A page without rows of its own shows an empty read.
+        v = ReadPageRows({});
+        break;
+    }
+    frame->SetPageData(v);
+}
+
+void TMainPageTransfer::WritePage(TPageFrame *frame)
+{
+    if (frame == nullptr || frame->Tag() < 0 || frame->Tag() > 8)
+        return;
+    switch (frame->Tag()) {
+    case 0:
+        WriteGeneralPage();
+        break;
+    case 6:
+        // The history page's "write" is the erase of the unit's history.
+        break;
+    default:
+        WritePageRows(0, [](int, const QVariant &) { return PageTransfer::WriteCommand{}; });
+        break;
+    }
+}
+
+// --- The common loops ---
+
+TPageData TMainPageTransfer::ReadPageRows(const QVector<int> &codes)
+{
+    return PageTransfer::ReadRows(
+        codes,
+        [this](int code, int row, TPageData &res) {
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::WritePageRows(int rows, const PageTransfer::WriteCommandFn &command)
+{
+    TPageFrame *const frame = CurrentFrame();
+    const TWriteResults results = PageTransfer::WriteRows(
+        rows,
+        [frame](TPageData &v) {
+            if (frame != nullptr)
+                frame->GetPageData(v);
+        },
+        command,
+        [this](const QString &text, int code, int row, TPageData &res) {
+            Engine.ExecCommandText(text, code, Engine.DefaultRetries, row, res);
+        },
+        [this] { Engine.MarkDone(); });
+    if (frame != nullptr)
+        frame->ShowWriteResults(results);
+}
+
+// --- The general page ---
+
+TPageData TMainPageTransfer::ReadGeneralValues()
+{
+    const auto &codes = GeneralRows::ReadCodes;
+    return ReadPageRows(QVector<int>(codes.begin(), codes.end()));
+}
+
+void TMainPageTransfer::WriteGeneralPage()
+{
+    WritePageRows(GeneralRows::RowCount, [](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
+                                          GeneralRows::WriteCodeForValue(row, value)};
+    });
+}

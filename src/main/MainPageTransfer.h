@@ -1,0 +1,62 @@
+#pragma once
+
+// The main window's page transfer: the four page actions (read page, write page, read all
+// pages, write all pages), the walk over the pages and each page's reader and writer. The main
+// window owns one next to its command engine and lets its four action handlers call it; the
+// frames are reached through `Hooks`.
+
+#include "main/PageTransfer.h"
+#include "pages/PageData.h"
+
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class TCommandEngine;
+class TPageFrame;
+
+struct TPageTransferHooks
+{
+    std::function<TPageFrame *()> CurrentFrame;
+    // Hides the current frame, shows frame Tag in the page panel and makes it current.
+    std::function<void(int tag)> ShowPage;
+    // The general error message of an action that failed.
+    std::function<void(const QString &text)> ShowError;
+};
+
+class TMainPageTransfer
+{
+public:
+    explicit TMainPageTransfer(TCommandEngine &engine);
+
+    TPageTransferHooks Hooks;
+
+    void ReadPageActionExecute();
+    void WritePageActionExecute();
+    void ReadAllPagesActionExecute();
+    void WriteAllPagesActionExecute();
+
+    void ReadAllPages();
+    void WriteAllPages();
+
+    // The general page.
+    TPageData ReadGeneralValues();
+    void WriteGeneralPage();
+
+private:
+    class TTransferState;
+
+    void RunPageAction(const std::function<void()> &action);
+    bool StopRequested(uint8_t transferState) const;
+    TPageFrame *CurrentFrame() const;
+
+    void ReadPage(TPageFrame *frame);
+    void WritePage(TPageFrame *frame);
+
+    // The loops every page's reader and writer share.
+    TPageData ReadPageRows(const QVector<int> &codes);
+    void WritePageRows(int rows, const PageTransfer::WriteCommandFn &command);
+
+    TCommandEngine &Engine;
+};

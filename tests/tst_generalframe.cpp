@@ -1,0 +1,312 @@
+#include "pages/UnitGeneralSettingsFrame.h"
+#include "settings/SettingsRW.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// The general page as a widget: its stored captions and values, the key filter, the read and
+// write colours and the checks before a write.
+class TestGeneralFrame : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TGeneralSettingsFrame> frame;
+
+    template <typename T> T *child(const char *name)
+    {
+        T *w = frame->findChild<T *>(QString::fromLatin1(name));
+        if (w == nullptr)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QLineEdit *edit(const char *name) { return child<QLineEdit>(name); }
+    QLabel *label(const char *name) { return child<QLabel>(name); }
+    QCheckBox *box(const char *name) { return child<QCheckBox>(name); }
+
+    static void store(const char *ident, const QVariant &value)
+    {
+        TSettingsRW s(1, QStringLiteral("W9CAN"));
+        s.Write(
+            MakeSetItem(QStringLiteral("GeneralSettingsFrame"), QString::fromLatin1(ident), value));
+    }
+    static QVariant stored(const char *ident, const QVariant &def)
+    {
+        TSettingsRW s(1, QStringLiteral("W9CAN"));
+        return s.Read(
+            MakeSetItem(QStringLiteral("GeneralSettingsFrame"), QString::fromLatin1(ident), def));
+    }
+    static void wipe()
+    {
+        QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN")).remove(QString());
+    }
+
+    static TPageData readResult(const QList<QPair<QVariant, int>> &rows)
+    {
+        TPageData v(int(rows.size()), 2);
+        for (int r = 1; r <= rows.size(); ++r) {
+            v(r, 1) = rows[r - 1].first;
+            v(r, 2) = rows[r - 1].second;
+        }
+        return v;
+    }
+    static QList<QPair<QVariant, int>> allRead()
+    {
+        return {{QStringLiteral("0042"), 1},
+                {0xE6, 1},
+                {0x12C, 1},
+                {5, 1},
+                {0x00, 1},
+                {0xFF, 1},
+                {0x00, 1},
+                {30, 1},
+                {255, 1},
+                {20, 1}};
+    }
+
+    static QColor clGreen() { return TPageFrame::ResultColors[0]; }
+    static QColor clRed() { return TPageFrame::ResultColors[1]; }
+    static QColor textColor(const QWidget *w) { return w->palette().color(QPalette::Text); }
+    static void setColor(QWidget *w, QPalette::ColorRole role, const QColor &c)
+    {
+        QPalette p = w->palette();
+        p.setColor(role, c);
+        w->setPalette(p);
+    }
+
+    void newFrame()
+    {
+        frame = std::make_unique<TGeneralSettingsFrame>();
+        frame->Init(QStringLiteral("W9CAN"));
+    }
+
+private slots:
+    void init()
+    {
+        wipe();
+        newFrame();
+    }
+    void cleanup() { frame.reset(); }
+
+    void firstStartShowsDefaults()
+    {
+        QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("917"));
+        QCOMPARE(edit("LatEdit")->text(), QStringLiteral("50"));
+        QCOMPARE(edit("LonEdit")->text(), QStringLiteral("50"));
+        QCOMPARE(edit("TimeIntervalEdit")->text(), QStringLiteral("1"));
+        QVERIFY(box("PathSmoothingCheckBox")->isChecked());
+        QVERIFY(!box("GPSOffBox")->isChecked());
+        QVERIFY(!box("GSMOffBox")->isChecked());
+        QCOMPARE(edit("TimeOffEdit")->text(), QStringLiteral("0"));
+        QCOMPARE(edit("TimeGSMOnEdit")->text(), QStringLiteral("10"));
+        QVERIFY(!box("RebootCheckBox")->isChecked());
+        auto *combo = child<QComboBox>("TimeCombo");
+        QCOMPARE(combo->count(), 57);
+        QCOMPARE(combo->itemText(0), QStringLiteral("4"));
+        QCOMPARE(combo->itemText(56), QStringLiteral("60"));
+        QCOMPARE(combo->currentIndex(), -1);
+        QVERIFY(!combo->isEnabled());
+        QVERIFY(!label("TimeLabel")->isEnabled());
+        QCOMPARE(label("LabelTimeInterval")->text(),
+                 QStringLiteral("Интервал записи точек \"по времени\" (мин.):"));
+        QCOMPARE(label("TimeGSMOnLabel")->text(),
+                 QStringLiteral("Период включения GSM модема после выключения зажигания "
+                                "(мин.)\n255 - не включать модем до включения зажигания:"));
+        QCOMPARE(child<QGroupBox>("EnergyGroup")->title(), QStringLiteral("Энергосбережение"));
+        QCOMPARE(frame->property("Tag").toInt(), 0);
+        QCOMPARE(edit("LatEdit")->property("Tag").toInt(), 2);
+        // Accessibility: each caption names its control.
+        QCOMPARE(label("LatLabel")->buddy(), edit("LatEdit"));
+        QCOMPARE(label("GPSOffLabel")->buddy(), box("GPSOffBox"));
+        QCOMPARE(box("GPSOffBox")->accessibleName(),
+                 QStringLiteral("Отключать GPS модуль в режиме \"Энергосбережения\":"));
+    }
+
+    void storedCaptionsAndValuesComeBackAndAreSaved()
+    {
+        frame.reset();
+        store("LatCaption", QStringLiteral("Широта:"));
+        store("defObjectNumber", 1234);
+        store("defSmooth", false);
+        store("defGSMOn", QStringLiteral("not a number")); // a damaged store: default applies
+        newFrame();
+        QCOMPARE(label("LatLabel")->text(), QStringLiteral("Широта:"));
+        QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("1234"));
+        QVERIFY(!box("PathSmoothingCheckBox")->isChecked());
+        QCOMPARE(edit("TimeGSMOnEdit")->text(), QStringLiteral("10"));
+
+        // At exit an edit without a number keeps the stored value; the rest is still written.
+        edit("ObjectNumberEdit")->clear();
+        edit("LatEdit")->setText(QStringLiteral("77"));
+        box("GSMOffBox")->setChecked(true);
+        label("LonLabel")->setText(QStringLiteral("shown only"));
+        frame->SaveUISettings();
+        QCOMPARE(stored("defObjectNumber", 0).toInt(), 1234);
+        QCOMPARE(stored("defLat", 0).toInt(), 77);
+        QCOMPARE(stored("defGSMOff", false).toBool(), true);
+        QCOMPARE(stored("defGSMOn", 0).toInt(), 10);
+        QCOMPARE(stored("LatCaption", QString()).toString(), QStringLiteral("Широта:"));
+        QCOMPARE(stored("LonCaption", QString()).toString(),
+                 QStringLiteral("Смещение по долготе (в метрах):"));
+        QCOMPARE(stored("TimeGSMOnCaption", QString()).toString(),
+                 QStringLiteral("Период включения GSM модема после выключения зажигания "
+                                "(мин.)\r\n255 - не включать модем до включения зажигания:"));
+    }
+
+    void readResultShowsValuesAndColours()
+    {
+        QList<QPair<QVariant, int>> rows = allRead();
+        rows[3] = {0, 0}; // interval not read
+        edit("TimeIntervalEdit")->setText(QStringLiteral("7"));
+        frame->SetPageData(readResult(rows));
+        QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("42"));
+        QCOMPARE(edit("LatEdit")->text(), QStringLiteral("50"));
+        QCOMPARE(edit("LonEdit")->text(), QStringLiteral("50"));
+        QCOMPARE(edit("TimeIntervalEdit")->text(), QStringLiteral("7")); // left as it was
+        QVERIFY(box("PathSmoothingCheckBox")->isChecked());
+        QVERIFY(!box("GPSOffBox")->isChecked());
+        QVERIFY(box("GSMOffBox")->isChecked());
+        QCOMPARE(edit("TimeOffEdit")->text(), QStringLiteral("30"));
+        QCOMPARE(edit("TimeGSMOnEdit")->text(), QStringLiteral("255"));
+        QVERIFY(box("RebootCheckBox")->isChecked());
+        QCOMPARE(child<QComboBox>("TimeCombo")->currentText(), QStringLiteral("5"));
+        QVERIFY(child<QComboBox>("TimeCombo")->isEnabled());
+        for (const char *name : {"ObjectNumberLabel", "LatLabel", "PathSmoothLabel", "GPSOffLabel",
+                                 "TimeGSMOnLabel", "RebootLabel", "TimeLabel"})
+            QCOMPARE(TPageFrame::LabelColor(label(name)), clGreen());
+        QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
+
+        // A read of 7 clears the box and disables the list; 250 ticks it with no item.
+        rows = allRead();
+        rows[9] = {7, 1};
+        frame->SetPageData(readResult(rows));
+        QVERIFY(!box("RebootCheckBox")->isChecked());
+        QVERIFY(!child<QComboBox>("TimeCombo")->isEnabled());
+        rows[9] = {250, 1};
+        frame->SetPageData(readResult(rows));
+        QVERIFY(box("RebootCheckBox")->isChecked());
+        QCOMPARE(child<QComboBox>("TimeCombo")->currentIndex(), -1);
+
+        // An object number that is not a number leaves the edit and marks only that row.
+        rows = allRead();
+        rows[0] = {QString(), 1};
+        frame->SetPageData(readResult(rows));
+        QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("42"));
+        QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clRed());
+        QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clGreen());
+
+        // No data at all: every row red, values kept.
+        frame->SetPageData(TPageData());
+        QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clRed());
+        QCOMPARE(edit("LatEdit")->text(), QStringLiteral("50"));
+    }
+
+    void keysAndLeavingEdits()
+    {
+        frame->show();
+        QApplication::setActiveWindow(frame.get());
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QLineEdit *e = edit("TimeOffEdit");
+        setColor(label("TimeOffLabel"), QPalette::WindowText, clRed());
+        setColor(e, QPalette::Text, clRed());
+        e->setFocus();
+        e->clear();
+        QTest::keyClicks(e, QStringLiteral("3a0-0"));
+        QCOMPARE(e->text(), QStringLiteral("300"));
+        QTest::keyClicks(e, QStringLiteral("7")); // three digits at most
+        QCOMPARE(e->text(), QStringLiteral("300"));
+        QVERIFY(TPageFrame::LabelColor(label("TimeOffLabel")) != clRed());
+        QVERIFY(textColor(e) != clRed());
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QCOMPARE(e->text(), QStringLiteral("30"));
+        QTest::keyClicks(e, QStringLiteral("0"));
+        edit("TimeGSMOnEdit")->setFocus(); // leaving the edit clamps it
+        QCOMPARE(e->text(), QStringLiteral("255"));
+        edit("TimeGSMOnEdit")->clear();
+        e->setFocus(); // leaving an empty edit leaves it empty
+        QCOMPARE(edit("TimeGSMOnEdit")->text(), QString());
+
+        // A switch clicked puts its caption back to the window text colour.
+        setColor(label("GSMOffLabel"), QPalette::WindowText, clGreen());
+        box("GSMOffBox")->click();
+        QVERIFY(TPageFrame::LabelColor(label("GSMOffLabel")) != clGreen());
+        box("RebootCheckBox")->click();
+        QVERIFY(child<QComboBox>("TimeCombo")->isEnabled());
+        QVERIFY(label("TimeLabel")->isEnabled());
+    }
+
+    void validationMarksRowsAndBuildsNothing()
+    {
+        TPageData v;
+        frame->GetPageData(v);
+        QVERIFY(v.IsAssigned());
+        QCOMPARE(v.RowCount(), 10);
+        QCOMPARE(v(1, 2).toString(), QStringLiteral("0917"));
+        QCOMPARE(v(2, 2).toString(), QStringLiteral("00E6"));
+        QCOMPARE(v(5, 2).toInt(), 1);
+        QCOMPARE(v(6, 2).toInt(), 0);
+        QCOMPARE(v(10, 2).toString(), QStringLiteral("FF"));
+        QCOMPARE(v(7, 1).toInt(), 7);
+        QCOMPARE(v(7, 3).toBool(), false);
+
+        edit("ObjectNumberEdit")->setText(QStringLiteral("10000"));
+        edit("TimeOffEdit")->setText(QStringLiteral("300")); // set without leaving the edit
+        edit("LatEdit")->setText(QStringLiteral("20000"));   // as a settings file may set it
+        frame->GetPageData(v);
+        QVERIFY(!v.IsAssigned());
+        QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clRed());
+        QCOMPARE(textColor(edit("TimeOffEdit")), clRed());
+        QVERIFY(TPageFrame::LabelColor(label("TimeOffLabel")) != clRed());
+        QCOMPARE(textColor(edit("LatEdit")), clRed());
+        QVERIFY(TPageFrame::LabelColor(label("LatLabel")) != clRed());
+        QVERIFY(textColor(edit("LonEdit")) != clRed());
+
+        // Empty edits and a reboot without a time are refused with a red caption.
+        newFrame();
+        edit("TimeIntervalEdit")->clear();
+        box("RebootCheckBox")->setChecked(true);
+        QVERIFY(!frame->ValidateValues());
+        QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
+        QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
+        edit("TimeIntervalEdit")->setText(QStringLiteral("0"));
+        child<QComboBox>("TimeCombo")->setCurrentIndex(0);
+        frame->GetPageData(v);
+        QVERIFY(v.IsAssigned());
+        QCOMPARE(v(4, 2).toString(), QStringLiteral("01"));
+        QCOMPARE(v(10, 2).toString(), QStringLiteral("10"));
+    }
+
+    void writeResultsColourRows()
+    {
+        frame->ShowWriteResults({0, 1, -1, 0, 0, 0, 0, 0, 0, 1, 0, 1});
+        QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clGreen());
+        QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clRed());
+        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clRed());
+        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clGreen());
+        QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
+        // The time caption follows only while the reboot is on.
+        QVERIFY(TPageFrame::LabelColor(label("TimeLabel")) != clRed());
+        box("RebootCheckBox")->setChecked(true);
+        frame->ShowWriteResults({-1, -1, -1, -1, -1, -1, -1, -1, -1, 0});
+        QCOMPARE(TPageFrame::LabelColor(label("TimeLabel")), clGreen());
+        QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clRed());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale::c());
+    TestGeneralFrame test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_generalframe.moc"

@@ -1,0 +1,445 @@
+// Reading and writing pages against the simulated unit on a real pseudo-terminal: the four page
+// actions, the walk over the pages, the general page's rows on the wire, Esc and silent rows.
+
+#include "device/Device.h"
+#include "main/CommandEngine.h"
+#include "main/MainConnection.h"
+#include "main/MainPageTransfer.h"
+#include "main/PageTransfer.h"
+#include "pages/UnitGeneralSettingsFrame.h"
+#include "unitsim/UnitSimulator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <array>
+#include <memory>
+
+namespace {
+
+// A page without rows of its own that records what the transfer asked of it.
+class TRecordingFrame : public TPageFrame
+{
+public:
+    TRecordingFrame(int tag, QStringList &calls)
+        : TPageFrame(tag, QStringLiteral("Page%1").arg(tag)), calls(calls)
+    {}
+    void SetPageData(const TPageData &) override { calls << QStringLiteral("read %1").arg(Tag()); }
+    void GetPageData(TPageData &v) override
+    {
+        calls << QStringLiteral("write %1").arg(Tag());
+        v.Clear();
+    }
+
+private:
+    QStringList &calls;
+};
+
+// The engine, the connection and the page transfer as the main window wires them, with the
+// general page and eight recording pages.
+struct Rig
+{
+    TCommandEngine Engine;
+    QObject Owner;
+    TMainConnection Connection{Engine, &Owner};
+    TMainPageTransfer Transfer{Engine};
+    QStringList Calls; // page reads and writes of the recording pages
+    QList<int> Shown;  // pages shown, in order
+    std::array<std::unique_ptr<TPageFrame>, 9> Frames;
+    TPageFrame *Current = nullptr;
+    TGeneralSettingsFrame *General = nullptr;
+    QStringList Errors;
+
+    Rig()
+    {
+        Engine.Timings.PacingMs = 5;
+        Engine.Timings.CommandTimeoutMs = 300;
+        Engine.Timings.CableConnectPauseMs = 5;
+        Engine.EngineTimer().setInterval(20);
+        Connection.Hooks.DeviceCreated = [](TDevice &device) {
+            device.comportobject()->RtsSettleMs = 1;
+            device.comportobject()->LinesLowMs = 1;
+        };
+        Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
+        Engine.Hooks.DisconnectAction = [this] { Connection.DisconnectActionExecute(); };
+        Engine.Hooks.SetActionsConnected = [this] { connected = true; };
+
+        auto general = std::make_unique<TGeneralSettingsFrame>();
+        General = general.get();
+        General->Init(QStringLiteral("W9CAN"));
+        Frames[0] = std::move(general);
+        for (int tag = 1; tag < 9; ++tag)
+            Frames[tag] = std::make_unique<TRecordingFrame>(tag, Calls);
+        Current = Frames[0].get();
+
+        Transfer.Hooks.CurrentFrame = [this] { return Current; };
+        Transfer.Hooks.ShowPage = [this](int tag) {
+            Shown << tag;
+            Current = Frames[tag].get();
+        };
+        Transfer.Hooks.ShowError = [this](const QString &text) { Errors << text; };
+    }
+
+    bool Connect(unitsim::UnitSimulator &sim)
+    {
+        TConnectChoice choice;
+        choice.PortName = sim.portPath();
+        Connection.Connect(choice);
+        if (!QTest::qWaitFor([this] { return connected && !Engine.IsPending(); }, 5000))
+            return false;
+        sim.clearLog();
+        return Engine.State == StateConnected;
+    }
+
+    template <typename T> T *Child(const char *name)
+    {
+        return General->findChild<T *>(QString::fromLatin1(name));
+    }
+    QColor Colour(const char *label) { return TPageFrame::LabelColor(Child<QLabel>(label)); }
+
+    bool connected = false;
+};
+
+QStringList Sent(const unitsim::UnitSimulator &sim)
+{
+    QStringList texts;
+    for (const auto &c : sim.commands())
+        texts << QString::fromLatin1(c.text);
+    return texts;
+}
+
+const QColor Green = TPageFrame::ResultColors[0];
+const QColor Red = TPageFrame::ResultColors[1];
+
+const char *const RowLabels[10] = {
+    "ObjectNumberLabel", "LatLabel",    "LonLabel",     "LabelTimeInterval", "PathSmoothLabel",
+    "GPSOffLabel",       "GSMOffLabel", "TimeOffLabel", "TimeGSMOnLabel",    "RebootLabel"};
+
+const QStringList GeneralReads = {"+object", "+latit",      "+longit",  "+timefix",   "+turn",
+                                  "+qsafe",  "+safemodoff", "+timegps", "+safemodon", "+tunfix"};
+
+// Presses Esc (as the main window passes it on) once the unit has received `count` commands.
+void EscAfter(unitsim::UnitSimulator &sim, TCommandEngine &engine, int count)
+{
+    auto *poll = new QTimer(&engine);
+    poll->setInterval(2);
+    QObject::connect(poll, &QTimer::timeout, &engine, [&sim, &engine, poll, count] {
+        if (sim.commandCount() >= count) {
+            poll->stop();
+            poll->deleteLater();
+            engine.EscapePressed();
+        }
+    });
+    poll->start();
+}
+
+} // namespace
+
+class TestPageTransfer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void readPageFillsTheGeneralPage()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start({}));
+        sim.setSetting(QStringLiteral("object"), "0042");
+        sim.setSetting(QStringLiteral("timefix"), "05");
+        sim.setSetting(QStringLiteral("qsafe"), "00");
+        sim.setSetting(QStringLiteral("tunfix"), "14");
+        Rig rig;
+        QVERIFY(rig.Connect(sim));
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(Sent(sim), GeneralReads);
+        QCOMPARE(rig.Child<QLineEdit>("ObjectNumberEdit")->text(), QStringLiteral("42"));
+        QCOMPARE(rig.Child<QLineEdit>("LatEdit")->text(), QStringLiteral("50"));
+        QCOMPARE(rig.Child<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("5"));
+        QVERIFY(rig.Child<QCheckBox>("GPSOffBox")->isChecked());
+        QVERIFY(rig.Child<QCheckBox>("RebootCheckBox")->isChecked());
+        QCOMPARE(rig.Child<QComboBox>("TimeCombo")->currentText(), QStringLiteral("5"));
+        for (const char *label : RowLabels)
+            QCOMPARE(rig.Colour(label), Green);
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+
+        // A row the unit does not answer is red after its resend; the others are green.
+        sim.clearLog();
+        auto faults = sim.faults();
+        faults.neverAnswer = QStringList{QStringLiteral("+timefix")};
+        sim.setFaults(faults);
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(Sent(sim).count(QStringLiteral("+timefix")), 2);
+        QCOMPARE(rig.Colour("LabelTimeInterval"), Red);
+        QCOMPARE(rig.Colour("LatLabel"), Green);
+        QCOMPARE(rig.Colour("RebootLabel"), Green);
+        QCOMPARE(rig.Child<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("5"));
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+    }
+
+    void escDuringAReadStopsAfterTheCurrentRow()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start({}));
+        Rig rig;
+        QVERIFY(rig.Connect(sim));
+        sim.setLatency(80); // Esc lands while row 3 waits for its reply
+        EscAfter(sim, rig.Engine, 3);
+        rig.Transfer.ReadPageActionExecute();
+        QTest::qWait(150); // the late reply is dropped
+        QCOMPARE(Sent(sim), GeneralReads.mid(0, 3));
+        QCOMPARE(rig.Colour("ObjectNumberLabel"), Green);
+        QCOMPARE(rig.Colour("LatLabel"), Green);
+        for (int r = 2; r < 10; ++r)
+            QCOMPARE(rig.Colour(RowLabels[r]), Red);
+        // The stop request is the connected state itself: the connection stays.
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+        QVERIFY(sim.isPortOpen());
+    }
+
+    void writePageSendsTheRowsAndReadsBack()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start({}));
+        Rig rig;
+        QVERIFY(rig.Connect(sim));
+        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("917"));
+        rig.Child<QLineEdit>("LatEdit")->setText(QStringLiteral("50"));
+        rig.Child<QLineEdit>("LonEdit")->setText(QStringLiteral("100"));
+        rig.Child<QLineEdit>("TimeIntervalEdit")->setText(QStringLiteral("0"));
+        rig.Child<QCheckBox>("PathSmoothingCheckBox")->setChecked(false);
+        rig.Child<QCheckBox>("GPSOffBox")->setChecked(true);
+        rig.Child<QCheckBox>("GSMOffBox")->setChecked(false);
+        rig.Child<QLineEdit>("TimeOffEdit")->setText(QStringLiteral("30"));
+        rig.Child<QLineEdit>("TimeGSMOnEdit")->setText(QStringLiteral("255"));
+        rig.Child<QCheckBox>("RebootCheckBox")->setChecked(true);
+        rig.Child<QComboBox>("TimeCombo")->setCurrentIndex(0); // "4"
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(sim), (QStringList{"+object0917", "+latit00E6", "+longit0258", "+timefix01",
+                                         "+turnFF", "+qsafe00", "+safemodoffFF", "+timegps1E",
+                                         "+safemodonFF", "+tunfix10"}));
+        for (const char *label : RowLabels)
+            QCOMPARE(rig.Colour(label), Green);
+        QCOMPARE(rig.Colour("TimeLabel"), Green);
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+        QCOMPARE(sim.setting(QStringLiteral("latit")), QByteArray("00E6"));
+
+        // The last item and a cleared box.
+        sim.clearLog();
+        rig.Child<QComboBox>("TimeCombo")->setCurrentIndex(56); // "60"
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(sim).last(), QStringLiteral("+tunfixF0"));
+        sim.clearLog();
+        rig.Child<QCheckBox>("RebootCheckBox")->setChecked(false);
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(sim).last(), QStringLiteral("+tunfixFF"));
+
+        // A read gives back what was written (the interval went out as at least 1).
+        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("1"));
+        rig.Child<QLineEdit>("LonEdit")->clear();
+        rig.Child<QCheckBox>("GPSOffBox")->setChecked(false);
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Child<QLineEdit>("ObjectNumberEdit")->text(), QStringLiteral("917"));
+        QCOMPARE(rig.Child<QLineEdit>("LatEdit")->text(), QStringLiteral("50"));
+        QCOMPARE(rig.Child<QLineEdit>("LonEdit")->text(), QStringLiteral("100"));
+        QCOMPARE(rig.Child<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("1"));
+        QVERIFY(!rig.Child<QCheckBox>("PathSmoothingCheckBox")->isChecked());
+        QVERIFY(rig.Child<QCheckBox>("GPSOffBox")->isChecked());
+        QCOMPARE(rig.Child<QLineEdit>("TimeOffEdit")->text(), QStringLiteral("30"));
+        QCOMPARE(rig.Child<QLineEdit>("TimeGSMOnEdit")->text(), QStringLiteral("255"));
+        QVERIFY(!rig.Child<QCheckBox>("RebootCheckBox")->isChecked());
+    }
+
+    void failedChecksAndUnconfirmedRows()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start({}));
+        Rig rig;
+        QVERIFY(rig.Connect(sim));
+
+        // Values that fail the checks: nothing is sent, no result colour.
+        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("10000"));
+        rig.Child<QLineEdit>("LatEdit")->setText(QStringLiteral("20000"));
+        rig.Transfer.WritePageActionExecute();
+        QVERIFY(Sent(sim).isEmpty());
+        QCOMPARE(rig.Colour("ObjectNumberLabel"), Red);
+        QVERIFY(rig.Colour("LonLabel") != Green);
+        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("5"));
+        rig.Child<QLineEdit>("LatEdit")->clear();
+        rig.Transfer.WritePageActionExecute();
+        QVERIFY(Sent(sim).isEmpty());
+        QCOMPARE(rig.Colour("LatLabel"), Red);
+
+        // A row the unit does not confirm is red; every other row is still written.
+        rig.Child<QLineEdit>("LatEdit")->setText(QStringLiteral("50"));
+        auto faults = sim.faults();
+        faults.neverAnswer = QStringList{QStringLiteral("+timegps")};
+        sim.setFaults(faults);
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(sim).size(), 11); // ten rows, one of them twice
+        QCOMPARE(Sent(sim).count(QStringLiteral("+timegps00")), 2);
+        QCOMPARE(rig.Colour("TimeOffLabel"), Red);
+        QCOMPARE(rig.Colour("TimeGSMOnLabel"), Green);
+        QCOMPARE(rig.Colour("ObjectNumberLabel"), Green);
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+    }
+
+    void readAndWriteAllPagesWalkTheFrames()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start({}));
+        Rig rig;
+        QVERIFY(rig.Connect(sim));
+        rig.Transfer.ReadAllPagesActionExecute();
+        QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(rig.Calls, (QStringList{"read 1", "read 3", "read 5", "read 6", "read 7"}));
+        QCOMPARE(Sent(sim), GeneralReads);
+        QCOMPARE(rig.Current, rig.Frames[7].get());
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+
+        sim.clearLog();
+        rig.Shown.clear();
+        rig.Calls.clear();
+        rig.Transfer.WriteAllPagesActionExecute();
+        QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+        QCOMPARE(rig.Calls, (QStringList{"write 1", "write 3", "write 5", "write 7"}));
+        QCOMPARE(Sent(sim).size(), 10);
+        QCOMPARE(Sent(sim).first(), QStringLiteral("+object0917"));
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+
+        // Esc during the general page: no later page is read or shown.
+        sim.clearLog();
+        rig.Shown.clear();
+        rig.Calls.clear();
+        sim.setLatency(80);
+        EscAfter(sim, rig.Engine, 2);
+        rig.Transfer.ReadAllPagesActionExecute();
+        QCOMPARE(rig.Shown, QList<int>{0});
+        QVERIFY(rig.Calls.isEmpty());
+        QCOMPARE(Sent(sim).size(), 2);
+        QCOMPARE(rig.Current, rig.Frames[0].get());
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+    }
+
+    void aSecondTransferIsRefusedAndAClosedPortEndsTheWalk()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start({}));
+        Rig rig;
+        QVERIFY(rig.Connect(sim));
+        sim.setLatency(60);
+        // Read page started while a read is waiting sends nothing of its own.
+        QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(Sent(sim), GeneralReads);
+
+        // The port closes during a walk: the walk ends and the state stays closed.
+        sim.clearLog();
+        rig.Shown.clear();
+        QTimer::singleShot(100, &rig.Engine, [&] { rig.Connection.ClosePort(); });
+        rig.Transfer.ReadAllPagesActionExecute();
+        QCOMPARE(rig.Shown, QList<int>{0});
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+    }
+
+    // The shared loops on their own: where a read stops, what a write reports.
+    void readLoopStopsAfterTheCurrentRow()
+    {
+        QList<int> sent;
+        bool stop = false;
+        const TPageData v = PageTransfer::ReadRows(
+            {5, 6, 8, 10},
+            [&](int code, int row, TPageData &res) {
+                sent << code;
+                res(row, 1) = code * 10;
+                res(row, 2) = 1;
+                stop = row == 2; // Esc pressed while row 2 was waiting
+            },
+            [&] { return stop; });
+        QCOMPARE(sent, (QList<int>{5, 6}));
+        QCOMPARE(v.RowCount(), 4);
+        QCOMPARE(v(2, 1).toInt(), 60);
+        QCOMPARE(v(2, 2).toInt(), 1);
+        QCOMPARE(v(3, 1).toInt(), 0);
+        QCOMPARE(v(3, 2).toInt(), 0);
+    }
+
+    void writeLoopResults()
+    {
+        const auto command = [](int row, const QVariant &value) {
+            return PageTransfer::WriteCommand{
+                QStringLiteral("+w%1=%2").arg(row).arg(value.toString()), 100 + row};
+        };
+        QStringList sent;
+        // Rows 1 and 3 confirmed, row 2 not; rows the frame did not give stay "not sent"; a row
+        // number outside the page is skipped.
+        const auto fill = [](TPageData &v) {
+            v = TPageData(4, 3);
+            const int rows[] = {3, 1, 2, 11};
+            for (int r = 1; r <= 4; ++r) {
+                v(r, 1) = rows[r - 1];
+                v(r, 2) = QStringLiteral("v%1").arg(rows[r - 1]);
+                v(r, 3) = false;
+            }
+        };
+        TWriteResults results = PageTransfer::WriteRows(
+            5, fill, command, [&](const QString &text, int code, int row, TPageData &res) {
+                sent << QStringLiteral("%1/%2").arg(text).arg(code);
+                res(row, 1) = QStringLiteral("reply");
+                res(row, 2) = row == 2 ? 0 : 1;
+            });
+        QCOMPARE(sent, (QStringList{"+w3=v3/103", "+w1=v1/101", "+w2=v2/102"}));
+        QCOMPARE(results, (TWriteResults{0, 1, 0, -1, -1}));
+
+        // Nothing to send: no command, every result -1.
+        sent.clear();
+        bool aborted = false;
+        results = PageTransfer::WriteRows(
+            3, [](TPageData &v) { v.Clear(); }, command,
+            [&](const QString &text, int, int, TPageData &) { sent << text; },
+            [&] { aborted = true; });
+        QVERIFY(sent.isEmpty());
+        QVERIFY(!aborted);
+        QCOMPARE(results, (TWriteResults{-1, -1, -1}));
+
+        // An error while sending ends the loop; what was done keeps its result.
+        results = PageTransfer::WriteRows(
+            5, fill, command,
+            [&](const QString &, int, int row, TPageData &res) {
+                if (row == 1)
+                    throw std::runtime_error("port gone");
+                res(row, 2) = 1;
+            },
+            [&] { aborted = true; });
+        QVERIFY(aborted);
+        QCOMPARE(results, (TWriteResults{-1, -1, 0, -1, -1}));
+
+        // An error while the frame gathers its values sends nothing.
+        aborted = false;
+        sent.clear();
+        results = PageTransfer::WriteRows(
+            2, [](TPageData &) { throw std::runtime_error("bad value"); }, command,
+            [&](const QString &text, int, int, TPageData &) { sent << text; },
+            [&] { aborted = true; });
+        QVERIFY(aborted);
+        QVERIFY(sent.isEmpty());
+        QCOMPARE(results, (TWriteResults{-1, -1}));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestPageTransfer test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_pagetransfer.moc"
