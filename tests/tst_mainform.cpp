@@ -311,7 +311,7 @@ private slots:
 
         // A frame with nothing to send leaves the write form unassigned.
         TMainForm form(kVersion);
-        form.Frames[0]->GetPageData(v);
+        form.Frames[1]->GetPageData(v); // the GPRS page has no rows yet
         QVERIFY(!v.IsAssigned());
     }
 
