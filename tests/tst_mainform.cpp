@@ -1,4 +1,5 @@
 #include "history/UnitHistoryFrame.h"
+#include "main/CommandEngine.h"
 #include "main/Main.h"
 #include "main/MainConst.h"
 #include "main/fAbout.h"
@@ -7,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QSettings>
@@ -54,22 +54,6 @@ void PressKey(TMainForm &form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt
     QWidget *focus = QApplication::focusWidget();
     QTest::keyClick(focus && focus->window() == &form ? focus : &form, key, modifiers);
     QCoreApplication::processEvents();
-}
-
-// Answers the next modal input box with Text (unchanged when Text is null).
-void AnswerInputBox(const QString &text, int attempts = 200)
-{
-    QTimer::singleShot(10, [text, attempts] {
-        auto *box = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-        if (!box) {
-            if (attempts > 0)
-                AnswerInputBox(text, attempts - 1);
-            return;
-        }
-        if (!text.isNull())
-            box->setTextValue(text);
-        box->accept();
-    });
 }
 
 } // namespace
@@ -243,34 +227,19 @@ private slots:
         TMainForm form(kVersion);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.State = TMainForm::stWritingPages;
-        form.Waiting = true;
+        TCommandEngine &engine = form.Engine();
+        engine.EngineTimer().stop(); // no resend of the pretended command meanwhile
+        engine.State = StateWriting;
+        engine.SetWaiting(true);
         PressKey(form, Qt::Key_Escape);
-        QCOMPARE(form.State, quint8(TMainForm::stWritingPages));
-        QVERIFY(form.Waiting);
+        QCOMPARE(engine.State, uint8_t(StateWriting));
+        QVERIFY(engine.Waiting());
 
-        form.State = TMainForm::stReadingPages;
-        form.Done = false;
+        engine.State = StateReading;
         PressKey(form, Qt::Key_Escape);
-        QCOMPARE(form.State, quint8(TMainForm::stIdentified));
-        QVERIFY(form.Done);
-        QVERIFY(!form.Waiting);
-    }
-
-    void terminalBoxSendsOnlyAChangedText()
-    {
-        TMainForm form(kVersion);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.Done = false;
-        AnswerInputBox(QString());
-        PressKey(form, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
-        QTRY_VERIFY(!QApplication::activeModalWidget());
-        QVERIFY(!form.Done);
-
-        AnswerInputBox(QStringLiteral("+v"));
-        PressKey(form, Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
-        QTRY_VERIFY(form.Done); // handed to the send step (which finds no open port)
+        QCOMPARE(engine.State, uint8_t(StateConnected));
+        QVERIFY(engine.Done());
+        QVERIFY(!engine.Waiting());
     }
 
     void closeWaitsForAPendingReply()

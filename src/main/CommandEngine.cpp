@@ -236,6 +236,17 @@ void TCommandEngine::StartCall(const std::shared_ptr<TCall> &call, const QString
 
 void TCommandEngine::WaitUntil(const std::function<bool()> &finished)
 {
+    if (Hooks.WaitStarted)
+        Hooks.WaitStarted();
+    struct TWaitEnd
+    {
+        const std::function<void()> &ended;
+        ~TWaitEnd()
+        {
+            if (ended)
+                ended();
+        }
+    } waitEnd{Hooks.WaitEnded};
     while (!finished())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
@@ -348,7 +359,11 @@ void TCommandEngine::CableDisconnect()
 {
     State = StateCableDisconnect;
     RetriesLeft = 3;
-    MarkDone(); // the disconnect takes the slot over from whatever was pending
+    // The disconnect takes the slot over from whatever was pending (an identification step
+    // still waiting for its reply included).
+    SetWaiting(false);
+    ReplyBuffer.clear();
+    MarkDone();
     SendByCode(2);
     if (WaitingFlag)
         ClosePending = true;

@@ -70,6 +70,9 @@ struct TEngineHooks
     std::function<void(const QString &text)> LogPortRead;
     std::function<void(const QString &where, const QString &what, const QString &detail)>
         WriteErrorLog;
+    // Around every wait that runs the event loop (the window defers its close meanwhile).
+    std::function<void()> WaitStarted;
+    std::function<void()> WaitEnded;
 };
 
 using TCommandValues = std::array<QVariant, 2>; // [0] value, [1] status
@@ -116,6 +119,8 @@ public:
     TCommandValues ExecCommandText(const QString &text, int code, int retries);
     void WaitReply();
     void WaitMs(uint32_t ms);
+    // Runs the event loop until `finished` holds; every wait of the engine goes through here.
+    void WaitUntil(const std::function<bool()> &finished);
     // Runs `job` now when the engine is free, else once the pending command has completed.
     void RunWhenFree(std::function<void()> job);
 
@@ -177,7 +182,6 @@ private:
     void ScheduleDrain();
     void DrainQueue();
     void Pause(uint32_t ms) const;
-    void WaitUntil(const std::function<bool()> &finished);
 
     void Decode(const QString &reply);
     void DecodeSequence(const QString &reply);

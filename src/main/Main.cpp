@@ -2,7 +2,11 @@
 
 #include "can/UnitCANFrame.h"
 #include "history/UnitHistoryFrame.h"
+#include "main/ConnectFormUnit.h"
+#include "main/LogView.h"
+#include "main/MainConnection.h"
 #include "main/MainConst.h"
+#include "main/MainPageTransfer.h"
 #include "main/fAbout.h"
 #include "pages/UnitEngNumbersFrame.h"
 #include "pages/UnitEventsSettingsFrame.h"
@@ -24,8 +28,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <exception>
 
@@ -34,16 +38,18 @@ namespace {
 QPointer<TMainForm> theMainForm;
 
 // Runs a handler's work; an error is shown to the user instead of leaving the event loop.
-template <typename Work> void Guarded(QWidget *parent, Work &&work) noexcept
+template <typename Work> void Guarded(TMainForm *form, Work &&work) noexcept
 {
     try {
-        work();
-    } catch (const std::exception &error) {
-        QMessageBox::critical(parent, QApplication::applicationName(),
-                              QString::fromUtf8(error.what()));
+        try {
+            work();
+        } catch (const std::exception &error) {
+            form->ShowError(QString::fromUtf8(error.what()));
+        } catch (...) {
+            form->ShowError(QStringLiteral("Неизвестная ошибка"));
+        }
     } catch (...) {
-        QMessageBox::critical(parent, QApplication::applicationName(),
-                              QStringLiteral("Неизвестная ошибка"));
+        qWarning("the error message itself failed");
     }
 }
 
@@ -140,10 +146,17 @@ QIcon MakeToolIcon(ToolIcon kind)
 
 TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), ownVersion(OwnVersion),
-      Timer(new QTimer(this)), logHeight(MainConst::DefaultLogHeight)
+      engine(std::make_unique<TCommandEngine>()), logHeight(MainConst::DefaultLogHeight)
 {
     ui->setupUi(this);
     theMainForm = this;
+    logView = std::make_unique<TLogView>(ui->LogTree);
+    connection = std::make_unique<TMainConnection>(*engine, this);
+    pageTransfer = std::make_unique<TMainPageTransfer>(*engine);
+    SetUpEngine();
+    SetUpConnection();
+    SetUpPageTransfer();
+    SetUpLog();
     SetUpActions();
     SetUpCategoryButtons();
     SetUpStatusBar();
@@ -156,6 +169,7 @@ TMainForm::~TMainForm()
 {
     qApp->removeEventFilter(this);
     FormDestroy();
+    DetachConnection();
 }
 
 QString TMainForm::ProgramFileVersion()
@@ -172,19 +186,8 @@ TMainForm *TMainForm::MainForm()
 
 void TMainForm::FormCreate()
 {
-    FirmwareResumeBlock = -1;
-    ReplyBuffer.clear();
-    Values = QVariantList{0, 0};
-    RetriesLeft = -1;
-    DefaultRetries = 1;
-    Waiting = false;
-    ClosePending = false;
-    TimeoutMs = 5000;
-
-    Timer->setInterval(200);
-    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
-    Timer->start();
-
+    // The engine starts with its defaults (5000 ms time-out, one retry for page commands) and
+    // its 200 ms tick running.
     Settings = std::make_unique<TSettingsRW>(TSettingsRW::RegistryKind,
                                              QString::fromLatin1(MainConst::SettingsKey));
     try {
@@ -213,7 +216,17 @@ void TMainForm::FormDestroy()
     }
     Settings.reset();
     DestroyFrames();
-    Timer->stop();
+}
+
+// A connection still open when the window goes: its device closes the port without a goodbye,
+// and nothing it reports reaches the window any more.
+void TMainForm::DetachConnection()
+{
+    engine->Hooks = {};
+    connection->Hooks = {};
+    pageTransfer->Hooks = {};
+    connection->ClosePort();
+    engine->EngineTimer().stop();
 }
 
 void TMainForm::CreateFrames()
@@ -388,7 +401,10 @@ void TMainForm::ApplyLogHeight()
 
 void TMainForm::UpdateStatusBar()
 {
-    const std::array<QString, 6> values{PortName, Phone, Firmware, Memory, DeviceName, IMEI};
+    const TDeviceIdentity &identity = engine->Identity;
+    const std::array<QString, 6> values{connection->PortName, connection->Phone,
+                                        identity.Firmware,    identity.Memory,
+                                        identity.DeviceName,  identity.IMEI};
     for (int i = 0; i < 6; ++i) {
         const QString format =
             i < 5 ? StatusFormats.value(i) : QString::fromLatin1(MainConst::ImeiFormat);
@@ -442,6 +458,9 @@ void TMainForm::SetUpActions()
     bind(ui->HistoryAction, &TMainForm::HistoryActionExecute);
     bind(ui->EngNumbersAction, &TMainForm::EngNumbersActionExecute);
     bind(ui->TouchMemoryKeysAction, &TMainForm::TouchMemoryKeysActionExecute);
+    bind(ui->ClearLogAction, &TMainForm::ClearLogActionExecute);
+    bind(ui->CopyToClipboard, &TMainForm::CopyToClipboardExecute);
+    bind(ui->SaveToFileAction, &TMainForm::SaveToFileActionExecute);
 
     auto *logPopupMenu = new QMenu(this);
     logPopupMenu->setObjectName(QStringLiteral("LogPopupMenu"));
@@ -620,27 +639,10 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::FormKeyDown(int Key, Qt::KeyboardModifiers Shift)
 {
-    if (Key == Qt::Key_Escape) {
-        switch (State) {
-        case stCableConnect:
-        case stCableDisconnect:
-            Waiting = false;
-            ClosePort();
-            break;
-        case stIdentifying:
-        case stIdentified:
-            Waiting = false;
-            ui->DisconnectAction->trigger();
-            break;
-        case stReadingPages:
-            Waiting = false;
-            Done = true;
-            State = stIdentified;
-            break;
-        default:
-            break;
-        }
-    }
+    // An endless connection wait (start-up output, modem preparation, dial) is abandoned
+    // first; otherwise Esc means what the operation state says.
+    if (Key == Qt::Key_Escape && !connection->EscapeConnectionWait())
+        engine->EscapePressed();
     if ((Shift & Qt::ControlModifier) && (Shift & Qt::AltModifier)) {
         if (Key == Qt::Key_H && CurrentFrame && CurrentFrame->Tag() == THistoryFrame::PageTag) {
             auto *history = static_cast<THistoryFrame *>(CurrentFrame);
@@ -685,42 +687,163 @@ void TMainForm::LeaveWait()
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     if (waitDepth > 0) {
+        // The wait in progress must return first. An endless connection wait is abandoned and
+        // a page read stops after its current row, so the close comes soon; a write finishes.
         closeWhenIdle = true;
         event->ignore();
+        Guarded(this, [this] {
+            if (!connection->EscapeConnectionWait() && engine->State == StateReading)
+                engine->EscapePressed();
+        });
         return;
     }
     FormDestroy();
     event->accept();
 }
 
-// ---- engine steps (the command engine fills these in) ------------------------------------------
+// ---- the engine, the connection, the page transfer and the log --------------------------------
 
-void TMainForm::SendCommand(const QString &, const QString &, int)
+void TMainForm::SetUpEngine()
 {
-    // No port is open: nothing is sent and no caller waits.
-    Waiting = false;
-    Done = true;
+    TEngineHooks &h = engine->Hooks;
+    h.ClosePort = [this] { ClosePort(); };
+    h.DisconnectAction = [this] { DisconnectActionExecute(); };
+    h.SetActionsConnected = [this] { SetActionsConnected(); };
+    h.RefreshStatusBar = [this] { UpdateStatusBar(); };
+    // The device model's pages and the firmware dialog have nothing to adapt or resume yet.
+    h.ApplyDeviceModel = [](int, int) {};
+    h.OpenFirmwareResume = [] {};
+    h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
+    h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
+    h.WriteErrorLog = [this](const QString &where, const QString &what, const QString &detail) {
+        errorLog.WriteErrorLog(where, what, detail);
+    };
+    h.WaitStarted = [this] { EnterWait(); };
+    h.WaitEnded = [this] { LeaveWait(); };
+}
+
+void TMainForm::SetUpConnection()
+{
+    TConnectionHooks &h = connection->Hooks;
+    h.LogSessionStart = [this] {
+        logView->LogSessionStart();
+        SetActionsBusy();
+    };
+    h.LogSessionEnd = [this] { logView->LogSessionEnd(); };
+    h.LogPortError = [this](const QString &text) { logView->LogPortError(text); };
+    h.LogPortEvent = [this](const QString &text) { logView->LogPortEvent(text); };
+    h.LogPortWrite = [this](const QString &text) { logView->LogPortWrite(text); };
+    h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
+    h.SetActionsBusy = [this] { SetActionsBusy(); };
+    h.SetActionsDisconnected = [this] { SetActionsDisconnected(); };
+    h.UpdateStatusBar = [this] { UpdateStatusBar(); };
+    h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
+}
+
+void TMainForm::SetUpPageTransfer()
+{
+    TPageTransferHooks &h = pageTransfer->Hooks;
+    h.CurrentFrame = [this] { return CurrentFrame; };
+    h.ShowPage = [this](int tag) { ShowPage(tag); };
+    h.ShowError = [this](const QString &text) { ShowError(text); };
+}
+
+void TMainForm::SetUpLog()
+{
+    ui->LogTree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    logView->BindToggles(ui->AutoExpandAction, ui->AutoScrollAction, ui->LogIsVisibleAction,
+                         ui->PanelLog);
+    connect(ui->LogIsVisibleAction, &QAction::toggled, this, [this](bool shown) {
+        if (shown)
+            ApplyLogHeight();
+    });
+}
+
+// ---- engine steps ------------------------------------------------------------------------------
+
+void TMainForm::ExecCommand(int Code, int Retries, int Row, TPageData &Res)
+{
+    engine->ExecCommand(Code, Retries, Row, Res);
+}
+
+void TMainForm::ExecCommandText(const QString &Text, int Code, int Retries, int Row, TPageData &Res)
+{
+    engine->ExecCommandText(Text, Code, Retries, Row, Res);
+}
+
+void TMainForm::WaitReply()
+{
+    engine->WaitReply();
+}
+
+void TMainForm::WaitMs(uint32_t Ms)
+{
+    const QString caption = windowTitle();
+    engine->WaitMs(Ms);
+    setWindowTitle(caption);
+}
+
+void TMainForm::InitResultArray(TPageData &Res, int N)
+{
+    TCommandEngine::InitResultArray(Res, N);
+}
+
+void TMainForm::SendCommand(const QString &Cmd, const QString &Expected, int Code)
+{
+    engine->SendCommand(Cmd, Expected, Code);
 }
 
 void TMainForm::ClosePort()
 {
-    PortActive = false;
+    connection->ClosePort();
 }
 
-void TMainForm::TimerTimer() {}
+// ---- messages ----------------------------------------------------------------------------------
+
+void TMainForm::ShowMessage(const QString &Text)
+{
+    ShowMessageBox(Text, false);
+}
+
+void TMainForm::ShowError(const QString &Text)
+{
+    ShowMessageBox(Text, true);
+}
+
+void TMainForm::ShowMessageBox(const QString &Text, bool IsError)
+{
+    if (MessageHook) {
+        MessageHook(Text, IsError);
+        return;
+    }
+    QWidget *const parent = isVisible() ? this : nullptr;
+    if (IsError)
+        QMessageBox::critical(parent, QApplication::applicationName(), Text);
+    else
+        QMessageBox::information(parent, QApplication::applicationName(), Text);
+}
 
 // ---- actions -------------------------------------------------------------------------------
 
 void TMainForm::ExitActionExecute()
 {
-    if (PortActive)
-        ui->DisconnectAction->trigger();
+    if (engine->PortActive)
+        DisconnectActionExecute();
     close();
 }
 
-void TMainForm::ConnectActionExecute() {}
+void TMainForm::ConnectActionExecute()
+{
+    TConnectChoice choice;
+    if (!TConnectForm::Ask(this, choice))
+        return;
+    connection->Connect(choice);
+}
 
-void TMainForm::DisconnectActionExecute() {}
+void TMainForm::DisconnectActionExecute()
+{
+    connection->DisconnectActionExecute();
+}
 
 void TMainForm::AboutActionExecute()
 {
@@ -734,10 +857,37 @@ void TMainForm::SaveSettingsToFileExecute() {}
 
 void TMainForm::LoadSettingsFromFileExecute() {}
 
-void TMainForm::ReadPageActionExecute() {}
+void TMainForm::ReadPageActionExecute()
+{
+    pageTransfer->ReadPageActionExecute();
+}
 
-void TMainForm::WritePageActionExecute() {}
+void TMainForm::WritePageActionExecute()
+{
+    pageTransfer->WritePageActionExecute();
+}
 
-void TMainForm::ReadAllPagesActionExecute() {}
+void TMainForm::ReadAllPagesActionExecute()
+{
+    pageTransfer->ReadAllPagesActionExecute();
+}
 
-void TMainForm::WriteAllPagesActionExecute() {}
+void TMainForm::WriteAllPagesActionExecute()
+{
+    pageTransfer->WriteAllPagesActionExecute();
+}
+
+void TMainForm::ClearLogActionExecute()
+{
+    logView->ClearLog();
+}
+
+void TMainForm::CopyToClipboardExecute()
+{
+    logView->CopyToClipboard();
+}
+
+void TMainForm::SaveToFileActionExecute()
+{
+    logView->SaveToFileAction(this);
+}

@@ -2,8 +2,11 @@
 
 // The program's main window: tool bar and menus with their actions, the page list on the left,
 // the current settings page, the log below a splitter and the status bar with the connection
-// facts. It owns the nine page frames and the store of its own window state and captions.
+// facts. It owns the nine page frames, the store of its own window state and captions, the command
+// engine with the connection and the page transfer built on it, and the log.
 
+#include "main/CommandEngine.h"
+#include "main/ErrorLog.h"
 #include "pages/PageFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -14,12 +17,15 @@
 #include <QVariantList>
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QLabel;
-class QTimer;
-class QTreeWidget;
+class TLogView;
+class TMainConnection;
+class TMainPageTransfer;
 
 namespace Ui {
 class TMainForm;
@@ -30,23 +36,6 @@ class TMainForm : public QMainWindow
     Q_OBJECT
 public:
     static constexpr int FrameCount = 9;
-
-    // Operation state (State): what a reply, a time-out or Esc means.
-    enum TState : quint8
-    {
-        stIdle = 0,             // not connected
-        stWaitUnitStart = 1,    // cable: waiting for the unit's own start-up output
-        stUnitStarting = 2,     // the unit is printing its start-up output
-        stModemHangUp = 3,      // modem hang-up finishing
-        stCableConnect = 4,     // "CABLE CONNECT" sent
-        stCableDisconnect = 5,  // "CABLE DISCONNECT" sent
-        stIdentifying = 6,      // "+v" sent
-        stReadingPages = 7,     // page read running
-        stWritingPages = 8,     // page write running
-        stIdentified = 9,       // identified and idle, or a stop requested
-        stCloseAfterError = 10, // close requested after a modem error text
-        stModemEscape = 11,     // modem escape "+++" sent
-    };
 
     // OwnVersion is the program file's version the store is stamped with.
     explicit TMainForm(const QString &OwnVersion = ProgramFileVersion(), QWidget *parent = nullptr);
@@ -61,11 +50,37 @@ public:
     TPageFrame *CurrentFrame = nullptr;
     void ShowPage(int Tag);
 
+    // The parts the window owns. The engine holds the operation state, the connection facts
+    // (PortActive, Identity) and the pending command.
+    TCommandEngine &Engine() { return *engine; }
+    TMainConnection &Connection() { return *connection; }
+    TMainPageTransfer &PageTransfer() { return *pageTransfer; }
+    TLogView &Log() { return *logView; }
+    TErrorLog &ErrorLog() { return errorLog; }
+
+    // The engine's single-command steps, for the pages and dialogs: each waits for the reply
+    // and stores [Row, 1] value and [Row, 2] status into Res.
+    void ExecCommand(int Code, int Retries, int Row, TPageData &Res);
+    void ExecCommandText(const QString &Text, int Code, int Retries, int Row, TPageData &Res);
+    void WaitReply();
+    // Waits Ms milliseconds with the event loop running; the window caption comes back after.
+    void WaitMs(uint32_t Ms);
+    static void InitResultArray(TPageData &Res, int N);
+    // Sends without waiting; closes the connection at once.
+    void SendCommand(const QString &Cmd, const QString &Expected, int Code);
+    void ClosePort();
+
     void SetActionsBusy();
     void SetActionsConnected();
     void SetActionsDisconnected();
     void UpdateStatusBar();
     void TerminalCommand();
+
+    // A message to the user, and the general error message of a failed action. Both show a
+    // message box unless MessageHook is set (tests record them instead).
+    std::function<void(const QString &Text, bool IsError)> MessageHook;
+    void ShowMessage(const QString &Text);
+    void ShowError(const QString &Text);
 
     // Waiting for a reply runs the event loop, so the user may close the window meanwhile. The
     // engine brackets every such wait with EnterWait/LeaveWait; a close asked for inside is
@@ -73,30 +88,6 @@ public:
     void EnterWait();
     void LeaveWait();
     int WaitDepth() const { return waitDepth; }
-
-    // Engine and connection state.
-    quint8 State = stIdle;
-    bool Done = false;
-    bool Waiting = false;
-    bool ClosePending = false;
-    int RetriesLeft = -1;
-    int DefaultRetries = 1;
-    quint32 TimeoutMs = 5000;
-    QString ReplyBuffer;
-    QVariantList Values;
-    QString ExpectedReply;
-    QString LastCommand;
-    int LastCode = 0;
-    bool PortActive = false;
-    int FirmwareResumeBlock = -1;
-
-    // Connection facts shown on the status bar.
-    QString PortName;
-    QString Phone;
-    QString Firmware;
-    QString Memory;
-    QString DeviceName;
-    QString IMEI;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,6 +103,10 @@ private:
     void SaveFormState();
     bool VehicleDatabaseAvailable() const;
 
+    void SetUpEngine();
+    void SetUpConnection();
+    void SetUpPageTransfer();
+    void SetUpLog();
     void SetUpActions();
     void SetUpCategoryButtons();
     void SetUpStatusBar();
@@ -120,12 +115,9 @@ private:
     void ApplyLogHeight();
     void FitCategoryPanel();
     void SetConnectionActions(bool Connect, bool Disconnect, bool Transfer);
+    void ShowMessageBox(const QString &Text, bool IsError);
+    void DetachConnection();
 
-    // Engine steps: send without waiting; close the port at once.
-    void SendCommand(const QString &Cmd, const QString &Expected, int Code);
-    void ClosePort();
-
-    void TimerTimer();
     void ExitActionExecute();
     void ConnectActionExecute();
     void DisconnectActionExecute();
@@ -146,11 +138,13 @@ private:
     void HistoryActionExecute();
     void EngNumbersActionExecute();
     void TouchMemoryKeysActionExecute();
+    void ClearLogActionExecute();
+    void CopyToClipboardExecute();
+    void SaveToFileActionExecute();
 
     std::unique_ptr<Ui::TMainForm> ui;
     QString ownVersion;
     std::unique_ptr<TSettingsRW> Settings;
-    QTimer *Timer;
     std::array<QLabel *, 6> StatusPanels{};
     QStringList StatusFormats;
 
@@ -159,6 +153,13 @@ private:
     QList<QAction *> ReadWriteActionList;
     QList<QAction *> LogActions;
     QList<QAction *> PageActionList;
+
+    // Declared in the order they are built; torn down in reverse.
+    TErrorLog errorLog;
+    std::unique_ptr<TCommandEngine> engine;
+    std::unique_ptr<TLogView> logView;
+    std::unique_ptr<TMainConnection> connection;
+    std::unique_ptr<TMainPageTransfer> pageTransfer;
 
     int logHeight;
     int waitDepth = 0;

@@ -6,7 +6,6 @@
 #include "main/CommandEngine.h"
 #include "settings/Delphi.h"
 
-#include <QCoreApplication>
 #include <QScopedValueRollback>
 #include <QThread>
 #include <QtDebug>
@@ -240,8 +239,7 @@ bool TMainConnection::DialPending() const
 bool TMainConnection::WaitForDial()
 {
     const QScopedValueRollback<bool> busy(ModemConnecting, true);
-    while (DialPending() && !AbandonedByUser)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    Engine.WaitUntil([this] { return !DialPending() || AbandonedByUser; });
     return AbandonedByUser || !ConnectionUsable() || Engine.LastCode != CodeModemDial;
 }
 
