@@ -1,0 +1,350 @@
+// The real main window against the simulated unit: connecting through the connection dialog,
+// identification on the status bar, the log of the session, reading and writing the general page,
+// the terminal box, Esc, the disconnect while identification is still under way, and closing the
+// window while a read waits for the unit.
+
+#include "device/Device.h"
+#include "main/CommandEngine.h"
+#include "main/ConnectFormUnit.h"
+#include "main/Main.h"
+#include "main/MainConnection.h"
+#include "unitsim/UnitSimulator.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QTemporaryDir> configDir;
+const QString kImei = QStringLiteral("356938035643809");
+
+const QStringList GeneralReads = {"+object", "+latit",      "+longit",  "+timefix",   "+turn",
+                                  "+qsafe",  "+safemodoff", "+timegps", "+safemodon", "+tunfix"};
+
+QStringList Sent(const unitsim::UnitSimulator &sim)
+{
+    QStringList texts;
+    for (const auto &c : sim.commands())
+        texts << QString::fromLatin1(c.text);
+    return texts;
+}
+
+// Waits with the event loop running (the window answers the unit meanwhile).
+bool Received(const unitsim::UnitSimulator &sim, const char *command, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return Sent(sim).contains(QLatin1String(command)); }, timeoutMs);
+}
+
+unitsim::UnitSimOptions CableUnit()
+{
+    unitsim::UnitSimOptions options;
+    options.deviceType = 505;
+    options.imei = kImei;
+    return options;
+}
+
+// The main window with its time-outs and the port's control-line pauses shortened, and its
+// messages recorded instead of shown.
+struct Window
+{
+    std::unique_ptr<TMainForm> Form = std::make_unique<TMainForm>(QStringLiteral("1.0.0.0"));
+    QStringList Messages;
+
+    Window()
+    {
+        TCommandEngine &engine = Form->Engine();
+        engine.Timings.PacingMs = 5;
+        engine.Timings.CommandTimeoutMs = 300;
+        engine.Timings.CableConnectPauseMs = 5;
+        engine.EngineTimer().setInterval(20);
+        Form->Connection().Hooks.DeviceCreated = [](TDevice &device) {
+            device.comportobject()->RtsSettleMs = 1;
+            device.comportobject()->LinesLowMs = 1;
+        };
+        Form->MessageHook = [this](const QString &text, bool) { Messages << text; };
+        Form->show();
+    }
+
+    TMainForm &operator*() { return *Form; }
+    TMainForm *operator->() { return Form.get(); }
+
+    QAction *Action(const char *name) const
+    {
+        auto *action = Form->findChild<QAction *>(QString::fromLatin1(name));
+        if (!action)
+            qFatal("no action %s", name);
+        return action;
+    }
+    QString Panel(int i) const
+    {
+        return Form->findChild<QLabel *>(QStringLiteral("StatusPanel%1").arg(i))->text();
+    }
+    template <typename T> T *General(const char *name) const
+    {
+        return Form->Frames[0]->findChild<T *>(QString::fromLatin1(name));
+    }
+
+    bool Identified() const
+    {
+        TCommandEngine &engine = Form->Engine();
+        return Action("DisconnectAction")->isEnabled() && !engine.Identity.IMEI.isEmpty() &&
+               !engine.IsPending();
+    }
+    bool Disconnected() const
+    {
+        return Action("ConnectAction")->isEnabled() && !Action("DisconnectAction")->isEnabled() &&
+               Form->Engine().Device.isNull();
+    }
+
+    // Connects by cable through the connection dialog, as the user does.
+    void ConnectThroughDialog(const QString &port)
+    {
+        QTimer::singleShot(0, [port] {
+            auto *dialog = qobject_cast<TConnectForm *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<QRadioButton *>(QStringLiteral("Cable"))->click();
+            dialog->findChild<QCheckBox *>(QStringLiteral("CheckBox2"))->setChecked(false);
+            dialog->findChild<QComboBox *>(QStringLiteral("PortCombo"))->setEditText(port);
+            dialog->findChild<QPushButton *>(QStringLiteral("OkBtn"))->click();
+        });
+        Action("ConnectAction")->trigger();
+    }
+
+    void Connect(const QString &port)
+    {
+        TConnectChoice choice;
+        choice.PortName = port;
+        Form->Connection().Connect(choice);
+    }
+
+    void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus && focus->window() == Form.get() ? focus : Form.get(), key,
+                        modifiers);
+        QCoreApplication::processEvents();
+    }
+
+    // Every line of the log under the last session node, the raw texts one level down included.
+    QStringList SessionLines() const
+    {
+        auto *tree = Form->findChild<QTreeWidget *>(QStringLiteral("LogTree"));
+        QStringList lines;
+        for (int i = tree->topLevelItemCount() - 1; i >= 0; --i) {
+            QTreeWidgetItem *top = tree->topLevelItem(i);
+            if (!top->text(0).startsWith(QStringLiteral("Начало работы ")))
+                continue;
+            for (int c = 0; c < top->childCount(); ++c) {
+                lines << top->child(c)->text(0);
+                for (int g = 0; g < top->child(c)->childCount(); ++g)
+                    lines << QStringLiteral("  ") + top->child(c)->child(g)->text(0);
+            }
+            break;
+        }
+        return lines;
+    }
+};
+
+// Answers the next modal input box with `text`, or leaves its text as it is when `text` is null.
+void AnswerInputBox(const QString &text, int attempts = 200)
+{
+    QTimer::singleShot(10, [text, attempts] {
+        auto *box = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        if (!box) {
+            if (attempts > 0)
+                AnswerInputBox(text, attempts - 1);
+            return;
+        }
+        if (!text.isNull())
+            box->setTextValue(text);
+        box->accept();
+    });
+}
+
+} // namespace
+
+class MainWindowE2ETest : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain()
+    {
+        configDir = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void connectIdentifyReadWriteAndEscape()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        sim.setSetting(QStringLiteral("object"), "0042");
+        sim.setSetting(QStringLiteral("timefix"), "05");
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+
+        w.ConnectThroughDialog(sim.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(w.Identified(), 5000);
+        QCOMPARE(Sent(sim).mid(0, 4), (QStringList{"CABLE CONNECT", "+v", "+typepan", "+imei"}));
+
+        // The status bar shows what identification found; the connected actions are on.
+        const TDeviceIdentity &identity = w->Engine().Identity;
+        QVERIFY(identity.Firmware.startsWith(QStringLiteral("REV")));
+        QCOMPARE(w.Panel(0), QStringLiteral("Порт: ") + sim.portPath());
+        QCOMPARE(w.Panel(2), QStringLiteral("Прошивка: ") + identity.Firmware);
+        QCOMPARE(w.Panel(3), QStringLiteral("Память: AT45DB161D"));
+        QCOMPARE(w.Panel(4), QStringLiteral("Устройство: Калмир 9-1"));
+        QCOMPARE(w.Panel(5), QStringLiteral("IMEI: ") + kImei);
+        QVERIFY(!w.Action("ConnectAction")->isEnabled());
+        for (const char *name : {"DisconnectAction", "ReadPageAction", "WritePageAction",
+                                 "ReadAllPagesAction", "WriteAllPagesAction", "ChangeFirmware"})
+            QVERIFY2(w.Action(name)->isEnabled(), name);
+
+        // The log holds the session with the port's events and every command sent.
+        const QStringList log = w.SessionLines();
+        QVERIFY2(log.contains(QStringLiteral("Событие порта: Порт открыт успешно")),
+                 qPrintable(log.join('\n')));
+        for (const char *command : {"CABLE CONNECT", "+v", "+typepan", "+imei"})
+            QVERIFY2(log.contains(QStringLiteral("  ") + QLatin1String(command)), command);
+        QVERIFY(log.filter(QStringLiteral("Запись в порт: ")).size() >= 4);
+        QVERIFY(log.filter(QStringLiteral("Чтение из порта: ")).size() >= 4);
+
+        // Read page fills the general page from the unit.
+        sim.clearLog();
+        w.Action("ReadPageAction")->trigger();
+        QCOMPARE(Sent(sim), GeneralReads);
+        QCOMPARE(w.General<QLineEdit>("ObjectNumberEdit")->text(), QStringLiteral("42"));
+        QCOMPARE(w.General<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("5"));
+        QCOMPARE(w->Engine().State, uint8_t(StateConnected));
+
+        // Write page sends the rows as edited.
+        sim.clearLog();
+        w.General<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("917"));
+        w.Action("WritePageAction")->trigger();
+        QCOMPARE(Sent(sim).size(), 10);
+        QCOMPARE(Sent(sim).first(), QStringLiteral("+object0917"));
+        QCOMPARE(sim.setting(QStringLiteral("object")), QByteArray("0917"));
+
+        // The terminal box sends a changed text with no wait; an unchanged "+" sends nothing.
+        sim.clearLog();
+        AnswerInputBox(QString());
+        w.PressKey(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        AnswerInputBox(QStringLiteral("+v"));
+        w.PressKey(Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+        QVERIFY(Received(sim, "+v", 2000));
+        QTRY_VERIFY(!w->Engine().IsPending());
+        QCOMPARE(Sent(sim), QStringList{"+v"});
+
+        // Esc while identified disconnects; the IMEI stays on the status bar.
+        w->activateWindow();
+        w.PressKey(Qt::Key_Escape);
+        QVERIFY(Received(sim, "CABLE DISCONNECT", 2000));
+        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 3000);
+        QVERIFY(sim.waitForClose(2000));
+        for (const char *name : {"ReadPageAction", "WritePageAction", "ChangeFirmware"})
+            QVERIFY2(!w.Action(name)->isEnabled(), name);
+        QCOMPARE(w.Panel(0), QStringLiteral("Порт: "));
+        QCOMPARE(w.Panel(2), QStringLiteral("Прошивка: "));
+        QCOMPARE(w.Panel(3), QStringLiteral("Память: "));
+        QCOMPARE(w.Panel(4), QStringLiteral("Устройство: "));
+        QCOMPARE(w.Panel(5), QStringLiteral("IMEI: ") + kImei);
+        QCOMPARE(w->Engine().State, uint8_t(StateIdle));
+        auto *tree = w->findChild<QTreeWidget *>(QStringLiteral("LogTree"));
+        QVERIFY(tree->topLevelItem(tree->topLevelItemCount() - 1)
+                    ->text(0)
+                    .startsWith(QStringLiteral("Окончание работы ")));
+        QVERIFY2(w.Messages.isEmpty(), qPrintable(w.Messages.join('\n')));
+    }
+
+    void disconnectWhileIdentificationWaitsTakesOver()
+    {
+        // The unit never answers "+imei": the disconnect takes the command slot over at once.
+        unitsim::UnitSimulator sim;
+        auto options = CableUnit();
+        options.faults.neverAnswer = QStringList{QStringLiteral("+imei")};
+        QVERIFY(sim.start(options));
+        Window w;
+        w->Engine().Timings.CommandTimeoutMs = 3000;
+        w.Connect(sim.portPath());
+        QVERIFY(Received(sim, "+imei", 3000));
+        QTRY_VERIFY(w.Action("DisconnectAction")->isEnabled());
+        QVERIFY(w->Engine().Waiting());
+        w.Action("DisconnectAction")->trigger();
+        QVERIFY(Received(sim, "CABLE DISCONNECT", 1000));
+        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 1500);
+        QVERIFY(sim.waitForClose(1000));
+        QCOMPARE(Sent(sim).count(QStringLiteral("+imei")), 1);
+        QCOMPARE(w->Engine().State, uint8_t(StateIdle));
+        QVERIFY(!w->Engine().IsPending());
+
+        // A late answer to the step the disconnect replaced does not count as the goodbye's.
+        sim.clearLog();
+        auto faults = sim.faults();
+        faults.neverAnswer.clear();
+        faults.latencyMs = 150;
+        sim.setFaults(faults);
+        w.Connect(sim.portPath());
+        QVERIFY(Received(sim, "+imei", 5000));
+        w.Action("DisconnectAction")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 3000);
+        QVERIFY(sim.commands().last().text == QByteArray("CABLE DISCONNECT"));
+        QTest::qWait(200);
+        QVERIFY(w.Disconnected());
+        QVERIFY2(w.Messages.isEmpty(), qPrintable(w.Messages.join('\n')));
+    }
+
+    void closeDuringAReadWaitsForTheWaitToEnd()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
+        w.Connect(sim.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(w.Identified(), 5000);
+        sim.clearLog();
+        sim.setLatency(100);
+
+        bool closedInside = true;
+        bool visibleInside = false;
+        QTimer::singleShot(30, w.Form.get(), [&] {
+            QVERIFY(w->WaitDepth() > 0);
+            closedInside = w->close();
+            visibleInside = w->isVisible();
+        });
+        w.Action("ReadPageAction")->trigger();
+        QVERIFY(!closedInside);
+        QVERIFY(visibleInside);
+        // The read stopped after the row it was waiting for; then the window closed.
+        QVERIFY(Sent(sim).size() < GeneralReads.size());
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(w->WaitDepth(), 0);
+        QVERIFY(QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN"))
+                    .contains(QStringLiteral("MainForm/Caption")));
+
+        // The window goes with the connection still open: its port closes with it.
+        w.Form.reset();
+        QVERIFY(sim.waitForClose(2000));
+        QVERIFY(!Sent(sim).contains(QStringLiteral("CABLE DISCONNECT")));
+        QTest::qWait(100); // nothing left behind fires into the destroyed window
+    }
+};
+
+QTEST_MAIN(MainWindowE2ETest)
+#include "tst_mainwindow_e2e.moc"
