@@ -1,5 +1,6 @@
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
+#include "main/LogView.h"
 #include "main/Main.h"
 #include "main/MainConst.h"
 #include "main/fAbout.h"
@@ -167,6 +168,34 @@ private slots:
         QCOMPARE(form.windowTitle(), QStringLiteral("Версия %d из %s"));
         QCOMPARE(form.findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(),
                  QStringLiteral("Порт %s %s"));
+    }
+
+    void logActionsWorkOnTheLogTree()
+    {
+        {
+            TMainForm form(kVersion);
+        }
+        Store(QStringLiteral("MainForm/LOGAUTOEXPAND"), 0);
+        Store(QStringLiteral("MainForm/LOGVISIBLE"), 0);
+        TMainForm form(kVersion);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *panelLog = form.findChild<QWidget *>(QStringLiteral("PanelLog"));
+        auto *tree = form.findChild<QTreeWidget *>(QStringLiteral("LogTree"));
+        QVERIFY(!form.Log().AutoExpand);
+        QVERIFY(form.Log().AutoScroll);
+        QVERIFY(!panelLog->isVisible());
+        Action(form, "LogIsVisibleAction")->trigger();
+        QVERIFY(panelLog->isVisible());
+        Action(form, "AutoExpandAction")->trigger();
+        QVERIFY(form.Log().AutoExpand);
+
+        form.Log().LogPortEvent(QStringLiteral("Порт открыт успешно"));
+        Action(form, "ClearLogAction")->trigger();
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QString());
+        form.Log().LogPortWrite(QStringLiteral("+v"));
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
     }
 
     void windowStateComesBack()

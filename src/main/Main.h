@@ -14,7 +14,6 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QVariantList>
 
 #include <array>
 #include <cstdint>
