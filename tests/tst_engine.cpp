@@ -609,6 +609,26 @@ private slots:
         QCOMPARE(rows(2, 1), QVariant(QString("42")));
         QCOMPARE(rows(2, 2).toInt(), 1);
     }
+
+    void startupEndSeenAcrossPieces()
+    {
+        // The start-up output reaches the program a byte at a time, as a slow line delivers it;
+        // its closing "del all" still starts the cable handshake.
+        unit->OneByteChunks = true;
+        engine->State = StateStartupOutput;
+        unit->Write("W9CAN start\r\ndel all\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(unit->Count("CABLE CONNECT") == 1, 5000);
+        QCOMPARE(engine->State, uint8_t(StateCableConnect));
+
+        // Pieces of an earlier connection's output do not join the next one's.
+        engine->ConnectionClosed();
+        engine->State = StateStartupOutput;
+        engine->ProcessReply("del a");
+        engine->ConnectionClosed();
+        engine->State = StateStartupOutput;
+        engine->ProcessReply("ll");
+        QCOMPARE(engine->State, uint8_t(StateStartupOutput));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEngine)

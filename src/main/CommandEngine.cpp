@@ -385,6 +385,7 @@ void TCommandEngine::ConnectionClosed()
     WakeUpHeld = false;
     ModemWatch.Reset();
     ReplyBuffer.clear();
+    StartupTail.clear();
     SetWaiting(false);
     MarkDone();
 }
@@ -399,8 +400,7 @@ void TCommandEngine::ProcessReply(const QString &text)
             CloseForModemFailure(failure);
             return;
         }
-        if (State == StateStartupOutput &&
-            text.contains(QLatin1String("del all"), Qt::CaseInsensitive)) {
+        if (State == StateStartupOutput && StartupOutputEnded(text)) {
             Pause(Timings.DelAllPauseMs);
             QCoreApplication::processEvents();
             CableConnect();
@@ -426,6 +426,20 @@ void TCommandEngine::ProcessReply(const QString &text)
         qWarning("reply decoding: %s", e.what());
         MarkDone();
     }
+}
+
+// The unit's start-up output ends with "del all". The line delivers it in pieces of any size,
+// so the end of the previous piece is looked at together with this one.
+bool TCommandEngine::StartupOutputEnded(const QString &text)
+{
+    static const QString marker = QStringLiteral("del all");
+    const QString seen = StartupTail + text;
+    if (seen.contains(marker, Qt::CaseInsensitive)) {
+        StartupTail.clear();
+        return true;
+    }
+    StartupTail = seen.right(marker.size() - 1);
+    return false;
 }
 
 void TCommandEngine::CloseForModemFailure(const QString &msg)

@@ -189,6 +189,7 @@ private:
     void IdentifyPanel(const QString &reply);
     void IdentifyImei(const QString &reply);
     void SendByCode(int code);
+    bool StartupOutputEnded(const QString &text);
     void CloseForModemFailure(const QString &msg);
     void ClosePort();
     void GiveUp();
@@ -203,6 +204,7 @@ private:
     bool Transferring = false;
     std::shared_ptr<TCall> Call;
     std::deque<std::function<void()>> Queue;
+    QString StartupTail; // the last characters of the start-up output seen so far
     TModemWatch ModemWatch;
     TReplyDecoder ReplyDecoder;
     QTimer Timer;
