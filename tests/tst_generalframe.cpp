@@ -297,6 +297,29 @@ private slots:
         QCOMPARE(TPageFrame::LabelColor(label("TimeLabel")), clGreen());
         QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clRed());
     }
+
+    void tabAndDeleteWorkInTheEdits()
+    {
+        frame->show();
+        QApplication::setActiveWindow(frame.get());
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        QLineEdit *number = edit("ObjectNumberEdit");
+        number->setFocus();
+        number->setText("917");
+        number->setCursorPosition(0);
+        // On X11 the Delete key carries the character 127 and Tab the character 9.
+        setColor(label("ObjectNumberLabel"), QPalette::WindowText, clGreen());
+        QTest::sendKeyEvent(QTest::Click, number, Qt::Key_Delete, QString(QChar(0x7F)),
+                            Qt::NoModifier);
+        QCOMPARE(number->text(), QStringLiteral("17"));
+        QVERIFY(TPageFrame::LabelColor(label("ObjectNumberLabel")) != clGreen());
+        QTest::keyClick(number, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), edit("LatEdit"));
+        QTest::keyClick(edit("LatEdit"), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), number);
+        QTest::keyClicks(number, QStringLiteral("x5")); // the focus by Tab selected the text
+        QCOMPARE(number->text(), QStringLiteral("5"));
+    }
 };
 
 int main(int argc, char *argv[])

@@ -43,6 +43,22 @@ void SetEditTextColor(QWidget *edit, const QColor &color)
     edit->setPalette(palette);
 }
 
+// Keys that type a character into an edit. Tab moves the focus and Delete edits the text; on
+// some systems their events also carry a control character, which must not reach the filter.
+bool IsTypedCharacter(const QKeyEvent &key)
+{
+    if (key.text().isEmpty())
+        return false;
+    switch (key.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return false;
+    default:
+        return true;
+    }
+}
+
 QString StrippedCaption(const QString &caption)
 {
     QString text = caption;
@@ -423,9 +439,11 @@ bool TGeneralSettingsFrame::eventFilter(QObject *watched, QEvent *event)
     bool drop = false;
     Guarded([&] {
         if (event->type() == QEvent::KeyPress) {
-            const QString text = static_cast<QKeyEvent *>(event)->text();
-            if (!text.isEmpty())
-                drop = !ObjectNumberEditKeyPress(edit, text);
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (IsTypedCharacter(*key))
+                drop = !ObjectNumberEditKeyPress(edit, key->text());
+            else if (key->key() == Qt::Key_Delete)
+                ResetRowColor(edit->property("Tag").toInt()); // an edit of the row all the same
         } else if (event->type() == QEvent::FocusOut &&
                    (edit == ui->TimeIntervalEdit || edit == ui->TimeOffEdit ||
                     edit == ui->TimeGSMOnEdit)) {
