@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -203,6 +204,19 @@ private slots:
         // Beside the program when that folder can be written.
         QCOMPARE(TErrorLog::DefaultPath(),
                  QDir(QCoreApplication::applicationDirPath()).filePath("error.log"));
+    }
+
+    void fullDiskIsReported()
+    {
+        // /dev/full takes the open and refuses the bytes with "no space left" when they are
+        // flushed, as a full disk or a pulled stick does.
+        if (!QFileInfo::exists("/dev/full"))
+            QSKIP("no /dev/full on this system");
+        log->LogSessionStart();
+        log->LogPortRead("+v");
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, log->SaveToFile("/dev/full"));
+        TErrorLog errors("/dev/full");
+        QVERIFY(!errors.WriteErrorLog("GetByte", "Convert", ">G1"));
     }
 };
 

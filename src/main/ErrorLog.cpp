@@ -45,7 +45,8 @@ bool TErrorLog::WriteErrorLog(const QString &where, const QString &what,
         QFile file(FilePath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return false;
-        return file.write(bytes) == bytes.size();
+        // The bytes reach the disk at the flush: a full disk shows there, not at the write.
+        return file.write(bytes) == bytes.size() && file.flush();
     } catch (...) {
         return false;
     }

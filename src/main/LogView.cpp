@@ -222,7 +222,7 @@ void TLogView::SaveToFile(const QString &path) const
     const QByteArray bytes = encoder.encode(TreeText());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size()) {
+        file.write(bytes) != bytes.size() || !file.flush()) { // a full disk shows at the flush
         throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
                                      .arg(path, file.errorString())
                                      .toStdString());
