@@ -1,3 +1,5 @@
+#include "TestConfigDir.h"
+#include "WidgetDriver.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
 #include "main/LogView.h"
@@ -6,15 +8,10 @@
 #include "main/fAbout.h"
 #include "pages/PageData.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -22,39 +19,11 @@
 
 namespace {
 
-std::unique_ptr<QTemporaryDir> configDir;
 const QString kVersion = QStringLiteral("1.0.1.39");
-
-QSettings RawStore()
-{
-    return QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
-}
-
-QString Stored(const QString &key)
-{
-    return RawStore().value(key).toString();
-}
-
-void Store(const QString &key, const QVariant &value)
-{
-    QSettings raw = RawStore();
-    raw.setValue(key, value);
-    raw.sync();
-}
 
 QAction *Action(const QWidget &form, const char *name)
 {
-    auto *action = form.findChild<QAction *>(QString::fromLatin1(name));
-    if (!action)
-        qFatal("no action %s", name);
-    return action;
-}
-
-void PressKey(TMainForm &form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    QWidget *focus = QApplication::focusWidget();
-    QTest::keyClick(focus && focus->window() == &form ? focus : &form, key, modifiers);
-    QCoreApplication::processEvents();
+    return FindAction(form, name);
 }
 
 } // namespace
@@ -63,19 +32,10 @@ class MainFormTest : public QObject
 {
     Q_OBJECT
 public:
-    static void initMain()
-    {
-        configDir = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
-    }
+    static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void init()
-    {
-        QSettings raw = RawStore();
-        raw.clear();
-        raw.sync();
-    }
+    void init() { ClearStore(); }
 
     void firstStartShowsTheDefaults()
     {
