@@ -1,6 +1,7 @@
 // The connection dialog: stored captions and choices, the enabling rule, OK and Cancel, the port
 // list.
 
+#include "TestConfigDir.h"
 #include "main/ConnectFormUnit.h"
 #include "settings/SettingsRW.h"
 
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,10 +24,9 @@
 
 namespace {
 
-QVariant Stored(const QString &ident)
+QVariant FormValue(const QString &ident)
 {
-    QSettings store(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
-    return store.value(QStringLiteral("ConnectForm/") + ident);
+    return RawStore().value(QStringLiteral("ConnectForm/") + ident);
 }
 
 std::unique_ptr<TConnectForm> ShownForm(const QString &byIdDir)
@@ -69,18 +68,13 @@ struct Controls
 class TestConnectForm : public QObject
 {
     Q_OBJECT
-private:
     QTemporaryDir m_byId;
 
-    void ClearStore()
-    {
-        QSettings store(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
-        store.remove(QStringLiteral("ConnectForm"));
-        store.sync();
-    }
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void init() { ClearStore(); }
+    void init() { ClearStore(QStringLiteral("ConnectForm")); }
 
     void firstShowGivesBuiltInTextsAndCableChoice()
     {
@@ -141,9 +135,9 @@ private slots:
             QVERIFY(form->WaitInit);
             QCOMPARE(form->PortName, QStringLiteral("/tmp/w9-unit"));
         }
-        QCOMPARE(Stored(QStringLiteral("WaitValue")).toString(), QStringLiteral("-1"));
-        QCOMPARE(Stored(QStringLiteral("CheckValue")).toString(), QStringLiteral("0"));
-        QCOMPARE(Stored(QStringLiteral("PortIndex")).toInt(), -1);
+        QCOMPARE(FormValue(QStringLiteral("WaitValue")).toString(), QStringLiteral("-1"));
+        QCOMPARE(FormValue(QStringLiteral("CheckValue")).toString(), QStringLiteral("0"));
+        QCOMPARE(FormValue(QStringLiteral("PortIndex")).toInt(), -1);
         {
             auto form = ShownForm(m_byId.path());
             const Controls c(form.get());
@@ -159,9 +153,9 @@ private slots:
             QVERIFY(form->WaitRegistration);
             QVERIFY(!form->WaitInit); // only the chosen way's option is handed over
         }
-        QCOMPARE(Stored(QStringLiteral("CableChecked")).toBool(), false);
-        QCOMPARE(Stored(QStringLiteral("CheckValue")).toString(), QStringLiteral("-1"));
-        QCOMPARE(Stored(QStringLiteral("PhoneNum")).toString(), QStringLiteral("+79001234567"));
+        QCOMPARE(FormValue(QStringLiteral("CableChecked")).toBool(), false);
+        QCOMPARE(FormValue(QStringLiteral("CheckValue")).toString(), QStringLiteral("-1"));
+        QCOMPARE(FormValue(QStringLiteral("PhoneNum")).toString(), QStringLiteral("+79001234567"));
 
         // With the modem chosen, the cable's option is disabled but keeps its stored value.
         auto form = ShownForm(m_byId.path());
@@ -180,22 +174,19 @@ private slots:
             Controls(form.get()).CancelBtn->click();
             QCOMPARE(form->result(), int(QDialog::Rejected));
         }
-        QCOMPARE(Stored(QStringLiteral("PhoneNum")).toString(), QStringLiteral("+71112223344"));
-        QCOMPARE(Stored(QStringLiteral("CableChecked")).toBool(), false);
-        QCOMPARE(Stored(QStringLiteral("Caption")).toString(), QStringLiteral("Подключение"));
-        QCOMPARE(Stored(QStringLiteral("GroupName")).toString(),
+        QCOMPARE(FormValue(QStringLiteral("PhoneNum")).toString(), QStringLiteral("+71112223344"));
+        QCOMPARE(FormValue(QStringLiteral("CableChecked")).toBool(), false);
+        QCOMPARE(FormValue(QStringLiteral("Caption")).toString(), QStringLiteral("Подключение"));
+        QCOMPARE(FormValue(QStringLiteral("GroupName")).toString(),
                  QStringLiteral("Параметры подключения"));
     }
 
     void storedCaptionsAndDamagedValues()
     {
-        {
-            QSettings store(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
-            store.setValue(QStringLiteral("ConnectForm/Caption"), QStringLiteral("Связь"));
-            store.setValue(QStringLiteral("ConnectForm/OkCaption"), QStringLiteral("Да"));
-            store.setValue(QStringLiteral("ConnectForm/PortIndex"), QStringLiteral("garbage"));
-            store.setValue(QStringLiteral("ConnectForm/WaitValue"), QStringLiteral("yes"));
-        }
+        Store(QStringLiteral("ConnectForm/Caption"), QStringLiteral("Связь"));
+        Store(QStringLiteral("ConnectForm/OkCaption"), QStringLiteral("Да"));
+        Store(QStringLiteral("ConnectForm/PortIndex"), QStringLiteral("garbage"));
+        Store(QStringLiteral("ConnectForm/WaitValue"), QStringLiteral("yes"));
         auto form = ShownForm(m_byId.path());
         QCOMPARE(form->windowTitle(), QStringLiteral("Связь"));
         QCOMPARE(Controls(form.get()).OkBtn->text(), QStringLiteral("Да"));
@@ -222,7 +213,7 @@ private slots:
         QTimer::singleShot(
             0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
         QVERIFY(!TConnectForm::Ask(nullptr, choice));
-        QCOMPARE(Stored(QStringLiteral("PortName")).toString(), QStringLiteral("/tmp/w9-modem"));
+        QCOMPARE(FormValue(QStringLiteral("PortName")).toString(), QStringLiteral("/tmp/w9-modem"));
     }
 
     void portListAndStoredIndex()
@@ -248,16 +239,13 @@ private slots:
             Controls(form.get()).OkBtn->click();
             QCOMPARE(form->PortName, slavePath);
         }
-        QCOMPARE(Stored(QStringLiteral("PortIndex")).toInt(), listed);
+        QCOMPARE(FormValue(QStringLiteral("PortIndex")).toInt(), listed);
         {
             auto form = ShownForm(m_byId.path());
             QCOMPARE(Controls(form.get()).PortCombo->currentIndex(), listed);
         }
         // An index beyond the current list selects nothing.
-        {
-            QSettings store(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
-            store.setValue(QStringLiteral("ConnectForm/PortIndex"), names.size() + 3);
-        }
+        Store(QStringLiteral("ConnectForm/PortIndex"), names.size() + 3);
         {
             auto form = ShownForm(m_byId.path());
             QCOMPARE(Controls(form.get()).PortCombo->currentIndex(), -1);
@@ -268,13 +256,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    TestConnectForm test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestConnectForm)
 #include "tst_connectform.moc"

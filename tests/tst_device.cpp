@@ -131,11 +131,6 @@ private slots:
         QVERIFY(device->ComActive());
         QCOMPARE(events.codes, (QList<int>{1, 4, 2, 8, 32, 16, 64}));
         QCOMPARE(device->PortHandle(), uint32_t(device->comportobject()->Handle()));
-        QVERIFY(device->ComListen());
-        device->SetComListen(false);
-        QVERIFY(!device->ComListen());
-        device->SetComListen(true);
-        QVERIFY(device->ComListen());
 
         device->SetComActive(false);
         QVERIFY(!device->ComActive());

@@ -1,11 +1,8 @@
 // The command engine against a unit on a real pseudo-terminal: pacing, time-outs and resends,
 // give-ups, Esc by state, every decode kind, modem failure words and the identification chain.
 
-#include "device/ComPort.h"
-#include "device/Device.h"
+#include "SimConnection.h"
 #include "device/Tick.h"
-#include "main/CommandEngine.h"
-#include "unitsim/UnitSimulator.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -143,6 +140,7 @@ private:
     void Connect()
     {
         device = std::make_unique<TDevice>(nullptr, MakeNewInDcb(unit->SlavePath, 19200, 0, 8, 0));
+        FastControlLines(*device);
         device->OnData = [this](QObject *, const QString &data) { engine->ProcessReply(data); };
         device->SetComActive(true);
         QVERIFY(device->ComActive());
@@ -574,10 +572,7 @@ private slots:
         engine->CableConnect();
         QTRY_VERIFY(connected >= 1 && !engine->Waiting());
         QTRY_COMPARE(sim.commandCount(), int(sent.size()));
-        QStringList got;
-        for (const auto &c : sim.commands())
-            got << QString::fromLatin1(c.text);
-        QCOMPARE(got, sent);
+        QCOMPARE(Sent(sim), sent);
         QCOMPARE(engine->Identity.DeviceType, type);
         QCOMPARE(engine->Identity.DeviceVersion, build);
         QVERIFY(engine->Identity.Firmware.startsWith("REV "));

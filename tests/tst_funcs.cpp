@@ -133,6 +133,10 @@ private slots:
 
     void fileVersionOnlyForTheProgramItself()
     {
+        // The version comes from the build and has four numbers.
+        QVERIFY(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$"))
+                    .match(QStringLiteral(W9CAN_VERSION))
+                    .hasMatch());
         const QString self = QCoreApplication::applicationFilePath();
         QCOMPARE(GetFileVersion(self), QStringLiteral(W9CAN_VERSION));
         QTemporaryDir dir;

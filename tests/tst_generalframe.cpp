@@ -1,3 +1,4 @@
+#include "TestConfigDir.h"
 #include "pages/UnitGeneralSettingsFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -6,7 +7,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -41,10 +41,6 @@ class TestGeneralFrame : public QObject
         TSettingsRW s(1, QStringLiteral("W9CAN"));
         return s.Read(
             MakeSetItem(QStringLiteral("GeneralSettingsFrame"), QString::fromLatin1(ident), def));
-    }
-    static void wipe()
-    {
-        QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN")).remove(QString());
     }
 
     static TPageData readResult(const QList<QPair<QVariant, int>> &rows)
@@ -86,10 +82,14 @@ class TestGeneralFrame : public QObject
         frame->Init(QStringLiteral("W9CAN"));
     }
 
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
+
 private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void init()
     {
-        wipe();
+        ClearStore();
         newFrame();
     }
     void cleanup() { frame.reset(); }
@@ -322,14 +322,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale::c());
-    TestGeneralFrame test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestGeneralFrame)
 #include "tst_generalframe.moc"

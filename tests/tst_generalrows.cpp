@@ -38,9 +38,6 @@ private slots:
         QCOMPARE(TimeIntervalText(0), QStringLiteral("01"));
         QCOMPARE(TimeIntervalText(255), QStringLiteral("FF"));
         QCOMPARE(ByteText(10), QStringLiteral("0A"));
-        QCOMPARE(RebootText(true, 4), QStringLiteral("10"));
-        QCOMPARE(RebootText(true, 60), QStringLiteral("F0"));
-        QCOMPARE(RebootText(false, 60), QStringLiteral("FF"));
     }
 
     void readValuesDecode()
@@ -93,20 +90,6 @@ private slots:
         QCOMPARE(WriteCodeForValue(GPSOffRow, 0), 17);
         QCOMPARE(WriteCodeForValue(GSMOffRow, 1), 19);
         QCOMPARE(WriteCodeForValue(RebootRow, "FF"), 75);
-
-        GeneralValues v = defaults();
-        v.timeInterval = "0";
-        v.gpsOff = true;
-        v.reboot = true;
-        v.rebootMinutes = "4";
-        const auto changed = GeneralWriteValues(v);
-        QVERIFY(changed);
-        QCOMPARE(WriteCommandText(TimeIntervalRow, (*changed)[3]), QStringLiteral("+timefix01"));
-        QCOMPARE(WriteCommandText(GPSOffRow, (*changed)[5]), QStringLiteral("+qsafe00"));
-        QCOMPARE(WriteCommandText(RebootRow, (*changed)[9]), QStringLiteral("+tunfix10"));
-        v.rebootMinutes = "60";
-        QCOMPARE(WriteCommandText(RebootRow, (*GeneralWriteValues(v))[9]),
-                 QStringLiteral("+tunfixF0"));
     }
 
     void validationChecksEveryRowAndRejectsEmptyText()

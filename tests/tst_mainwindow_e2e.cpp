@@ -3,15 +3,12 @@
 // the terminal box, Esc, the disconnect while identification is still under way, and closing the
 // window while a read waits for the unit.
 
-#include "device/Device.h"
-#include "main/CommandEngine.h"
+#include "SimConnection.h"
+#include "TestConfigDir.h"
+#include "WidgetDriver.h"
 #include "main/ConnectFormUnit.h"
 #include "main/Main.h"
-#include "main/MainConnection.h"
-#include "unitsim/UnitSimulator.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QInputDialog>
@@ -19,42 +16,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
 
 namespace {
 
-std::unique_ptr<QTemporaryDir> configDir;
-const QString kImei = QStringLiteral("356938035643809");
-
-const QStringList GeneralReads = {"+object", "+latit",      "+longit",  "+timefix",   "+turn",
-                                  "+qsafe",  "+safemodoff", "+timegps", "+safemodon", "+tunfix"};
-
-QStringList Sent(const unitsim::UnitSimulator &sim)
-{
-    QStringList texts;
-    for (const auto &c : sim.commands())
-        texts << QString::fromLatin1(c.text);
-    return texts;
-}
-
-// Waits with the event loop running (the window answers the unit meanwhile).
 bool Received(const unitsim::UnitSimulator &sim, const char *command, int timeoutMs)
 {
-    return QTest::qWaitFor([&] { return Sent(sim).contains(QLatin1String(command)); }, timeoutMs);
-}
-
-unitsim::UnitSimOptions CableUnit()
-{
-    unitsim::UnitSimOptions options;
-    options.deviceType = 505;
-    options.imei = kImei;
-    return options;
+    return WaitForSent(sim, QLatin1String(command), timeoutMs);
 }
 
 // The main window with its time-outs and the port's control-line pauses shortened, and its
@@ -66,15 +36,7 @@ struct Window
 
     Window()
     {
-        TCommandEngine &engine = Form->Engine();
-        engine.Timings.PacingMs = 5;
-        engine.Timings.CommandTimeoutMs = 300;
-        engine.Timings.CableConnectPauseMs = 5;
-        engine.EngineTimer().setInterval(20);
-        Form->Connection().Hooks.DeviceCreated = [](TDevice &device) {
-            device.comportobject()->RtsSettleMs = 1;
-            device.comportobject()->LinesLowMs = 1;
-        };
+        SpeedUp(Form->Engine(), Form->Connection());
         Form->MessageHook = [this](const QString &text, bool) { Messages << text; };
         Form->show();
     }
@@ -82,13 +44,7 @@ struct Window
     TMainForm &operator*() { return *Form; }
     TMainForm *operator->() { return Form.get(); }
 
-    QAction *Action(const char *name) const
-    {
-        auto *action = Form->findChild<QAction *>(QString::fromLatin1(name));
-        if (!action)
-            qFatal("no action %s", name);
-        return action;
-    }
+    QAction *Action(const char *name) const { return FindAction(*Form, name); }
     QString Panel(int i) const
     {
         return Form->findChild<QLabel *>(QStringLiteral("StatusPanel%1").arg(i))->text();
@@ -131,12 +87,9 @@ struct Window
         Form->Connection().Connect(choice);
     }
 
-    void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    void PressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
     {
-        QWidget *focus = QApplication::focusWidget();
-        QTest::keyClick(focus && focus->window() == Form.get() ? focus : Form.get(), key,
-                        modifiers);
-        QCoreApplication::processEvents();
+        ::PressKey(*Form, key, modifiers);
     }
 
     // Every line of the log under the last session node, the raw texts one level down included.
@@ -181,11 +134,7 @@ class MainWindowE2ETest : public QObject
 {
     Q_OBJECT
 public:
-    static void initMain()
-    {
-        configDir = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
-    }
+    static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
@@ -335,8 +284,7 @@ private slots:
         QVERIFY(Sent(sim).size() < GeneralReads.size());
         QTRY_VERIFY(!w->isVisible());
         QCOMPARE(w->WaitDepth(), 0);
-        QVERIFY(QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN"))
-                    .contains(QStringLiteral("MainForm/Caption")));
+        QVERIFY(RawStore().contains(QStringLiteral("MainForm/Caption")));
 
         // The window goes with the connection still open: its port closes with it.
         w.Form.reset();

@@ -1,21 +1,16 @@
 // Reading and writing pages against the simulated unit on a real pseudo-terminal: the four page
 // actions, the walk over the pages, the general page's rows on the wire, Esc and silent rows.
 
-#include "device/Device.h"
-#include "main/CommandEngine.h"
-#include "main/MainConnection.h"
+#include "SimConnection.h"
+#include "TestConfigDir.h"
 #include "main/MainPageTransfer.h"
 #include "main/PageTransfer.h"
 #include "pages/UnitGeneralSettingsFrame.h"
-#include "unitsim/UnitSimulator.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <array>
@@ -58,14 +53,7 @@ struct Rig
 
     Rig()
     {
-        Engine.Timings.PacingMs = 5;
-        Engine.Timings.CommandTimeoutMs = 300;
-        Engine.Timings.CableConnectPauseMs = 5;
-        Engine.EngineTimer().setInterval(20);
-        Connection.Hooks.DeviceCreated = [](TDevice &device) {
-            device.comportobject()->RtsSettleMs = 1;
-            device.comportobject()->LinesLowMs = 1;
-        };
+        SpeedUp(Engine, Connection);
         Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
         Engine.Hooks.DisconnectAction = [this] { Connection.DisconnectActionExecute(); };
         Engine.Hooks.SetActionsConnected = [this] { connected = true; };
@@ -106,14 +94,6 @@ struct Rig
     bool connected = false;
 };
 
-QStringList Sent(const unitsim::UnitSimulator &sim)
-{
-    QStringList texts;
-    for (const auto &c : sim.commands())
-        texts << QString::fromLatin1(c.text);
-    return texts;
-}
-
 const QColor Green = TPageFrame::ResultColors[0];
 const QColor Red = TPageFrame::ResultColors[1];
 
@@ -121,29 +101,14 @@ const char *const RowLabels[10] = {
     "ObjectNumberLabel", "LatLabel",    "LonLabel",     "LabelTimeInterval", "PathSmoothLabel",
     "GPSOffLabel",       "GSMOffLabel", "TimeOffLabel", "TimeGSMOnLabel",    "RebootLabel"};
 
-const QStringList GeneralReads = {"+object", "+latit",      "+longit",  "+timefix",   "+turn",
-                                  "+qsafe",  "+safemodoff", "+timegps", "+safemodon", "+tunfix"};
-
-// Presses Esc (as the main window passes it on) once the unit has received `count` commands.
-void EscAfter(unitsim::UnitSimulator &sim, TCommandEngine &engine, int count)
-{
-    auto *poll = new QTimer(&engine);
-    poll->setInterval(2);
-    QObject::connect(poll, &QTimer::timeout, &engine, [&sim, &engine, poll, count] {
-        if (sim.commandCount() >= count) {
-            poll->stop();
-            poll->deleteLater();
-            engine.EscapePressed();
-        }
-    });
-    poll->start();
-}
-
 } // namespace
 
 class TestPageTransfer : public QObject
 {
     Q_OBJECT
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
+
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
 
@@ -433,13 +398,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QApplication app(argc, argv);
-    TestPageTransfer test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestPageTransfer)
 #include "tst_pagetransfer.moc"

@@ -1,3 +1,4 @@
+#include "TestConfigDir.h"
 #include "pages/RadioGroup.h"
 #include "settings/SetInfo.h"
 #include "settings/SetInfoLoader.h"
@@ -11,46 +12,24 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
-#include <memory>
-
-namespace {
-
-std::unique_ptr<QTemporaryDir> configDir;
-
-QSettings RawStore()
-{
-    return QSettings(QStringLiteral("ORVA"), QStringLiteral("W9CAN"));
-}
-
-} // namespace
 
 class SettingsRWTest : public QObject
 {
     Q_OBJECT
 public:
-    static void initMain()
-    {
-        configDir = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_CONFIG_HOME", configDir->path().toUtf8());
-    }
+    static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void init()
-    {
-        QSettings raw = RawStore();
-        raw.clear();
-        raw.sync();
-    }
+    void init() { ClearStore(); }
 
     void storeLivesInTheTemporaryFolder()
     {
         TSettingsRW settings(1, QStringLiteral("W9CAN"));
         settings.Write(MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("x"), 1));
-        QVERIFY(RawStore().fileName().startsWith(configDir->path()));
+        QVERIFY(RawStore().fileName().startsWith(TemporaryConfigDir()));
         QVERIFY(RawStore().fileName().endsWith(QStringLiteral("ORVA/W9CAN.conf")));
     }
 
@@ -78,11 +57,9 @@ private slots:
         // An empty default comes back empty whatever is stored.
         QCOMPARE(read("int", QVariant()), QVariant());
 
-        QSettings raw = RawStore();
-        raw.setValue(QStringLiteral("GeneralSettingsFrame/two"), QStringLiteral("2"));
-        raw.setValue(QStringLiteral("GeneralSettingsFrame/zero"), QStringLiteral("0"));
-        raw.setValue(QStringLiteral("GeneralSettingsFrame/listed"), QStringLiteral("a, b"));
-        raw.sync();
+        Store(QStringLiteral("GeneralSettingsFrame/two"), QStringLiteral("2"));
+        Store(QStringLiteral("GeneralSettingsFrame/zero"), QStringLiteral("0"));
+        Store(QStringLiteral("GeneralSettingsFrame/listed"), QStringLiteral("a, b"));
         QCOMPARE(read("two", false), QVariant(true));
         QCOMPARE(read("zero", true), QVariant(false));
         QCOMPARE(read("listed", QString()).toString().remove(QLatin1Char(' ')),
@@ -91,9 +68,7 @@ private slots:
 
     void unconvertibleValueIsAnErrorOrTheDefault()
     {
-        QSettings raw = RawStore();
-        raw.setValue(QStringLiteral("MainForm/LOGHEIGHT"), QStringLiteral("tall"));
-        raw.sync();
+        Store(QStringLiteral("MainForm/LOGHEIGHT"), QStringLiteral("tall"));
         TSettingsRW settings(1, QStringLiteral("W9CAN"));
         const TSetItem height =
             MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("LOGHEIGHT"), 170);
@@ -119,9 +94,7 @@ private slots:
         QCOMPARE(settings.ReadVersion(), QStringLiteral("1.0.1.39"));
         for (const char *section : {"MainForm", "History/GRID1", "History/GRID4", "ConnectForm"})
             settings.Write(MakeSetItem(QString::fromLatin1(section), QStringLiteral("Col0"), 64));
-        QSettings raw = RawStore();
-        raw.setValue(QStringLiteral("TopValue"), 3);
-        raw.sync();
+        Store(QStringLiteral("TopValue"), 3);
 
         settings.ClearAll();
 
@@ -146,11 +119,8 @@ private slots:
                  QStringList({QStringLiteral("Первый"), QStringLiteral("Второй")}));
         settings.Write(MakeSetItem(section, QStringLiteral("Caption2"), QStringLiteral("Иной")));
         SaveCaptionPairs(settings, section, pairs);
-        QSettings raw = RawStore();
-        QCOMPARE(raw.value(QStringLiteral("GPRSSettingsFrame/Caption1")).toString(),
-                 QStringLiteral("Первый"));
-        QCOMPARE(raw.value(QStringLiteral("GPRSSettingsFrame/Caption2")).toString(),
-                 QStringLiteral("Иной"));
+        QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/Caption1")), QStringLiteral("Первый"));
+        QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/Caption2")), QStringLiteral("Иной"));
     }
 
     void setInfoTableLoadsAndSaves()
@@ -186,11 +156,9 @@ private slots:
             {"NoSuchControl", TSetInfoKind::LabelCaption, "Nothing", "ничего"},
         }};
         const QString section = QStringLiteral("EventsSettingsFrame");
-        QSettings raw = RawStore();
-        raw.setValue(QStringLiteral("EventsSettingsFrame/defActive"), QStringLiteral("1"));
-        raw.setValue(QStringLiteral("EventsSettingsFrame/defMode"), QStringLiteral("два"));
-        raw.setValue(QStringLiteral("EventsSettingsFrame/LatCaption"), QStringLiteral("Шир."));
-        raw.sync();
+        Store(QStringLiteral("EventsSettingsFrame/defActive"), QStringLiteral("1"));
+        Store(QStringLiteral("EventsSettingsFrame/defMode"), QStringLiteral("два"));
+        Store(QStringLiteral("EventsSettingsFrame/LatCaption"), QStringLiteral("Шир."));
 
         TSettingsRW settings(1, QStringLiteral("W9CAN"));
         LoadSetInfoTable(&frame, settings, section, table);
@@ -212,9 +180,8 @@ private slots:
         edit->setText(QStringLiteral("1") + dp + QStringLiteral("5"));
         group->SetItemIndex(1);
         SaveSetInfoTable(&frame, settings, section, table);
-        QSettings saved = RawStore();
         auto stored = [&](const char *ident) {
-            return saved.value(section + QLatin1Char('/') + QString::fromLatin1(ident)).toString();
+            return Stored(section + QLatin1Char('/') + QString::fromLatin1(ident));
         };
         QCOMPARE(stored("defActive"), QStringLiteral("0"));
         QCOMPARE(stored("defLat"), QStringLiteral("1#5"));
@@ -226,8 +193,7 @@ private slots:
 
         box->setChecked(true);
         SaveSetInfoTable(&frame, settings, section, table);
-        QCOMPARE(RawStore().value(section + QStringLiteral("/defActive")).toString(),
-                 QStringLiteral("-1"));
+        QCOMPARE(stored("defActive"), QStringLiteral("-1"));
     }
 
     void rowOfTheWrongClassIsRefused()

@@ -48,36 +48,36 @@ public:
         QCOMPARE(n, ssize_t(bytes.size()));
     }
 
-    // Reads until Terminator has arrived (after what was already read) or the time is up.
+    // Reads until Terminator has arrived (after what was already read) or the time is up; with no
+    // terminator, everything that arrives in that time.
     QByteArray readUntil(const QByteArray &terminator, int timeoutMs = 2000)
     {
         QElapsedTimer timer;
         timer.start();
-        while (!m_buffer.contains(terminator) && timer.elapsed() < timeoutMs)
+        while ((terminator.isEmpty() || !m_buffer.contains(terminator)) &&
+               timer.elapsed() < timeoutMs)
             readSome(int(std::max<qint64>(1, timeoutMs - timer.elapsed())));
-        const int end = int(m_buffer.indexOf(terminator));
-        if (end < 0)
-            return takeAll();
-        QByteArray text = m_buffer.left(end + terminator.size());
-        m_buffer.remove(0, text.size());
+        const qsizetype end = terminator.isEmpty() ? -1 : m_buffer.indexOf(terminator);
+        const qsizetype size = end < 0 ? m_buffer.size() : end + terminator.size();
+        const QByteArray text = m_buffer.left(size);
+        m_buffer.remove(0, size);
         return text;
     }
-
-    // Everything that arrives within Ms milliseconds.
-    QByteArray readFor(int ms)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms)
-            readSome(int(std::max<qint64>(1, ms - timer.elapsed())));
-        return takeAll();
-    }
+    QByteArray readFor(int ms) { return readUntil({}, ms); }
 
     // One command and the reply up to its closing terminator.
     QByteArray exchange(const QByteArray &command, const QByteArray &terminator = "OK\r\n")
     {
         send(command + "\r");
         return readUntil(terminator);
+    }
+
+    // True when the unit refuses the command; the rest of the refusal is read away.
+    bool refuses(const QByteArray &command)
+    {
+        const bool refused = exchange(command, "ERROR\r\n").startsWith("\r\nERROR");
+        readFor(10);
+        return refused;
     }
 
     int reads() const { return m_reads; }
@@ -95,13 +95,6 @@ private:
             ++m_reads;
         }
     }
-    QByteArray takeAll()
-    {
-        QByteArray text = m_buffer;
-        m_buffer.clear();
-        return text;
-    }
-
     int m_fd = -1;
     QByteArray m_buffer;
     int m_reads = 0;
@@ -451,8 +444,7 @@ void TestUnitSim::servesTheModemPath()
     QVERIFY(line.exchange("AT+CREG?").contains("0,1"));
     QCOMPARE(line.exchange("AT+CBST=7,0,1"), QByteArray("\r\nOK\r\n"));
     // Unit commands do not reach the unit before the call is up.
-    QCOMPARE(line.exchange("+v", "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
-    line.readFor(20);
+    QVERIFY(line.refuses("+v"));
     QVERIFY(line.exchange("ATD+79161234567", "CONNECT").contains("CONNECT"));
     line.readFor(20);
     QVERIFY(sim.modemOnline());
@@ -496,15 +488,6 @@ void TestUnitSim::reportsModemFailures()
         QCOMPARE(reply, "\r\n" + word.toLatin1() + "\r\n");
         QVERIFY(!sim.modemOnline());
     }
-    // A call that neither connects nor fails stays silent.
-    UnitSimulator sim;
-    UnitSimOptions options;
-    options.modem = true;
-    options.dialResult = "";
-    QVERIFY(sim.start(options));
-    Line line(sim.portPath());
-    line.send("ATD1\r");
-    QCOMPARE(line.readFor(100), QByteArray());
 }
 
 void TestUnitSim::takesAFirmwareUploadAndRejectsBadBlocks()
@@ -536,16 +519,11 @@ void TestUnitSim::takesAFirmwareUploadAndRejectsBadBlocks()
         blocks << blockLine(i, data);
     }
     // A damaged check byte, a short block and a bad separator are refused.
-    QCOMPARE(line.exchange("+W" + blockLine(0, image.left(128), 1), "ERROR\r\n").left(7),
-             QByteArray("\r\nERROR"));
-    line.readFor(10);
-    QCOMPARE(line.exchange("+W" + blocks[0].left(200), "ERROR\r\n").left(7),
-             QByteArray("\r\nERROR"));
-    line.readFor(10);
+    QVERIFY(line.refuses("+W" + blockLine(0, image.left(128), 1)));
+    QVERIFY(line.refuses("+W" + blocks[0].left(200)));
     QByteArray badSeparator = blocks[0];
     badSeparator[4] = '-';
-    QCOMPARE(line.exchange("+W" + badSeparator, "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
-    line.readFor(10);
+    QVERIFY(line.refuses("+W" + badSeparator));
     QCOMPARE(sim.blocksRefused(), 3);
 
     // Good blocks are acknowledged with their position.
@@ -557,8 +535,7 @@ void TestUnitSim::takesAFirmwareUploadAndRejectsBadBlocks()
     QCOMPARE(sim.receivedImage(), image);
 
     // A wrong signature is refused; the right one ends the upload and the unit restarts.
-    QCOMPARE(line.exchange("+EE00000000", "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
-    line.readFor(10);
+    QVERIFY(line.refuses("+EE00000000"));
     QVERIFY(sim.inBootLoader());
     QCOMPARE(line.exchange("+EE" + signatureOf(blocks)), QByteArray("\r\nOK\r\n"));
     QVERIFY(!sim.inBootLoader());
@@ -575,8 +552,7 @@ void TestUnitSim::takesAFirmwareUploadAndRejectsBadBlocks()
     noisy.setInBootLoader(true);
     Line line2(noisy.portPath());
     QVERIFY(line2.exchange("+W" + blocks[0]).contains("OK"));
-    QCOMPARE(line2.exchange("+W" + blocks[1], "ERROR\r\n").left(7), QByteArray("\r\nERROR"));
-    line2.readFor(10);
+    QVERIFY(line2.refuses("+W" + blocks[1]));
     QVERIFY(line2.exchange("+W" + blocks[1]).contains("0008"));
 }
 

@@ -1,0 +1,75 @@
+#pragma once
+
+// The simulated unit and the program's side of the line as the main window wires them, with the
+// time-outs and the port's control-line pauses shortened for the tests.
+
+#include "device/ComPort.h"
+#include "device/Device.h"
+#include "main/CommandEngine.h"
+#include "main/MainConnection.h"
+#include "unitsim/UnitSimulator.h"
+
+#include <QTest>
+#include <QTimer>
+
+inline const QString kImei = QStringLiteral("356938035643809");
+
+inline const QStringList GeneralReads = {"+object",    "+latit", "+longit",     "+timefix",
+                                         "+turn",      "+qsafe", "+safemodoff", "+timegps",
+                                         "+safemodon", "+tunfix"};
+
+// A 505 unit on the cable with a known IMEI.
+inline unitsim::UnitSimOptions CableUnit()
+{
+    unitsim::UnitSimOptions options;
+    options.deviceType = 505;
+    options.imei = kImei;
+    return options;
+}
+
+// The command texts the unit has received, in order.
+inline QStringList Sent(const unitsim::UnitSimulator &sim)
+{
+    QStringList texts;
+    for (const auto &c : sim.commands())
+        texts << QString::fromLatin1(c.text);
+    return texts;
+}
+
+// Waits with the event loop running (the program answers the unit meanwhile).
+inline bool WaitForSent(const unitsim::UnitSimulator &sim, const QString &command, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return Sent(sim).contains(command); }, timeoutMs);
+}
+
+// The port's control lines settle at once.
+inline void FastControlLines(TDevice &device)
+{
+    device.comportobject()->RtsSettleMs = 1;
+    device.comportobject()->LinesLowMs = 1;
+}
+
+// Short waits for the page and window tests, which are not about time-outs.
+inline void SpeedUp(TCommandEngine &engine, TMainConnection &connection)
+{
+    engine.Timings.PacingMs = 5;
+    engine.Timings.CommandTimeoutMs = 300;
+    engine.Timings.CableConnectPauseMs = 5;
+    engine.EngineTimer().setInterval(20);
+    connection.Hooks.DeviceCreated = FastControlLines;
+}
+
+// Presses Esc (as the main window passes it on) once the unit has received `count` commands.
+inline void EscAfter(unitsim::UnitSimulator &sim, TCommandEngine &engine, int count)
+{
+    auto *poll = new QTimer(&engine);
+    poll->setInterval(2);
+    QObject::connect(poll, &QTimer::timeout, &engine, [&sim, &engine, poll, count] {
+        if (sim.commandCount() >= count) {
+            poll->stop();
+            poll->deleteLater();
+            engine.EscapePressed();
+        }
+    });
+    poll->start();
+}
