@@ -178,14 +178,16 @@ private slots:
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
+        rig.Engine.Timings.StartupWaitMs = 1500; // room for a loaded machine
         rig.Cable(sim.portPath(), true);
+        QVERIFY(sim.waitForOpen(2000));
         sim.sendUnsolicited("W9CAN boot\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
         QVERIFY(rig.Connection.EscapeConnectionWait());
         QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
         QVERIFY(rig.Engine.Device.isNull());
         QVERIFY(sim.waitForClose(2000));
-        QTest::qWait(800); // the start-up wait's end finds nothing to start
+        QTest::qWait(1700); // the start-up wait's end finds nothing to start
         QCOMPARE(sim.commandCount(), 0);
         // A unit that stays quiet: the handshake starts only when the wait is over.
         rig.Cable(sim.portPath(), true);
