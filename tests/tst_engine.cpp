@@ -624,6 +624,26 @@ private slots:
         engine->ProcessReply("ll");
         QCOMPARE(engine->State, uint8_t(StateStartupOutput));
     }
+
+    void lateWakeUpAnswerDoesNotCompleteTheNextCommand()
+    {
+        // The device's own wake-up went out just before a page command: its answer is not the
+        // command's value.
+        device.reset();
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(unitsim::UnitSimOptions{}));
+        unit->SlavePath = sim.portPath();
+        Connect();
+        sim.setSetting("gprsname", "internet.ru");
+        engine->Timings.PacingMs = 500;
+        engine->Timings.CommandTimeoutMs = 2000;
+        device->SendCommand("+v");
+        const TCommandValues v = Exec(43);
+        QCOMPARE(v[0], QVariant(QString("internet.ru")));
+        QCOMPARE(v[1].toInt(), 1);
+        device.reset();
+        engine->ConnectionClosed();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -166,11 +166,11 @@ QString TReceiveDataThread::GetData()
 
 void TReceiveDataThread::StartRead()
 {
-    paused = false;
     {
         const std::lock_guard lock(ReadLock);
         Buffer.clear();
     }
+    paused = false;
     Wake();
 }
 

@@ -224,6 +224,18 @@ bool TDevice::event(QEvent *e)
     return QObject::event(e);
 }
 
+void TDevice::DeliverReceivedData()
+{
+    if (!d->comportobject->Active())
+        return;
+    const QString data = d->comportobject->ReadData();
+    if (data.isEmpty())
+        return;
+    d->LastReceiveTick = GetTickCount();
+    if (const auto handler = OnData)
+        handler(this, data);
+}
+
 void TDevice::ReceiveData()
 {
     // A notice still queued when the port was closed carries nothing of this connection.

@@ -62,6 +62,10 @@ public:
 
     void SendCommand(const QString &cmd);
 
+    // Hands text the receive thread has already gathered to OnData now, instead of when its
+    // queued notice comes round (the command engine clears the line before each new command).
+    void DeliverReceivedData();
+
     // The system's reason (errno and its text) for the port's last failed open step, write or loss.
     int LastErrno() const;
     QString LastErrorText() const;

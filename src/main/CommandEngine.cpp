@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -174,9 +175,22 @@ void TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
         MarkDone();
         return;
     }
-    const uint32_t sinceLast = ElapsedSince(LastSendTick);
+    // The device sends its wake-up on its own: the pacing counts from whichever send was last,
+    // and whatever the unit said before this command is handled now, while nothing waits, so a
+    // late answer to the wake-up cannot complete this command.
+    uint32_t sinceLast = ElapsedSince(LastSendTick);
+    if (Device->LastSendTick() != 0)
+        sinceLast = std::min(sinceLast, ElapsedSince(Device->LastSendTick()));
     if (sinceLast < Timings.PacingMs)
         Pause(Timings.PacingMs - sinceLast);
+    if (!WaitingFlag) {
+        Device->DeliverReceivedData();
+        if (!PortUsable()) {
+            SetWaiting(false);
+            MarkDone();
+            return;
+        }
+    }
     LastCommand = cmd;
     LastCode = code;
     ExpectedReply = expected;
