@@ -254,6 +254,24 @@ private slots:
         ::close(slave);
         ::close(master);
     }
+
+    // The wait options are Boolean texts: any non-zero number or "True" ticks, "False" clears.
+    void storedWaitOptionsReadAsBooleanTexts()
+    {
+        Store(QStringLiteral("ConnectForm/CheckValue"), QStringLiteral("1"));
+        Store(QStringLiteral("ConnectForm/WaitValue"), QStringLiteral("True"));
+        {
+            auto form = ShownForm(m_byId.path());
+            QVERIFY(Controls(form.get()).CheckBox1->isChecked());
+            QVERIFY(Controls(form.get()).CheckBox2->isChecked());
+        }
+        QCOMPARE(FormValue(QStringLiteral("CheckValue")).toString(), QStringLiteral("-1"));
+        QCOMPARE(FormValue(QStringLiteral("WaitValue")).toString(), QStringLiteral("-1"));
+
+        Store(QStringLiteral("ConnectForm/WaitValue"), QStringLiteral("False"));
+        auto form = ShownForm(m_byId.path());
+        QVERIFY(!Controls(form.get()).CheckBox2->isChecked());
+    }
 };
 
 QTEST_MAIN(TestConnectForm)

@@ -1,5 +1,6 @@
 #include "main/ConnectFormUnit.h"
 
+#include "settings/SetInfo.h"
 #include "settings/SettingsRW.h"
 #include "ui_ConnectFormUnit.h"
 
@@ -91,12 +92,10 @@ QString TConnectForm::ReadText(const QString &ident, const QString &fallback) co
 
 bool TConnectForm::ReadTextBool(const QString &ident, bool fallback) const
 {
-    const QString text = ReadText(ident, BoolText(fallback));
-    if (text == QLatin1String("-1"))
-        return true;
-    if (text == QLatin1String("0"))
-        return false;
-    return fallback;
+    // "-1" and "0" as written; any other number, "True" and "False" read as the store's
+    // Boolean texts do. Anything else counts as absent.
+    bool value = fallback;
+    return TryStoredTextToBool(ReadText(ident, BoolText(fallback)), value) ? value : fallback;
 }
 
 void TConnectForm::FormShow()
