@@ -1,121 +1,17 @@
 // The command engine against a unit on a real pseudo-terminal: pacing, time-outs and resends,
 // give-ups, Esc by state, every decode kind, modem failure words and the identification chain.
 
+#include "PtyPair.h"
 #include "SimConnection.h"
 #include "device/Tick.h"
 
-#include <QElapsedTimer>
-#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <functional>
 #include <map>
 #include <memory>
 
 namespace {
-
-// The unit's side of a pseudo-terminal: answers each command (text up to CR) from a table, either
-// at once or one byte every few milliseconds. Unknown commands get no answer.
-class TScriptedUnit : public QObject
-{
-public:
-    using TAnswer = std::function<QString(const QString &cmd, int count)>;
-
-    TScriptedUnit()
-    {
-        char name[256] = {};
-        termios raw{};
-        cfmakeraw(&raw);
-        if (openpty(&Master, &Slave, name, &raw, nullptr) != 0)
-            qFatal("openpty failed");
-        ::fcntl(Master, F_SETFL, ::fcntl(Master, F_GETFL) | O_NONBLOCK);
-        SlavePath = QString::fromLocal8Bit(name);
-        Notifier = std::make_unique<QSocketNotifier>(Master, QSocketNotifier::Read);
-        connect(Notifier.get(), &QSocketNotifier::activated, this, [this] { ReadCommands(); });
-        Trickle.setInterval(3);
-        connect(&Trickle, &QTimer::timeout, this, [this] {
-            WriteRaw(Outgoing.left(1));
-            Outgoing.remove(0, 1);
-            if (Outgoing.isEmpty())
-                Trickle.stop();
-        });
-    }
-    ~TScriptedUnit() override
-    {
-        Notifier.reset();
-        ::close(Master);
-        ::close(Slave);
-    }
-
-    void Answer(const QString &cmd, const QString &reply)
-    {
-        Answers[cmd] = [reply](const QString &, int) { return reply; };
-    }
-    void Answer(const QString &cmd, TAnswer answer) { Answers[cmd] = std::move(answer); }
-    // A value reply as the unit gives it: echo, ">value", "OK".
-    void AnswerValue(const QString &cmd, const QString &value)
-    {
-        Answer(cmd, cmd + "\r\n>" + value + "\r\nOK\r\n");
-    }
-    void Write(const QString &text)
-    {
-        if (!OneByteChunks) {
-            WriteRaw(text.toUtf8());
-            return;
-        }
-        Outgoing += text.toUtf8();
-        if (!Trickle.isActive())
-            Trickle.start();
-    }
-    int Count(const QString &cmd) const { return int(Received.count(cmd)); }
-
-    QString SlavePath;
-    QStringList Received;
-    bool OneByteChunks = false;
-
-private:
-    void WriteRaw(const QByteArray &bytes)
-    {
-        (void)!::write(Master, bytes.constData(), bytes.size());
-    }
-
-    void ReadCommands()
-    {
-        char buf[512];
-        ssize_t n;
-        while ((n = ::read(Master, buf, sizeof buf)) > 0)
-            Pending += QByteArray(buf, int(n));
-        if (Pending == "+++") {
-            Received << "+++";
-            Pending.clear();
-        }
-        for (qsizetype cr = Pending.indexOf('\r'); cr >= 0; cr = Pending.indexOf('\r')) {
-            const QString cmd = QString::fromLatin1(Pending.left(cr));
-            Pending.remove(0, cr + 1);
-            Received << cmd;
-            const auto it = Answers.find(cmd);
-            if (it != Answers.end()) {
-                const QString reply = it->second(cmd, Count(cmd));
-                if (!reply.isEmpty())
-                    Write(reply);
-            }
-        }
-    }
-
-    int Master = -1;
-    int Slave = -1;
-    QByteArray Pending;
-    QByteArray Outgoing; // bytes still to go out one at a time
-    QTimer Trickle;
-    std::unique_ptr<QSocketNotifier> Notifier;
-    std::map<QString, TAnswer> Answers;
-};
 
 // A TRes for the row forms of the engine.
 struct TRows
@@ -131,15 +27,16 @@ class TestEngine : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TScriptedUnit> unit;
+    std::unique_ptr<ScriptedUnit> unit;
     std::unique_ptr<TCommandEngine> engine;
     std::unique_ptr<TDevice> device;
     QStringList messages, errors, logged;
     int closes = 0, disconnects = 0, connected = 0;
 
-    void Connect()
+    void Connect(const QString &path = {})
     {
-        device = std::make_unique<TDevice>(nullptr, MakeNewInDcb(unit->SlavePath, 19200, 0, 8, 0));
+        device = std::make_unique<TDevice>(
+            nullptr, MakeNewInDcb(path.isEmpty() ? unit->Pty.SlavePath() : path, 19200, 0, 8, 0));
         FastControlLines(*device);
         device->OnData = [this](QObject *, const QString &data) { engine->ProcessReply(data); };
         device->SetComActive(true);
@@ -153,7 +50,7 @@ private:
 private slots:
     void init()
     {
-        unit = std::make_unique<TScriptedUnit>();
+        unit = std::make_unique<ScriptedUnit>();
         engine = std::make_unique<TCommandEngine>();
         TEngineTimings &t = engine->Timings;
         t.PacingMs = 5;
@@ -566,8 +463,7 @@ private slots:
         options.faults.chunkSize = chunk;
         QString error;
         QVERIFY2(sim.start(options, &error), qPrintable(error));
-        unit->SlavePath = sim.portPath();
-        Connect();
+        Connect(sim.portPath());
         engine->Timings.CommandTimeoutMs = 2000;
         engine->CableConnect();
         QTRY_VERIFY(connected >= 1 && !engine->Waiting());
@@ -632,8 +528,7 @@ private slots:
         device.reset();
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(unitsim::UnitSimOptions{}));
-        unit->SlavePath = sim.portPath();
-        Connect();
+        Connect(sim.portPath());
         sim.setSetting("gprsname", "internet.ru");
         engine->Timings.PacingMs = 500;
         engine->Timings.CommandTimeoutMs = 2000;

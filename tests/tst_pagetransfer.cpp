@@ -40,6 +40,7 @@ private:
 // general page and eight recording pages.
 struct Rig
 {
+    unitsim::UnitSimulator Sim; // outlives the connection to it
     TCommandEngine Engine;
     QObject Owner;
     TMainConnection Connection{Engine, &Owner};
@@ -74,14 +75,17 @@ struct Rig
         Transfer.Hooks.ShowError = [this](const QString &text) { Errors << text; };
     }
 
-    bool Connect(unitsim::UnitSimulator &sim)
+    // Starts the simulated unit and connects to it; its log starts empty.
+    bool Connect()
     {
+        if (!Sim.start({}))
+            return false;
         TConnectChoice choice;
-        choice.PortName = sim.portPath();
+        choice.PortName = Sim.portPath();
         Connection.Connect(choice);
         if (!QTest::qWaitFor([this] { return connected && !Engine.IsPending(); }, 5000))
             return false;
-        sim.clearLog();
+        Sim.clearLog();
         return Engine.State == StateConnected;
     }
 
@@ -114,14 +118,13 @@ private slots:
 
     void readPageFillsTheGeneralPage()
     {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start({}));
+        Rig rig;
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
         sim.setSetting(QStringLiteral("object"), "0042");
         sim.setSetting(QStringLiteral("timefix"), "05");
         sim.setSetting(QStringLiteral("qsafe"), "00");
         sim.setSetting(QStringLiteral("tunfix"), "14");
-        Rig rig;
-        QVERIFY(rig.Connect(sim));
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Sent(sim), GeneralReads);
         QCOMPARE(rig.Child<QLineEdit>("ObjectNumberEdit")->text(), QStringLiteral("42"));
@@ -150,10 +153,9 @@ private slots:
 
     void escDuringAReadStopsAfterTheCurrentRow()
     {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start({}));
         Rig rig;
-        QVERIFY(rig.Connect(sim));
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
         sim.setLatency(80); // Esc lands while row 3 waits for its reply
         EscAfter(sim, rig.Engine, 3);
         rig.Transfer.ReadPageActionExecute();
@@ -170,10 +172,9 @@ private slots:
 
     void writePageSendsTheRowsAndReadsBack()
     {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start({}));
         Rig rig;
-        QVERIFY(rig.Connect(sim));
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
         rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("917"));
         rig.Child<QLineEdit>("LatEdit")->setText(QStringLiteral("50"));
         rig.Child<QLineEdit>("LonEdit")->setText(QStringLiteral("100"));
@@ -223,10 +224,9 @@ private slots:
 
     void failedChecksAndUnconfirmedRows()
     {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start({}));
         Rig rig;
-        QVERIFY(rig.Connect(sim));
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
 
         // Values that fail the checks: nothing is sent, no result colour.
         rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("10000"));
@@ -257,10 +257,9 @@ private slots:
 
     void readAndWriteAllPagesWalkTheFrames()
     {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start({}));
         Rig rig;
-        QVERIFY(rig.Connect(sim));
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
         rig.Transfer.ReadAllPagesActionExecute();
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(rig.Calls, (QStringList{"read 1", "read 3", "read 5", "read 6", "read 7"}));
@@ -294,10 +293,9 @@ private slots:
 
     void aSecondTransferIsRefusedAndAClosedPortEndsTheWalk()
     {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start({}));
         Rig rig;
-        QVERIFY(rig.Connect(sim));
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
         sim.setLatency(60);
         // Read page started while a read is waiting sends nothing of its own.
         QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });
