@@ -75,11 +75,22 @@ QDateTime ReadDateTime(const TSetItem &Item, const QVariant &stored)
     return value;
 }
 
-QVariant ConvertStored(const TSetItem &Item, const QVariant &stored)
+// The kinds of value the store keeps, by the value's type.
+enum class TValueKind
 {
-    switch (Item.Value.typeId()) {
+    Boolean,
+    Integer,
+    Real,
+    DateTime,
+    Text,
+    Other,
+};
+
+TValueKind KindOf(const QVariant &value)
+{
+    switch (value.typeId()) {
     case QMetaType::Bool:
-        return ReadBoolean(Item, stored);
+        return TValueKind::Boolean;
     case QMetaType::Short:
     case QMetaType::Int:
     case QMetaType::Long:
@@ -90,48 +101,57 @@ QVariant ConvertStored(const TSetItem &Item, const QVariant &stored)
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
-        return ReadInteger(Item, stored);
+        return TValueKind::Integer;
     case QMetaType::Float:
     case QMetaType::Double:
-        return ReadDouble(Item, stored);
+        return TValueKind::Real;
     case QMetaType::QDateTime:
     case QMetaType::QDate:
-        return ReadDateTime(Item, stored);
+        return TValueKind::DateTime;
     case QMetaType::QString:
-        return StoredText(stored);
+        return TValueKind::Text;
     default:
-        return Item.Value;
+        return TValueKind::Other;
     }
+}
+
+QVariant ConvertStored(const TSetItem &Item, const QVariant &stored)
+{
+    switch (KindOf(Item.Value)) {
+    case TValueKind::Boolean:
+        return ReadBoolean(Item, stored);
+    case TValueKind::Integer:
+        return ReadInteger(Item, stored);
+    case TValueKind::Real:
+        return ReadDouble(Item, stored);
+    case TValueKind::DateTime:
+        return ReadDateTime(Item, stored);
+    case TValueKind::Text:
+        return StoredText(stored);
+    case TValueKind::Other:
+        break;
+    }
+    return Item.Value;
 }
 
 // What Write stores for a value; invalid for types the store does not keep.
 QVariant StorableValue(const QVariant &value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
+    switch (KindOf(value)) {
+    case TValueKind::Boolean:
         return value.toBool();
-    case QMetaType::Short:
-    case QMetaType::Int:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::UShort:
-    case QMetaType::UInt:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
+    case TValueKind::Integer:
         return static_cast<int>(value.toLongLong());
-    case QMetaType::Float:
-    case QMetaType::Double:
+    case TValueKind::Real:
         return value.toDouble();
-    case QMetaType::QDateTime:
-    case QMetaType::QDate:
+    case TValueKind::DateTime:
         return value.toDateTime().toString(Qt::ISODateWithMs);
-    case QMetaType::QString:
+    case TValueKind::Text:
         return value.toString();
-    default:
-        return {};
+    case TValueKind::Other:
+        break;
     }
+    return {};
 }
 
 } // namespace
