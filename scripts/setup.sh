@@ -25,4 +25,4 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 $sudo apt-get update
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
