@@ -1,8 +1,10 @@
 #include "main/MainPageTransfer.h"
 
 #include "main/CommandEngine.h"
+#include "pages/EngNumbersRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
+#include "pages/TouchKeysRows.h"
 
 #include <exception>
 
@@ -140,6 +142,12 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 7:
+        v = ReadEngNumbersValues();
+        break;
+    case 8:
+        v = ReadTouchKeysValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -155,6 +163,12 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 7:
+        WriteEngNumbersPage();
+        break;
+    case 8:
+        WriteTouchKeysPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -173,6 +187,19 @@ TPageData TMainPageTransfer::ReadPageRows(const QVector<int> &codes)
         codes,
         [this](int code, int row, TPageData &res) {
             Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+TPageData TMainPageTransfer::ReadPageRows(int rows, int (*code)(int row), QString (*text)(int row))
+{
+    QVector<int> codes;
+    for (int r = 1; r <= rows; ++r)
+        codes << code(r);
+    return PageTransfer::ReadRows(
+        codes,
+        [this, text](int code, int row, TPageData &res) {
+            Engine.ExecCommandText(text(row), code, Engine.DefaultRetries, row, res);
         },
         [this] { return StopRequested(StateReading); });
 }
@@ -208,5 +235,41 @@ void TMainPageTransfer::WriteGeneralPage()
     WritePageRows(GeneralRows::RowCount, [](int row, const QVariant &value) {
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
+    });
+}
+
+// --- The engineering-numbers page ---
+
+TPageData TMainPageTransfer::ReadEngNumbersValues()
+{
+    const TDeviceIdentity &unit = Engine.Identity;
+    return ReadPageRows(EngNumbersRows::RowCount(unit.DeviceType, unit.DeviceVersion),
+                        &EngNumbersRows::ReadCode, &EngNumbersRows::ReadCommandText);
+}
+
+void TMainPageTransfer::WriteEngNumbersPage()
+{
+    const TDeviceIdentity &unit = Engine.Identity;
+    WritePageRows(EngNumbersRows::RowCount(unit.DeviceType, unit.DeviceVersion),
+                  [](int row, const QVariant &value) {
+                      return PageTransfer::WriteCommand{
+                          EngNumbersRows::WriteCommandText(row, value),
+                          EngNumbersRows::WriteCode(row)};
+                  });
+}
+
+// --- The touch-memory keys page ---
+
+TPageData TMainPageTransfer::ReadTouchKeysValues()
+{
+    return ReadPageRows(TouchKeysRows::RowCount, &TouchKeysRows::ReadCode,
+                        &TouchKeysRows::ReadCommandText);
+}
+
+void TMainPageTransfer::WriteTouchKeysPage()
+{
+    WritePageRows(TouchKeysRows::RowCount, [](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{TouchKeysRows::WriteCommandText(row, value),
+                                          TouchKeysRows::WriteCode(row)};
     });
 }
