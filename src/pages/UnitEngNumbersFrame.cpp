@@ -120,16 +120,9 @@ void TEngNumbersFrame::SaveUISettings()
 {
     if (!Settings)
         TPageFrame::LoadUISettings();
-    const QString section = QString::fromLatin1(C::Section);
-    const TSetInfo &numbersRow = C::SetInfo[C::NumbersRow];
-    const QString storedBefore =
-        Settings
-            ->ReadOrDefault(MakeSetItem(section, QString::fromLatin1(numbersRow.Ident),
-                                        QString::fromUtf8(numbersRow.DefValue)))
-            .toString();
     Guarded([&] {
-        SaveSetInfoTable(this, *Settings, section, C::SetInfo);
-        VL::StoreKeepingMarkedRows(*Settings, section, numbersRow, *ui->EngNumbers, storedBefore);
+        VL::SaveSetInfoTableKeepingMarkedRows(this, *Settings, QString::fromLatin1(C::Section),
+                                              C::SetInfo, C::NumbersRow, *ui->EngNumbers);
     });
     TPageFrame::SaveUISettings();
 }

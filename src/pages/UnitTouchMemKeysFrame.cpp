@@ -79,16 +79,9 @@ void TTouchMemKeysFrame::SaveUISettings()
 {
     if (!Settings)
         TPageFrame::LoadUISettings();
-    const QString section = QString::fromLatin1(C::Section);
-    const TSetInfo &keysRow = C::SetInfo[C::KeysRow];
-    const QString storedBefore =
-        Settings
-            ->ReadOrDefault(MakeSetItem(section, QString::fromLatin1(keysRow.Ident),
-                                        QString::fromUtf8(keysRow.DefValue)))
-            .toString();
     Guarded([&] {
-        SaveSetInfoTable(this, *Settings, section, C::SetInfo);
-        VL::StoreKeepingMarkedRows(*Settings, section, keysRow, *ui->TMemKeys, storedBefore);
+        VL::SaveSetInfoTableKeepingMarkedRows(this, *Settings, QString::fromLatin1(C::Section),
+                                              C::SetInfo, C::KeysRow, *ui->TMemKeys);
     });
     TPageFrame::SaveUISettings();
 }

@@ -49,15 +49,21 @@ void LockKeyColumn(QTableWidget &list)
             item->setFlags(item->flags() & ~Qt::ItemIsEditable);
 }
 
-void StoreKeepingMarkedRows(TSettingsRW &settings, const QString &section, const TSetInfo &listRow,
-                            const QTableWidget &list, const QString &storedBefore)
+void SaveSetInfoTableKeepingMarkedRows(QWidget *owner, TSettingsRW &settings,
+                                       const QString &section, TSetInfoTable table, int listRow,
+                                       const QTableWidget &list)
 {
+    const TSetInfo &row = table[size_t(listRow)];
+    const QString ident = QString::fromLatin1(row.Ident);
+    const QString storedBefore =
+        settings.ReadOrDefault(MakeSetItem(section, ident, QString::fromUtf8(row.DefValue)))
+            .toString();
+    SaveSetInfoTable(owner, settings, section, table);
     QStringList shown;
     for (int r = 1; r <= list.rowCount(); ++r)
         shown << KeyName(list, r) + QLatin1Char('=') + Value(list, r);
     const QStringList lines = ResultMarkers::LinesToStore(shown, SplitStoredLines(storedBefore));
-    settings.Write(
-        MakeSetItem(section, QString::fromLatin1(listRow.Ident), JoinStoredLines(lines)));
+    settings.Write(MakeSetItem(section, ident, JoinStoredLines(lines)));
 }
 
 } // namespace ValueListEditor

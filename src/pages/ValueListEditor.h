@@ -29,10 +29,11 @@ QStringList Values(const QTableWidget &list);
 // Makes the key column read-only (after the rows have been loaded).
 void LockKeyColumn(QTableWidget &list);
 
-// Stores the list row `listRow` of a caption table after SaveSetInfoTable has run: a row that
-// shows a result marker keeps the value stored before (read before the save, `storedBefore`).
-void StoreKeepingMarkedRows(TSettingsRW &settings, const QString &section, const TSetInfo &listRow,
-                            const QTableWidget &list, const QString &storedBefore);
+// Saves a caption table as SaveSetInfoTable does, except that in the lines of its row `listRow`
+// (the "key=value" lines of `list`) a row showing a result marker keeps the value stored before.
+void SaveSetInfoTableKeepingMarkedRows(QWidget *owner, TSettingsRW &settings,
+                                       const QString &section, TSetInfoTable table, int listRow,
+                                       const QTableWidget &list);
 
 } // namespace ValueListEditor
 
