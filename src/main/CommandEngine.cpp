@@ -284,6 +284,7 @@ void TCommandEngine::EndTransfer()
     transferring = false;
     if (TransferMayRestoreOver(state))
         state = savedState;
+    emit TransferEnded();
 }
 
 // ---------------------------------------------------------------- tick, keys, connection

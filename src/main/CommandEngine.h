@@ -179,6 +179,11 @@ public:
     void EndTransfer();
     bool TransferRunning() const { return transferring; }
 
+signals:
+    // A page transfer has ended (work held back for it may go now).
+    void TransferEnded();
+
+public:
     // --- received text, ticks, keys ---
     void ProcessReply(const QString &text);
     void TimerTimer();
