@@ -1,6 +1,6 @@
 #include "main/SettingsFile.h"
 
-#include "device/ComPort.h"
+#include "settings/funcs.h"
 
 #include <QFileDevice>
 #include <QSaveFile>
