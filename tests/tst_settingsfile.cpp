@@ -1,4 +1,5 @@
 #include "main/SettingsFile.h"
+#include "settings/funcs.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -55,7 +56,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("unit.txt"));
         QString error;
-        QVERIFY(TSettingsFile::WriteFile(path, "old\r\n", error));
+        QVERIFY(SaveWholeFile(path, "old\r\n", true, error));
         QCOMPARE(QFile::permissions(path) & 0x0077, QFileDevice::Permissions());
         QVERIFY(QFile::permissions(path) & QFileDevice::ReadOwner);
 
@@ -66,14 +67,14 @@ private slots:
         rlimit small = old;
         small.rlim_cur = 64;
         setrlimit(RLIMIT_FSIZE, &small);
-        const bool written = TSettingsFile::WriteFile(path, QByteArray(4096, 'x'), error);
+        const bool written = SaveWholeFile(path, QByteArray(4096, 'x'), true, error);
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!written);
         QVERIFY(!error.isEmpty());
         QCOMPARE(readAll(path), QByteArray("old\r\n"));
 
         // A folder that does not exist.
-        QVERIFY(!TSettingsFile::WriteFile(dir.filePath(QStringLiteral("no/such.txt")), "x", error));
+        QVERIFY(!SaveWholeFile(dir.filePath(QStringLiteral("no/such.txt")), "x", true, error));
     }
 };
 

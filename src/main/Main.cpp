@@ -885,7 +885,7 @@ void TMainForm::SaveSettingsToFileExecute()
     if (path.isEmpty())
         return;
     QString error;
-    if (!TSettingsFile::WriteFile(path, bytes, error))
+    if (!SaveWholeFile(path, bytes, true, error))
         ShowError(QStringLiteral("Не удалось сохранить файл настроек %1: %2").arg(path, error));
 }
 

@@ -2,11 +2,6 @@
 
 #include "settings/funcs.h"
 
-#include <QFileDevice>
-#include <QSaveFile>
-
-#include <cerrno>
-
 const QString TSettingsFile::Marker = QStringLiteral("CAN settings file");
 
 TSettingsFile::TSettingsFile() : lines{Marker} {}
@@ -61,26 +56,4 @@ QString TSettingsFile::Value(const QString &key) const
 bool TSettingsFile::Has(const QString &key) const
 {
     return IndexOf(key) >= 0;
-}
-
-bool TSettingsFile::WriteFile(const QString &path, const QByteArray &bytes, QString &error)
-{
-    QSaveFile file(path);
-    // Unbuffered, so that a short write (a full disk) is seen here and not lost in a flush.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        error = file.errorString();
-        return false;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size()) {
-        error = qt_error_string(errno);
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
 }

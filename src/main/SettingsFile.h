@@ -27,10 +27,6 @@ public:
     bool Has(const QString &key) const;
     const QStringList &Lines() const { return lines; }
 
-    // Writes the bytes so that the old file stays whole until the new one is complete; the file is
-    // readable by its owner only, since it holds passwords. False with the reason in `error`.
-    static bool WriteFile(const QString &path, const QByteArray &bytes, QString &error);
-
 private:
     int IndexOf(const QString &key) const;
 
