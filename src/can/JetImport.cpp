@@ -30,7 +30,6 @@ struct ColumnSpec
 {
     const char *name;
     Kind kind;
-    bool folded = false; // also stored case-folded as <name>_fold, for searches ignoring case
 };
 
 struct TableSpec
@@ -54,7 +53,7 @@ const std::vector<TableSpec> &Tables()
           {"carid", Kind::Integer},
           {"mask", Kind::Integer}},
          {"id_model", "carid"}},
-        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text, true}}, {}},
+        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}, {}},
         {"spn_on_pgn",
          {{"spn_id", Kind::Integer},
           {"pgn_id", Kind::Integer},
@@ -263,9 +262,83 @@ std::string Quoted(const char *name)
     return std::string("\"") + name + "\"";
 }
 
-std::string FoldedName(const ColumnSpec &column)
+// ---- Jet's meaning of str() and LIKE ------------------------------------------------------------
+
+// str(n): the number in decimal, a blank in place of the sign when it is not negative.
+void JetStr(sqlite3_context *context, int, sqlite3_value **arguments)
 {
-    return std::string(column.name) + "_fold";
+    sqlite3_value *value = arguments[0];
+    switch (sqlite3_value_numeric_type(value)) {
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 n = sqlite3_value_int64(value);
+        const std::string text = (n < 0 ? "" : " ") + std::to_string(n);
+        sqlite3_result_text(context, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case SQLITE_FLOAT: {
+        const double n = sqlite3_value_double(value);
+        const QByteArray text = (n < 0 ? "" : " ") + QByteArray::number(n, 'g', 15);
+        sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default:
+        sqlite3_result_null(context);
+    }
+}
+
+// `text` LIKE `pattern` with "%" for any characters and "_" for one, letter case ignored in every
+// alphabet (SQLite's own LIKE folds only ASCII letters).
+bool LikeIgnoringCase(QStringView pattern, QStringView text)
+{
+    auto same = [](QChar a, QChar b) { return a == b || a.toCaseFolded() == b.toCaseFolded(); };
+    qsizetype p = 0;
+    qsizetype t = 0;
+    qsizetype afterPercent = -1; // where the pattern resumes after the last "%"
+    qsizetype retryFrom = 0;     // the text position that "%" swallows up to, on a mismatch
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == u'%') {
+            afterPercent = ++p;
+            retryFrom = t;
+        } else if (p < pattern.size() && (pattern[p] == u'_' || same(pattern[p], text[t]))) {
+            ++p;
+            ++t;
+        } else if (afterPercent >= 0) {
+            p = afterPercent;
+            t = ++retryFrom;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'%')
+        ++p;
+    return p == pattern.size();
+}
+
+QStringView Utf16(sqlite3_value *value)
+{
+    const auto *text = static_cast<const char16_t *>(sqlite3_value_text16(value));
+    return text ? QStringView(text, sqlite3_value_bytes16(value) / 2) : QStringView();
+}
+
+// like(pattern, text), as SQLite calls it for "text LIKE pattern".
+void JetLike(sqlite3_context *context, int, sqlite3_value **arguments)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
+        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_int(context, LikeIgnoringCase(Utf16(arguments[0]), Utf16(arguments[1])));
+}
+
+void AddJetFunctions(sqlite3 *db)
+{
+    constexpr int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function(db, "str", 1, flags, nullptr, JetStr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_create_function(db, "like", 2, flags, nullptr, JetLike, nullptr, nullptr) !=
+            SQLITE_OK)
+        SqlFailed(db);
 }
 
 void CreateTable(sqlite3 *db, const TableSpec &spec)
@@ -275,8 +348,6 @@ void CreateTable(sqlite3 *db, const TableSpec &spec)
     for (const ColumnSpec &column : spec.columns) {
         const char *type = column.kind == Kind::Integer ? " INTEGER, " : " TEXT, ";
         sql += Quoted(column.name) + type;
-        if (column.folded)
-            sql += Quoted(FoldedName(column).c_str()) + type;
     }
     sql.resize(sql.size() - 2);
     Exec(db, sql + ")");
@@ -284,35 +355,24 @@ void CreateTable(sqlite3 *db, const TableSpec &spec)
 
 void CopyRows(sqlite3 *db, const TableSpec &spec, JetTable &table)
 {
-    std::string placeholders;
-    for (const ColumnSpec &column : spec.columns)
-        placeholders += column.folded ? "?, ?, " : "?, ";
-    placeholders.resize(placeholders.size() - 2);
+    std::string placeholders = "?";
+    for (size_t i = 1; i < spec.columns.size(); ++i)
+        placeholders += ", ?";
     const Statement insert =
         Prepare(db, "INSERT INTO " + Quoted(spec.name) + " VALUES (" + placeholders + ")");
     sqlite3_stmt *statement = insert.get();
     std::vector<std::u16string> texts(spec.columns.size());
-    std::vector<QString> folded(spec.columns.size());
     while (table.Next()) {
-        int parameter = 1;
         for (size_t i = 0; i < spec.columns.size(); ++i) {
-            const ColumnSpec &column = spec.columns[i];
-            if (column.kind == Kind::Integer) {
-                if (table.IsNull(i))
-                    sqlite3_bind_null(statement, parameter);
-                else
-                    sqlite3_bind_int64(statement, parameter, table.Integer(i));
-                ++parameter;
-                continue;
-            }
-            table.Text(i, texts[i]);
-            sqlite3_bind_text16(statement, parameter++, texts[i].data(),
-                                int(texts[i].size() * sizeof(char16_t)), SQLITE_STATIC);
-            if (column.folded) {
-                folded[i] =
-                    QString::fromUtf16(texts[i].data(), qsizetype(texts[i].size())).toCaseFolded();
-                sqlite3_bind_text16(statement, parameter++, folded[i].utf16(),
-                                    int(folded[i].size() * sizeof(char16_t)), SQLITE_STATIC);
+            const int parameter = int(i) + 1;
+            if (table.IsNull(i)) {
+                sqlite3_bind_null(statement, parameter);
+            } else if (spec.columns[i].kind == Kind::Integer) {
+                sqlite3_bind_int64(statement, parameter, table.Integer(i));
+            } else {
+                table.Text(i, texts[i]);
+                sqlite3_bind_text16(statement, parameter, texts[i].data(),
+                                    int(texts[i].size() * sizeof(char16_t)), SQLITE_STATIC);
             }
         }
         if (sqlite3_step(statement) != SQLITE_DONE)
@@ -343,6 +403,7 @@ void Load(const QString &path, QSqlDatabase &db)
     const JetFile file(path);
     std::vector<JetTable> tables = OpenTables(file);
     sqlite3 *sqlite = Handle(db);
+    AddJetFunctions(sqlite);
     Exec(sqlite, "BEGIN");
     try {
         for (size_t t = 0; t < tables.size(); ++t) {
