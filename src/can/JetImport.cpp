@@ -36,30 +36,25 @@ struct TableSpec
 {
     const char *name;
     std::vector<ColumnSpec> columns;
-    std::vector<const char *> indexed; // columns the program looks rows up by
 };
 
 const std::vector<TableSpec> &Tables()
 {
     static const std::vector<TableSpec> tables{
-        {"Producer", {{"id", Kind::Integer}, {"Name", Kind::Text}}, {}},
-        {"Model",
-         {{"id", Kind::Integer}, {"id_prod", Kind::Integer}, {"Model", Kind::Text}},
-         {"id_prod"}},
+        {"Producer", {{"id", Kind::Integer}, {"Name", Kind::Text}}},
+        {"Model", {{"id", Kind::Integer}, {"id_prod", Kind::Integer}, {"Model", Kind::Text}}},
         {"Years",
          {{"id", Kind::Integer},
           {"id_model", Kind::Integer},
           {"Years", Kind::Text},
           {"carid", Kind::Integer},
-          {"mask", Kind::Integer}},
-         {"id_model", "carid"}},
-        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}, {}},
+          {"mask", Kind::Integer}}},
+        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}},
         {"spn_on_pgn",
          {{"spn_id", Kind::Integer},
           {"pgn_id", Kind::Integer},
           {"offset", Kind::Integer},
-          {"length", Kind::Integer}},
-         {}},
+          {"length", Kind::Integer}}},
     };
     return tables;
 }
@@ -353,39 +348,70 @@ void CreateTable(sqlite3 *db, const TableSpec &spec)
     Exec(db, sql + ")");
 }
 
+// One value of a row waiting in a batch.
+struct Value
+{
+    bool null = true;
+    qint64 integer = 0;
+    std::u16string text;
+};
+
+std::string InsertSql(const TableSpec &spec, size_t rows)
+{
+    std::string row = "(?";
+    for (size_t i = 1; i < spec.columns.size(); ++i)
+        row += ", ?";
+    row += ")";
+    std::string sql = "INSERT INTO " + Quoted(spec.name) + " VALUES " + row;
+    for (size_t i = 1; i < rows; ++i)
+        sql += ", " + row;
+    return sql;
+}
+
+// Rows go in by batches, many to one statement: SQLite's cost is mostly per statement run.
 void CopyRows(sqlite3 *db, const TableSpec &spec, JetTable &table)
 {
-    std::string placeholders = "?";
-    for (size_t i = 1; i < spec.columns.size(); ++i)
-        placeholders += ", ?";
-    const Statement insert =
-        Prepare(db, "INSERT INTO " + Quoted(spec.name) + " VALUES (" + placeholders + ")");
-    sqlite3_stmt *statement = insert.get();
-    std::vector<std::u16string> texts(spec.columns.size());
-    while (table.Next()) {
-        for (size_t i = 0; i < spec.columns.size(); ++i) {
+    constexpr size_t batchRows = 64;
+    const size_t columns = spec.columns.size();
+    const Statement full = Prepare(db, InsertSql(spec, batchRows));
+    std::vector<Value> batch(batchRows * columns);
+    auto insert = [&](size_t rows) {
+        const Statement rest = rows == batchRows ? nullptr : Prepare(db, InsertSql(spec, rows));
+        sqlite3_stmt *statement = rest ? rest.get() : full.get();
+        for (size_t i = 0; i < rows * columns; ++i) {
+            const Value &value = batch[i];
             const int parameter = int(i) + 1;
-            if (table.IsNull(i)) {
+            if (value.null)
                 sqlite3_bind_null(statement, parameter);
-            } else if (spec.columns[i].kind == Kind::Integer) {
-                sqlite3_bind_int64(statement, parameter, table.Integer(i));
-            } else {
-                table.Text(i, texts[i]);
-                sqlite3_bind_text16(statement, parameter, texts[i].data(),
-                                    int(texts[i].size() * sizeof(char16_t)), SQLITE_STATIC);
-            }
+            else if (spec.columns[i % columns].kind == Kind::Integer)
+                sqlite3_bind_int64(statement, parameter, value.integer);
+            else
+                sqlite3_bind_text16(statement, parameter, value.text.data(),
+                                    int(value.text.size() * sizeof(char16_t)), SQLITE_STATIC);
         }
         if (sqlite3_step(statement) != SQLITE_DONE)
             SqlFailed(db);
         sqlite3_reset(statement);
+    };
+    size_t rows = 0;
+    while (table.Next()) {
+        for (size_t column = 0; column < columns; ++column) {
+            Value &value = batch[rows * columns + column];
+            value.null = table.IsNull(column);
+            if (value.null)
+                continue;
+            if (spec.columns[column].kind == Kind::Integer)
+                value.integer = table.Integer(column);
+            else
+                table.Text(column, value.text);
+        }
+        if (++rows == batchRows) {
+            insert(rows);
+            rows = 0;
+        }
     }
-}
-
-void CreateIndexes(sqlite3 *db, const TableSpec &spec)
-{
-    for (const char *column : spec.indexed)
-        Exec(db, "CREATE INDEX " + Quoted((std::string(spec.name) + "_" + column).c_str()) +
-                     " ON " + Quoted(spec.name) + " (" + Quoted(column) + ")");
+    if (rows > 0)
+        insert(rows);
 }
 
 std::vector<JetTable> OpenTables(const JetFile &file)
@@ -409,7 +435,6 @@ void Load(const QString &path, QSqlDatabase &db)
         for (size_t t = 0; t < tables.size(); ++t) {
             CreateTable(sqlite, Tables()[t]);
             CopyRows(sqlite, Tables()[t], tables[t]);
-            CreateIndexes(sqlite, Tables()[t]);
         }
         Exec(sqlite, "COMMIT");
     } catch (...) {
