@@ -44,6 +44,10 @@ public:
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
 
+    // The GPRS page.
+    TPageData ReadGPRSValues();
+    void WriteGPRSPage();
+
 private:
     class TTransferState;
 
