@@ -29,17 +29,9 @@ struct TransferRig
     }
 
     // Starts the simulated unit and connects to it; its log starts empty.
-    bool Connect(const unitsim::UnitSimOptions &options = {})
+    bool Connect(const unitsim::UnitSimOptions &options = CableUnit())
     {
-        if (!Sim.start(options))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Connection.Connect(choice);
-        if (!QTest::qWaitFor([this] { return connected && !Engine.IsPending(); }, 5000))
-            return false;
-        Sim.clearLog();
-        return Engine.State == StateConnected;
+        return ConnectCable(Sim, Connection, Engine, connected, options);
     }
 
     bool connected = false;
