@@ -1,5 +1,7 @@
 #include "pages/PageFrame.h"
 
+#include "settings/funcs.h"
+
 #include <QKeyEvent>
 #include <QPalette>
 
@@ -64,6 +66,11 @@ void TPageFrame::SetResultColor(QWidget *Label, int Result)
 void TPageFrame::ResetLabelColor(QWidget *Label)
 {
     Label->setPalette(QPalette());
+}
+
+void TPageFrame::Guarded(const std::function<void()> &Body)
+{
+    RunGuarded("settings page", Body, TGuardPolicy::Drop);
 }
 
 bool TPageFrame::IsTypedCharacter(const QKeyEvent &Key)

@@ -24,7 +24,7 @@
 #include <QFrame>
 #include <QString>
 
-#include <exception>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -63,13 +63,7 @@ protected:
     static void ResetLabelColor(QWidget *Label);
 
     // Handlers must not let an exception out of the event loop; a failing step is dropped.
-    template <typename F> static void Guarded(F &&f)
-    {
-        try {
-            f();
-        } catch (const std::exception &) {
-        }
-    }
+    static void Guarded(const std::function<void()> &Body);
 
     // Keys that type a character into an edit. Tab moves the focus and Delete edits the text; on
     // some systems their events also carry a control character, which must not reach a filter.
