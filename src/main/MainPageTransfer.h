@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdint>
 #include <functional>
 
 class TCommandEngine;
@@ -37,6 +38,7 @@ public:
     void ReadAllPagesActionExecute();
     void WriteAllPagesActionExecute();
 
+    // The walks over the pages; the actions above run them as one transfer.
     void ReadAllPages();
     void WriteAllPages();
 
@@ -50,10 +52,12 @@ public:
     TPageData ReadTouchKeysValues();
     void WriteTouchKeysPage();
 
-private:
-    class TTransferState;
+    // The GPRS page.
+    TPageData ReadGPRSValues();
+    void WriteGPRSPage();
 
-    void RunPageAction(const std::function<void()> &action);
+private:
+    void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
     TPageFrame *CurrentFrame() const;
 
