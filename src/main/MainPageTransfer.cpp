@@ -2,6 +2,7 @@
 
 #include "main/CommandEngine.h"
 #include "pages/GPRSRows.h"
+#include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -116,6 +117,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 1:
         v = ReadGPRSValues();
         break;
+    case 2:
+        v = ReadGPSValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -134,6 +138,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 1:
         WriteGPRSPage();
+        break;
+    case 2:
+        WriteGPSPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -211,4 +218,16 @@ TPageData TMainPageTransfer::ReadGPRSValues()
 void TMainPageTransfer::WriteGPRSPage()
 {
     WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
+}
+
+// --- The GPS page ---
+
+TPageData TMainPageTransfer::ReadGPSValues()
+{
+    return ReadPageRows({GPSRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteGPSPage()
+{
+    WritePageRows(1, GPSRows::WriteCommandFor);
 }

@@ -50,6 +50,10 @@ public:
     TPageData ReadGPRSValues();
     void WriteGPRSPage();
 
+    // The GPS page (single-page actions only).
+    TPageData ReadGPSValues();
+    void WriteGPSPage();
+
 private:
     void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
