@@ -1,6 +1,7 @@
 #include "main/MainPageTransfer.h"
 
 #include "main/CommandEngine.h"
+#include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
 #include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
@@ -120,6 +121,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 2:
         v = ReadGPSValues();
         break;
+    case 4:
+        v = ReadFlagsValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -141,6 +145,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 2:
         WriteGPSPage();
+        break;
+    case 4:
+        WriteFlagsPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -230,4 +237,16 @@ TPageData TMainPageTransfer::ReadGPSValues()
 void TMainPageTransfer::WriteGPSPage()
 {
     WritePageRows(1, GPSRows::WriteCommandFor);
+}
+
+// --- The flags page ---
+
+TPageData TMainPageTransfer::ReadFlagsValues()
+{
+    return ReadPageRows({FlagsRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteFlagsPage()
+{
+    WritePageRows(1, FlagsRows::WriteCommandFor);
 }

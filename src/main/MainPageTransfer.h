@@ -54,6 +54,10 @@ public:
     TPageData ReadGPSValues();
     void WriteGPSPage();
 
+    // The flags page (single-page actions only).
+    TPageData ReadFlagsValues();
+    void WriteFlagsPage();
+
 private:
     void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
