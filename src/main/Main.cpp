@@ -239,6 +239,9 @@ void TMainForm::CreateFrames()
             history->LoadGridLayout();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
+            can->DeviceModel = [this] {
+                return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
+            };
             can->RemoveStandartSetSheet();
             if (!VehicleDatabaseAvailable())
                 can->SetCarSelectSheetTabVisible(false);

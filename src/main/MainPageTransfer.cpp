@@ -1,5 +1,6 @@
 #include "main/MainPageTransfer.h"
 
+#include "can/CANRows.h"
 #include "main/CommandEngine.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
@@ -140,6 +141,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 5:
+        v = ReadCANValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -155,6 +159,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 5:
+        WriteCANPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -208,5 +215,27 @@ void TMainPageTransfer::WriteGeneralPage()
     WritePageRows(GeneralRows::RowCount, [](int row, const QVariant &value) {
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
+    });
+}
+
+// --- The CAN page ---
+
+TPageData TMainPageTransfer::ReadCANValues()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    if (set == CANRows::RowSet::None)
+        return {};
+    return ReadPageRows(CANRows::ReadCodes(set));
+}
+
+void TMainPageTransfer::WriteCANPage()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    const QVector<int> codes = CANRows::WriteCodes(set);
+    WritePageRows(int(codes.size()), [set, codes](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{CANRows::WriteCommandText(set, row, value.toString()),
+                                          codes[row - 1]};
     });
 }

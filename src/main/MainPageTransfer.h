@@ -44,6 +44,10 @@ public:
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
 
+    // The CAN page: its rows follow the connected unit's type and firmware.
+    TPageData ReadCANValues();
+    void WriteCANPage();
+
 private:
     class TTransferState;
 
