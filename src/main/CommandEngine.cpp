@@ -299,6 +299,7 @@ bool TCommandEngine::BeginTransfer()
 void TCommandEngine::EndTransfer()
 {
     Transferring = false;
+    emit TransferEnded();
 }
 
 // ---------------------------------------------------------------- tick, keys, connection

@@ -147,6 +147,11 @@ public:
     void EndTransfer();
     bool TransferRunning() const { return Transferring; }
 
+signals:
+    // A page transfer has ended (work held back for it may go now).
+    void TransferEnded();
+
+public:
     // --- received text, ticks, keys, connection ---
     void ProcessReply(const QString &text);
     void TimerTimer();

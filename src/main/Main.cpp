@@ -146,7 +146,9 @@ QIcon MakeToolIcon(ToolIcon kind)
 
 TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), ownVersion(OwnVersion),
-      engine(std::make_unique<TCommandEngine>()), logHeight(MainConst::DefaultLogHeight)
+      engine(std::make_unique<TCommandEngine>()),
+      commandService(std::make_unique<TExecCommandService>(*engine)),
+      logHeight(MainConst::DefaultLogHeight)
 {
     ui->setupUi(this);
     theMainForm = this;
@@ -668,6 +670,18 @@ void TMainForm::TerminalCommand()
         text = initial;
     if (text != initial)
         SendCommand(text, QStringLiteral("OK"), -1);
+}
+
+// ---- single commands for the pages and dialogs ------------------------------------------------
+
+bool TMainForm::event(QEvent *event)
+{
+    if (event->type() == WM_EXECCOMMAND) {
+        Guarded(this,
+                [&] { commandService->WMExecCommand(*static_cast<TExecCommandEvent *>(event)); });
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 // ---- closing -------------------------------------------------------------------------------
