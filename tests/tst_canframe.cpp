@@ -5,6 +5,7 @@
 #include "SimConnection.h"
 #include "TestConfigDir.h"
 #include "can/UnitCANFrame.h"
+#include "main/ExecCommandService.h"
 #include "main/MainPageTransfer.h"
 #include "pages/RadioGroup.h"
 
@@ -28,6 +29,7 @@ struct Rig
     QObject Owner;
     TMainConnection Connection{Engine, &Owner};
     TMainPageTransfer Transfer{Engine};
+    TExecCommandService Service{Engine};
     QWidget Window;
     TCANFrame *Page = new TCANFrame(&Window);
     bool connected = false;
@@ -42,6 +44,7 @@ struct Rig
             return std::pair(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
         };
         Transfer.Hooks.CurrentFrame = [this] { return Page; };
+        Page->CommandTarget = &Service;
     }
 
     // Connects to a unit that then counts as `type` with firmware `version`.
@@ -104,7 +107,7 @@ private slots:
         {
             int type, version;
             QStringList reads;
-        } models[] = {{504, 41, {"+canuser"}}, {505, 16, {"+carid"}}, {505, 17, {}},
+        } models[] = {{504, 41, {"+canuser"}}, {505, 16, {"+carid"}},    {505, 17, {}},
                       {505, 18, vehicleReads}, {505, 999, vehicleReads}, {505, 1000, {}}};
         for (const auto &m : models) {
             rig.SetModel(m.type, m.version);
@@ -134,7 +137,8 @@ private slots:
                  (QStringList{"100", "101", "0"}));
         QCOMPARE(rig.Colour("Panel1"), Green);
 
-        for (const QByteArray &bad : {QByteArray("12345"), QByteArray("0001004900640065000000XY")}) {
+        for (const QByteArray &bad :
+             {QByteArray("12345"), QByteArray("0001004900640065000000XY")}) {
             rig.Sim.setSetting(QStringLiteral("canuser"), bad);
             rig.Transfer.ReadPageActionExecute();
             QCOMPARE(rig.Colour(), Red);
@@ -221,6 +225,48 @@ private slots:
         page->hide();
         QVERIFY(!box->isChecked());
         QVERIFY(!page->Timer.isActive());
+    }
+
+    // Auto-refresh through the single-command service: live values arrive; requests made
+    // while a page read runs wait for it; on a unit slower than the period requests never pile
+    // up and an unanswered request changes nothing.
+    void autoRefreshAgainstTheUnit()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect(505, 18));
+        rig.Window.show();
+        auto *box = rig.Child<QCheckBox>(QStringLiteral("CheckBox1"));
+        rig.Child<QComboBox>(QStringLiteral("ComboBox2"))->setCurrentIndex(0);
+        box->setChecked(true);
+        QVERIFY(QTest::qWaitFor([&] { return rig.Text("Label36") != QStringLiteral("н/д"); }));
+
+        rig.Sim.setLatency(200);
+        rig.Sim.clearLog();
+        rig.Transfer.ReadPageActionExecute();
+        QVERIFY(WaitForSent(rig.Sim, QStringLiteral("+cancur"), 5000));
+        const QStringList sent = Sent(rig.Sim);
+        QCOMPARE(sent.mid(sent.indexOf(QStringLiteral("+carid")), 3),
+                 (QStringList{"+carid", "+zacc", "+cancur"}));
+        QVERIFY(QTest::qWaitFor([&] { return Sent(rig.Sim).size() > sent.size(); }));
+
+        box->setChecked(false);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !rig.Engine.IsPending() && rig.Service.WaitingCount() == 0; }));
+        QCoreApplication::processEvents();
+        rig.Sim.setSilent(true);
+        const QString shown = rig.Text("Label36");
+        box->setChecked(true);
+        int ticks = 0, mostWaiting = 0;
+        QObject::connect(&rig.Page->Timer, &QTimer::timeout, &rig.Service, [&] {
+            ++ticks;
+            mostWaiting = std::max(mostWaiting, rig.Service.WaitingCount());
+        });
+        rig.Page->Timer.setInterval(1);
+        QVERIFY(QTest::qWaitFor([&] { return ticks >= 100; }));
+        QCOMPARE(mostWaiting, 1);
+        box->setChecked(false);
+        QVERIFY(QTest::qWaitFor([&] { return !rig.Engine.IsPending(); }));
+        QCOMPARE(rig.Text("Label36"), shown);
     }
 
     // Identifier edits take digits and Backspace only; typing puts the groups' colour back.

@@ -73,7 +73,7 @@ QVector<int> ReadCodes(RowSet set)
     case RowSet::CarId:
         return {131};
     case RowSet::Vehicle:
-        return {131, 134, 137};
+        return {131, 134, LiveValuesCode};
     case RowSet::None:
         break;
     }

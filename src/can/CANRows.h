@@ -77,6 +77,8 @@ std::optional<int> CarIdFromReply(const QVariant &value);
 
 // --- live values ("+cancur") ---
 
+constexpr int LiveValuesCode = 137;
+
 enum LiveField
 {
     DistanceToService,

@@ -1,6 +1,7 @@
 #include "can/UnitCANFrame.h"
 
 #include "can/ConstCANFrame.h"
+#include "main/ExecCommandService.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
 #include "ui_UnitCANFrame.h"
@@ -481,7 +482,25 @@ void TCANFrame::hideEvent(QHideEvent *event)
         Guarded([&] { StopAutoRefresh(); });
 }
 
-void TCANFrame::TimerTimer() {}
+void TCANFrame::TimerTimer()
+{
+    PostExecCommand(CommandTarget, LiveValuesCode, this);
+}
+
+void TCANFrame::customEvent(QEvent *event)
+{
+    if (event->type() == WM_COMMANDDONE)
+        Guarded([&] { WMCommandDone(*static_cast<TCommandDoneEvent *>(event)); });
+    else
+        TPageFrame::customEvent(event);
+}
+
+// Only the current answer to a request the unit answered is shown; any other is dropped.
+void TCANFrame::WMCommandDone(const TCommandDoneEvent &Done)
+{
+    if (Done.IsCurrent() && Done.Record.Status == 1)
+        ShowLiveData(Done.Record.Text1);
+}
 
 // --- Vehicle database ---
 

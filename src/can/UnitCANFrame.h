@@ -9,6 +9,7 @@
 #include "can/CANRows.h"
 #include "pages/PageFrame.h"
 
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -20,6 +21,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
+class TCommandDoneEvent;
 
 namespace Ui {
 class TCANFrame;
@@ -36,6 +38,8 @@ public:
 
     // The connected unit's device type and firmware number, which decide the rows.
     std::function<std::pair<int, int>()> DeviceModel;
+    // Where the live value requests go: the main window (or the single-command service).
+    QPointer<QObject> CommandTarget;
 
     void SaveUISettings() override;
     void GetPageData(TPageData &V) override;
@@ -71,6 +75,7 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void customEvent(QEvent *event) override;
 
 private:
     CANRows::RowSet CurrentRowSet() const;
@@ -97,6 +102,7 @@ private:
     void CheckBox1Click();
     void ComboBox2Change();
     void TimerTimer();
+    void WMCommandDone(const TCommandDoneEvent &Done);
     void StopAutoRefresh();
     void FocusChanged(QWidget *Old, QWidget *Now);
 

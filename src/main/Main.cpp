@@ -244,6 +244,7 @@ void TMainForm::CreateFrames()
             can->DeviceModel = [this] {
                 return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
             };
+            can->CommandTarget = this;
             can->RemoveStandartSetSheet();
             if (!VehicleDatabaseAvailable())
                 can->SetCarSelectSheetTabVisible(false);
