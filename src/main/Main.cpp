@@ -1,5 +1,6 @@
 #include "main/Main.h"
 
+#include "can/DMUnit.h"
 #include "can/UnitCANFrame.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
@@ -279,7 +280,7 @@ void TMainForm::DestroyFrames()
 
 bool TMainForm::VehicleDatabaseAvailable() const
 {
-    return false;
+    return Dm && Dm->DbAvailable();
 }
 
 // ---- window state and captions -----------------------------------------------------------------
