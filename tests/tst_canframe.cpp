@@ -2,6 +2,7 @@
 // reads and writes, the user parameters, the vehicle's car id and event mask, the live values,
 // auto-refresh and the page's own handlers.
 
+#include "CaridFixture.h"
 #include "SimConnection.h"
 #include "TestConfigDir.h"
 #include "can/UnitCANFrame.h"
@@ -24,6 +25,7 @@ const QColor Red = TPageFrame::ResultColors[1];
 // page current in a window of its own.
 struct Rig
 {
+    std::unique_ptr<CaridFixture> Carid;
     unitsim::UnitSimulator Sim;
     TCommandEngine Engine;
     QObject Owner;
@@ -34,8 +36,13 @@ struct Rig
     TCANFrame *Page = new TCANFrame(&Window);
     bool connected = false;
 
-    Rig()
+    // `database`: the file in tests/data the vehicle database is opened from; none when empty.
+    explicit Rig(const QString &database = {})
     {
+        if (!database.isEmpty()) {
+            Carid = std::make_unique<CaridFixture>(database);
+            Dm = Carid->dm.get();
+        }
         SpeedUp(Engine, Connection);
         Engine.Hooks.SetActionsConnected = [this] { connected = true; };
         Page->Init(QStringLiteral("W9CAN"));
@@ -46,6 +53,7 @@ struct Rig
         Transfer.Hooks.CurrentFrame = [this] { return Page; };
         Page->CommandTarget = &Service;
     }
+    ~Rig() { Dm = nullptr; }
 
     // Connects to a unit that then counts as `type` with firmware `version`.
     bool Connect(int type, int version)
@@ -171,6 +179,57 @@ private slots:
         rig.Id(3)->setText(QStringLiteral("65535"));
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(rig.Sim).last(), QStringLiteral("+canuser0000000000640065FFFF0000"));
+    }
+
+    // A type 505 unit's vehicle: a read locates the car and ticks the boxes of the unit's mask;
+    // the write sends the chosen year's car id, the mask and the bare "+zrec". Only rows the
+    // unit answered are applied, and only a write the unit confirmed in full shows green.
+    void vehicleAgainstTheDatabase()
+    {
+        Rig rig(QStringLiteral("carid.mdb"));
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("YearDBL"))->currentText(),
+                 QStringLiteral("2013-2018"));
+        QVERIFY(rig.Connect(505, 18));
+        rig.Sim.setSetting(QStringLiteral("carid"), "001F");
+        rig.Sim.setSetting(QStringLiteral("zacc"), "800001");
+        rig.Transfer.ReadPageActionExecute();
+        QVERIFY(rig.Child<QComboBox>(QStringLiteral("ProdDBL"))->currentText().startsWith("МАЗ"));
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("ModelDBL"))->currentText(), "5440");
+        QVERIFY(rig.Box(0)->isChecked() && rig.Box(23)->isChecked() && !rig.Box(5)->isChecked());
+        QVERIFY(rig.Box(1)->isEnabled() && !rig.Box(0)->isEnabled()); // mask 0x5A5A5A
+        QCOMPARE(rig.Colour("CarGroup"), Green);
+        QVERIFY(rig.Text("Label36") != QStringLiteral("н/д"));
+
+        rig.Sim.clearLog();
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(rig.Sim), (QStringList{"+carid001F", "+zacc800001", "+zrec"}));
+        QCOMPARE(rig.Colour(), Green);
+        rig.NeverAnswer({"+zacc"});
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(rig.Colour(), Red);
+
+        Dm->LocateCar(11);
+        rig.NeverAnswer({"+carid", "+zacc"});
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("YearDBL"))->currentText(), "2013-2018");
+        QVERIFY(rig.Box(0)->isChecked() && rig.Box(23)->isChecked());
+        QCOMPARE(rig.Colour("CarGroup"), Red);
+
+        rig.NeverAnswer({});
+        rig.SetModel(505, 16);
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(rig.Sim), QStringList{"+carid000B"});
+    }
+
+    // Without a database the lists stay empty and a vehicle write sends nothing and shows red.
+    void vehicleWithoutDatabase()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect(505, 18));
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("ProdDBL"))->count(), 0);
+        rig.Transfer.WritePageActionExecute();
+        QVERIFY(Sent(rig.Sim).isEmpty());
+        QCOMPARE(rig.Colour(), Red);
     }
 
     // The 64-character live text with its decimal tail, and the status bytes shown only for

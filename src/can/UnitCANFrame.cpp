@@ -1,6 +1,7 @@
 #include "can/UnitCANFrame.h"
 
 #include "can/ConstCANFrame.h"
+#include "can/DMUnit.h"
 #include "main/ExecCommandService.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QShowEvent>
+#include <QSqlQueryModel>
 #include <QWheelEvent>
 
 #include <exception>
@@ -113,6 +115,10 @@ void TCANFrame::LoadUISettings()
     LoadSetInfoTable(this, *Settings, QString::fromLatin1(ConstCANFrame::Section),
                      ConstCANFrame::CANSetInfo);
     CANFormatGroupClick();
+    if (Dm != nullptr && Dm->DbAvailable()) {
+        BindVehicleLists();
+        Dm->SelectId(TDm::ProdList, 1);
+    }
 }
 
 void TCANFrame::SaveUISettings()
@@ -504,9 +510,42 @@ void TCANFrame::WMCommandDone(const TCommandDoneEvent &Done)
 
 // --- Vehicle database ---
 
-void TCANFrame::LocateCar(int) {}
+QComboBox *TCANFrame::VehicleList(int List) const
+{
+    const std::array<QComboBox *, 3> lists = {ui->ProdDBL, ui->ModelDBL, ui->YearDBL};
+    return lists.at(List);
+}
 
+// The maker, model and year lists show the database's lists; choosing in one runs the cascade,
+// and every year that becomes current applies its mask.
+void TCANFrame::BindVehicleLists()
+{
+    for (const TDm::TList list : {TDm::ProdList, TDm::ModelList, TDm::YearList}) {
+        QComboBox *box = VehicleList(list);
+        box->setModel(Dm->ListModel(list));
+        box->setModelColumn(Dm->ListColumn(list));
+        box->setCurrentIndex(Dm->CurrentRow(list));
+        connect(box, &QComboBox::activated, Dm,
+                [list](int row) { Guarded([&] { Dm->SelectRow(list, row); }); });
+    }
+    connect(Dm, &TDm::CurrentRowChanged, this, [this](TDm::TList list, int row) {
+        Guarded([&] { VehicleList(list)->setCurrentIndex(row); });
+    });
+    connect(Dm, &TDm::CarMaskSelected, this,
+            [this](int mask) { Guarded([&] { SetCarMask(mask); }); });
+}
+
+void TCANFrame::LocateCar(int CarId)
+{
+    if (Dm != nullptr)
+        Dm->LocateCar(CarId);
+}
+
+// The car id of the chosen year; without a database or a year there is nothing to write.
 int TCANFrame::SelectedCarId() const
 {
-    throw EConvertError(QStringLiteral("Не выбран автомобиль"));
+    const std::optional<int> carId = Dm != nullptr ? Dm->CarId() : std::nullopt;
+    if (!carId)
+        throw EConvertError(QStringLiteral("Не выбран автомобиль"));
+    return *carId;
 }

@@ -87,6 +87,8 @@ private:
     quint32 CheckedEventMask() const;
     int SelectedCarId() const;
     void LocateCar(int CarId);
+    void BindVehicleLists();
+    QComboBox *VehicleList(int List) const;
     QList<QWidget *> ResultGroups() const;
 
     QCheckBox *EventBox(int Box) const;
