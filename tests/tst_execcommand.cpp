@@ -127,8 +127,10 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.Connect());
-        rig.Engine.RetriesLeft = -1; // as any give-up leaves it
         rig.Sim.setSilent(true);
+        rig.Engine.ExecCommand(105, 0); // a give-up leaves RetriesLeft at -1
+        QCOMPARE(rig.Engine.RetriesLeft, -1);
+        rig.Sim.clearLog();
         TRequester requester;
         rig.Post(requester, 105);
         QVERIFY(Answered(requester));

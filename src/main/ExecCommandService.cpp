@@ -121,14 +121,13 @@ void TExecCommandService::ServeNext()
     ScheduleServe();
 }
 
-// Runs one command with the page commands' resends. The keep-alive is held while it runs and
-// switched on afterwards (it only turns on while the port is open).
+// Runs one command with the page commands' resends. The engine holds the keep-alive's send while
+// the command is pending (the device's silence alarm keeps watching); the keep-alive is switched
+// on afterwards (it only turns on while the port is open).
 TCommandValues TExecCommandService::Run(int code)
 {
     TCommandValues values{0, 0};
     try {
-        if (Engine.Device)
-            Engine.Device->SetWakeUp(false);
         values = Engine.ExecCommand(code, Engine.DefaultRetries);
     } catch (const std::exception &e) {
         qWarning("single command %d: %s", code, e.what());

@@ -39,19 +39,10 @@ namespace {
 QPointer<TMainForm> theMainForm;
 
 // Runs a handler's work; an error is shown to the user instead of leaving the event loop.
-template <typename Work> void Guarded(TMainForm *form, Work &&work) noexcept
+void Guarded(TMainForm *form, const std::function<void()> &work)
 {
-    try {
-        try {
-            work();
-        } catch (const std::exception &error) {
-            form->ShowError(QString::fromUtf8(error.what()));
-        } catch (...) {
-            form->ShowError(QStringLiteral("Неизвестная ошибка"));
-        }
-    } catch (...) {
-        qWarning("the error message itself failed");
-    }
+    RunGuarded("main window", work, TGuardPolicy::Warn,
+               [form](const QString &text) { form->ShowError(text); });
 }
 
 QString WithoutMnemonic(QString text)
@@ -409,7 +400,7 @@ void TMainForm::ApplyLogHeight()
 void TMainForm::UpdateStatusBar()
 {
     const TDeviceIdentity &identity = engine->Identity;
-    const std::array<QString, 6> values{connection->PortName, connection->Phone,
+    const std::array<QString, 6> values{connection->PortName, engine->Phone,
                                         identity.Firmware,    identity.Memory,
                                         identity.DeviceName,  identity.IMEI};
     for (int i = 0; i < 6; ++i) {
