@@ -5,6 +5,7 @@
 #include "main/ExecCommandService.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
+#include "settings/funcs.h"
 #include "ui_UnitCANFrame.h"
 
 #include <QApplication>
@@ -19,13 +20,11 @@ using namespace CANRows;
 
 namespace {
 
-// Handlers must not let an exception out of the event loop; a failing step is dropped.
-template <typename F> void Guarded(F &&f)
+// Handlers must not let an exception out of the event loop; a failing step is reported as a
+// warning and dropped.
+void Guarded(const std::function<void()> &f)
 {
-    try {
-        f();
-    } catch (const std::exception &) {
-    }
+    RunGuarded("CAN page", f, TGuardPolicy::Warn);
 }
 
 const QColor &clGreen = TPageFrame::ResultColors[0];
