@@ -58,12 +58,7 @@ struct Rig
     // Connects to a unit that then counts as `type` with firmware `version`.
     bool Connect(int type, int version)
     {
-        if (!Sim.start(CableUnit()))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Connection.Connect(choice);
-        if (!QTest::qWaitFor([this] { return connected && !Engine.IsPending(); }, 5000))
+        if (!ConnectCable(Sim, Connection, Engine, connected))
             return false;
         SetModel(type, version);
         return true;

@@ -65,34 +65,43 @@ RowSet RowSetFor(int deviceType, int version)
     return RowSet::None;
 }
 
-QVector<int> ReadCodes(RowSet set)
+namespace {
+
+struct RowCodes
 {
+    QVector<int> reads;
+    QVector<int> writes;
+};
+
+const RowCodes &CodesOf(RowSet set)
+{
+    static const RowCodes none;
+    static const RowCodes userParam{{118}, {119}};
+    static const RowCodes carId{{131}, {132}};
+    static const RowCodes vehicle{{131, 134, LiveValuesCode}, {132, 133, 135}};
     switch (set) {
     case RowSet::UserParam:
-        return {118};
+        return userParam;
     case RowSet::CarId:
-        return {131};
+        return carId;
     case RowSet::Vehicle:
-        return {131, 134, LiveValuesCode};
+        return vehicle;
     case RowSet::None:
         break;
     }
-    return {};
+    return none;
+}
+
+} // namespace
+
+QVector<int> ReadCodes(RowSet set)
+{
+    return CodesOf(set).reads;
 }
 
 QVector<int> WriteCodes(RowSet set)
 {
-    switch (set) {
-    case RowSet::UserParam:
-        return {119};
-    case RowSet::CarId:
-        return {132};
-    case RowSet::Vehicle:
-        return {132, 133, 135};
-    case RowSet::None:
-        break;
-    }
-    return {};
+    return CodesOf(set).writes;
 }
 
 QString WriteCommandText(RowSet set, int row, const QString &value)
