@@ -2,6 +2,7 @@
 
 #include "can/CANRows.h"
 #include "main/CommandEngine.h"
+#include "pages/GPRSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -113,6 +114,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 1:
+        v = ReadGPRSValues();
+        break;
     case 5:
         v = ReadCANValues();
         break;
@@ -131,6 +135,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 1:
+        WriteGPRSPage();
         break;
     case 5:
         WriteCANPage();
@@ -188,6 +195,29 @@ void TMainPageTransfer::WriteGeneralPage()
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
     });
+}
+
+// --- The GPRS page ---
+
+TPageData TMainPageTransfer::ReadGPRSValues()
+{
+    const auto codes = GPRSRows::ReadCodes();
+    return PageTransfer::ReadRows(
+        QVector<int>(codes.begin(), codes.end()),
+        [this](int code, int row, TPageData &res) {
+            if (code == 0) { // the time synchronisation row is never read
+                res(row, 1) = GPRSRows::UnreadRowValue;
+                res(row, 2) = 1;
+                return;
+            }
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::WriteGPRSPage()
+{
+    WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
 }
 
 // --- The CAN page ---

@@ -46,6 +46,10 @@ public:
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
 
+    // The GPRS page.
+    TPageData ReadGPRSValues();
+    void WriteGPRSPage();
+
     // The CAN page: its rows follow the connected unit's type and firmware.
     TPageData ReadCANValues();
     void WriteCANPage();
