@@ -239,6 +239,10 @@ void TMainForm::CreateFrames()
             history->LoadGridLayout();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
+            can->DeviceModel = [this] {
+                return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
+            };
+            can->CommandTarget = this;
             can->RemoveStandartSetSheet();
             if (!VehicleDatabaseAvailable())
                 can->SetCarSelectSheetTabVisible(false);

@@ -1,5 +1,6 @@
 #include "main/MainPageTransfer.h"
 
+#include "can/CANRows.h"
 #include "main/CommandEngine.h"
 #include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
@@ -124,6 +125,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 4:
         v = ReadFlagsValues();
         break;
+    case 5:
+        v = ReadCANValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -148,6 +152,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 4:
         WriteFlagsPage();
+        break;
+    case 5:
+        WriteCANPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -249,4 +256,26 @@ TPageData TMainPageTransfer::ReadFlagsValues()
 void TMainPageTransfer::WriteFlagsPage()
 {
     WritePageRows(1, FlagsRows::WriteCommandFor);
+}
+
+// --- The CAN page ---
+
+TPageData TMainPageTransfer::ReadCANValues()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    if (set == CANRows::RowSet::None)
+        return {};
+    return ReadPageRows(CANRows::ReadCodes(set));
+}
+
+void TMainPageTransfer::WriteCANPage()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    const QVector<int> codes = CANRows::WriteCodes(set);
+    WritePageRows(int(codes.size()), [set, codes](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{CANRows::WriteCommandText(set, row, value.toString()),
+                                          codes[row - 1]};
+    });
 }
