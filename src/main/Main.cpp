@@ -710,8 +710,11 @@ void TMainForm::SetUpEngine()
     h.DisconnectAction = [this] { DisconnectActionExecute(); };
     h.SetActionsConnected = [this] { SetActionsConnected(); };
     h.RefreshStatusBar = [this] { UpdateStatusBar(); };
-    // The device model's pages and the firmware dialog have nothing to adapt or resume yet.
-    h.ApplyDeviceModel = [](int, int) {};
+    h.ApplyDeviceModel = [this](int version, int type) {
+        if (auto *history = qobject_cast<THistoryFrame *>(Frames[THistoryFrame::PageTag]))
+            history->SetDeviceModel(type, version);
+    };
+    // The firmware dialog has nothing to resume yet.
     h.OpenFirmwareResume = [] {};
     h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
     h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
@@ -746,6 +749,10 @@ void TMainForm::SetUpPageTransfer()
     h.CurrentFrame = [this] { return CurrentFrame; };
     h.ShowPage = [this](int tag) { ShowPage(tag); };
     h.ShowError = [this](const QString &text) { ShowError(text); };
+    h.Confirm = [this](const QString &question) {
+        return QMessageBox::question(this, QApplication::applicationName(), question,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
 }
 
 void TMainForm::SetUpLog()

@@ -1,5 +1,7 @@
 #include "main/MainPageTransfer.h"
 
+#include "history/HistoryReading.h"
+#include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
@@ -140,6 +142,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case THistoryFrame::PageTag:
+        v = ReadHistoryValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -156,8 +161,8 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     case 0:
         WriteGeneralPage();
         break;
-    case 6:
-        // The history page's "write" is the erase of the unit's history.
+    case THistoryFrame::PageTag:
+        ClearHistory();
         break;
     default:
         WritePageRows(0, [](int, const QVariant &) { return PageTransfer::WriteCommand{}; });
@@ -209,4 +214,35 @@ void TMainPageTransfer::WriteGeneralPage()
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
     });
+}
+
+// --- The history page ---
+
+TPageData TMainPageTransfer::ReadHistoryValues()
+{
+    TPageData request;
+    if (TPageFrame *frame = CurrentFrame())
+        frame->GetPageData(request);
+    return HistoryReading::ReadHistoryValues(
+        request,
+        [this](int code, int row, TPageData &res) {
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this](const QString &text, int code, int row, TPageData &res) {
+            Engine.ExecCommandText(text, code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::ClearHistory()
+{
+    const QString question = QStringLiteral("Вы уверены что хотите удалить все записи истории?");
+    if (!Hooks.Confirm || !Hooks.Confirm(question))
+        return;
+    TPageData v(1, 2);
+    Engine.ExecCommand(HistoryReading::EraseCode, Engine.DefaultRetries, 1, v);
+    if (v(1, 2).toInt() == 1) {
+        if (auto *history = qobject_cast<THistoryFrame *>(CurrentFrame()))
+            history->ClearGrid();
+    }
 }

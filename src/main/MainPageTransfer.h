@@ -23,6 +23,8 @@ struct TPageTransferHooks
     std::function<void(int tag)> ShowPage;
     // The general error message of an action that failed.
     std::function<void(const QString &text)> ShowError;
+    // A Yes/No question; unset counts as No.
+    std::function<bool(const QString &question)> Confirm;
 };
 
 class TMainPageTransfer
@@ -43,6 +45,10 @@ public:
     // The general page.
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
+
+    // The history page: its read, and its "write", which erases the unit's history.
+    TPageData ReadHistoryValues();
+    void ClearHistory();
 
 private:
     class TTransferState;
