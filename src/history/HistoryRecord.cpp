@@ -149,7 +149,7 @@ QString ModDivStr(qint64 &X, int D)
 
 // ---- date, time, speed ----
 
-QDateTime DecodeDateTime(const QString &Record)
+QDateTime DecodeDateTime(const QString &Record, const QTimeZone &Zone)
 {
     // Both fields are 24 bits wide, so "%.6d" never meets a sign.
     const QString d = QString::number(HexFieldByIndex(Record, 3)).rightJustified(6, u'0');
@@ -158,13 +158,19 @@ QDateTime DecodeDateTime(const QString &Record)
     const QTime time(t.mid(0, 2).toInt(), t.mid(2, 2).toInt(), t.mid(4, 2).toInt());
     if (!date.isValid() || !time.isValid())
         throw EConvertError(QStringLiteral("'%1 %2' is not a valid date and time").arg(d, t));
-    return QDateTime(date, time, Qt::UTC).toLocalTime();
+    return QDateTime(date, time, Qt::UTC).toTimeZone(Zone);
 }
 
+// "%8.3f" of tenths of a knot x 0.1852, worked in whole ten-thousandths of a km/h: the product
+// has at most four decimals and, 1852 being even, never ends in a 5, so rounding to three
+// decimals meets no tie and gives what the floating-point format gives.
 QString DecodeSpeed(const QString &Record)
 {
-    const quint16 tenthsOfKnot = quint16(HexFieldByIndex(Record, 5));
-    return Format(QStringLiteral("%8.3f"), {tenthsOfKnot * 0.1852});
+    const quint32 tenthsOfKnot = quint16(HexFieldByIndex(Record, 5));
+    const quint32 thousandths = (tenthsOfKnot * 1852 + 5) / 10;
+    const QString text = QString::number(thousandths / 1000) + DecimalSeparator() +
+                         QString::number(thousandths % 1000).rightJustified(3, u'0');
+    return text.rightJustified(8, u' ');
 }
 
 // ---- bytes and the type-504 blocks ----

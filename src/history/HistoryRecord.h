@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QTimeZone>
 
 namespace HistoryRecord {
 
@@ -42,9 +43,10 @@ QString FormatCoordinate(bool IsLatitude, int Sign, double Value);
 // X mod D as at least two digits; X becomes X div D.
 QString ModDivStr(qint64 &X, int D);
 
-// The record's date and time in local time: the offset the system time zone had at that moment.
-// An impossible date or time throws EConvertError.
-QDateTime DecodeDateTime(const QString &Record);
+// The record's date and time in Zone (the system's time zone): the offset the zone had at that
+// moment. An impossible date or time throws EConvertError.
+QDateTime DecodeDateTime(const QString &Record,
+                         const QTimeZone &Zone = QTimeZone::systemTimeZone());
 
 // Tenths of a knot in km/h, "%8.3f".
 QString DecodeSpeed(const QString &Record);

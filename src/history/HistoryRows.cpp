@@ -99,15 +99,20 @@ QString UnusedExtParam()
 } // namespace HistoryRows
 
 THistoryRowBuilder::THistoryRowBuilder()
-    : Locale(QLocale::system()), DateFormat(Locale.dateFormat(QLocale::ShortFormat)),
-      TimeFormat(LongTimeFormatWithoutZone())
+    : Zone(QTimeZone::systemTimeZone()), Locale(QLocale::system()),
+      DateFormat(Locale.dateFormat(QLocale::ShortFormat)), TimeFormat(LongTimeFormatWithoutZone())
 {}
 
 QStringList THistoryRowBuilder::DateTimeTexts(const QString &Record) const
 {
     try {
-        const QDateTime at = DecodeDateTime(Record);
-        return {Locale.toString(at.date(), DateFormat), Locale.toString(at.time(), TimeFormat)};
+        const QDateTime at = DecodeDateTime(Record, Zone);
+        // Records come in time order, many on one day: the day's text is made once.
+        if (at.date() != LastDate) {
+            LastDate = at.date();
+            LastDateText = Locale.toString(LastDate, DateFormat);
+        }
+        return {LastDateText, Locale.toString(at.time(), TimeFormat)};
     } catch (const EConvertError &) {
         return {QStringLiteral("Empty date"), QStringLiteral("Empty time")};
     }

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QString>
 #include <QStringList>
+#include <QTimeZone>
 
 enum class THistoryVariant
 {
@@ -40,7 +41,7 @@ QString UnusedExtParam();
 
 } // namespace HistoryRows
 
-// Composes rows with the system's date and time formats, taken once.
+// Composes rows with the system's time zone and date and time formats, taken once.
 class THistoryRowBuilder
 {
 public:
@@ -64,7 +65,10 @@ private:
     void AppendDriver(QStringList &Row, const QString &Record) const;
     void AppendInputsAndKey(QStringList &Row, const QString &Record) const;
 
+    QTimeZone Zone;
     QLocale Locale;
     QString DateFormat;
     QString TimeFormat;
+    mutable QDate LastDate;
+    mutable QString LastDateText;
 };

@@ -221,8 +221,8 @@ void TMainPageTransfer::WriteGeneralPage()
 TPageData TMainPageTransfer::ReadHistoryValues()
 {
     TPageData request;
-    if (TPageFrame *frame = CurrentFrame())
-        frame->GetPageData(request);
+    if (auto *history = qobject_cast<THistoryFrame *>(CurrentFrame()))
+        history->GetPageData(request);
     return HistoryReading::ReadHistoryValues(
         request,
         [this](int code, int row, TPageData &res) {
