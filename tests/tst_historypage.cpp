@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -25,16 +26,19 @@
 
 namespace {
 
-// Answers the next question box with `button` once it is shown.
-void AnswerMessageBox(QMessageBox::StandardButton button, int attempts = 500)
+// Answers the next message box that offers `button`, once it is shown; its text goes to `text`.
+void AnswerMessageBox(QMessageBox::StandardButton button, QString *text = nullptr,
+                      int attempts = 1000)
 {
-    QTimer::singleShot(5, [button, attempts] {
+    QTimer::singleShot(5, [=] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) {
+        if (!box || !box->button(button)) {
             if (attempts > 0)
-                AnswerMessageBox(button, attempts - 1);
+                AnswerMessageBox(button, text, attempts - 1);
             return;
         }
+        if (text)
+            *text = box->text();
         box->button(button)->click();
     });
 }
@@ -240,24 +244,57 @@ private slots:
         QCOMPARE(w.Form->Engine().State, uint8_t(StateConnected));
     }
 
-    void eraseThroughTheWriteActionAsksFirst()
+    void bothErasePathsAskFirst()
     {
         Window w;
         QVERIFY(w.Connect(505, 17, 30));
+        w.Form->Engine().Timings.EraseTimeoutMs = 300;
         w.Trigger("ReadPageAction");
         w.Sim.clearLog();
 
-        AnswerMessageBox(QMessageBox::No);
+        // The write action asks its own question.
+        QString question;
+        AnswerMessageBox(QMessageBox::No, &question);
         w.Trigger("WritePageAction");
+        QCOMPARE(question, QStringLiteral("Вы уверены что хотите удалить все записи истории?"));
+        auto *button = w.Child<QPushButton>("ClearHisButton");
+        AnswerMessageBox(QMessageBox::No, &question);
+        button->click();
+        QCOMPARE(question, QStringLiteral("Вы уверены, что хотите очистить ВСЕ записи истории?"));
+        QCoreApplication::processEvents();
         QVERIFY(Sent(w.Sim).isEmpty());
         QCOMPARE(w.Rows(), 30);
 
+        // The page's erase: a unit that does not confirm it gets the error box, the rows stay.
+        auto faults = w.Sim.faults();
+        faults.neverAnswer = QStringList{QStringLiteral("+erase")};
+        w.Sim.setFaults(faults);
+        QString error;
+        AnswerMessageBox(QMessageBox::Yes);
+        AnswerMessageBox(QMessageBox::Ok, &error);
+        button->click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            error, QStringLiteral("Ошибка при получении результата, попробуйте еще раз"), 5000);
+        QCOMPARE(w.Rows(), 30);
+
+        // Confirmed by the unit: the grid empties, the raw view stays.
+        w.Sim.setFaults({});
+        w.Sim.clearLog();
+        AnswerMessageBox(QMessageBox::Yes);
+        button->click();
+        QTRY_COMPARE(w.Rows(), 0);
+        QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
+        QCOMPARE(w.Page().RawModel().rowCount(), 50);
+
+        // The write action's erase.
+        w.Sim.setHistoryCount(30);
+        w.Trigger("ReadPageAction");
+        w.Sim.clearLog();
         AnswerMessageBox(QMessageBox::Yes);
         w.Trigger("WritePageAction");
         QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
         QCOMPARE(w.Sim.historyCount(), 0);
         QCOMPARE(w.Rows(), 0);
-        QCOMPARE(w.Page().RawModel().rowCount(), 50);
     }
 
     void layoutFollowsTheUnitAndWidthsSurviveARestart()

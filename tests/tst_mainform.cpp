@@ -214,18 +214,17 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         TCommandEngine &engine = form.Engine();
-        engine.EngineTimer().stop(); // no resend of the pretended command meanwhile
-        engine.State = StateWriting;
-        engine.SetWaiting(true);
+        QVERIFY(engine.BeginTransfer(StateWriting));
         PressKey(form, Qt::Key_Escape);
         QCOMPARE(engine.State, uint8_t(StateWriting));
-        QVERIFY(engine.Waiting());
+        engine.EndTransfer();
 
-        engine.State = StateReading;
+        QVERIFY(engine.BeginTransfer(StateReading));
         PressKey(form, Qt::Key_Escape);
         QCOMPARE(engine.State, uint8_t(StateConnected));
         QVERIFY(engine.Done());
-        QVERIFY(!engine.Waiting());
+        engine.EndTransfer();
+        QCOMPARE(engine.State, uint8_t(StateIdle));
     }
 
     void closeWaitsForAPendingReply()
@@ -265,17 +264,20 @@ private slots:
         QVERIFY(!TPageData(0, 3).IsAssigned());
 
         // A frame with nothing to send leaves the write form unassigned.
-        TMainForm form(kVersion);
-        form.Frames[1]->GetPageData(v); // the GPRS page has no rows yet
+        TPageFrame rowless(8, QStringLiteral("Rowless"));
+        rowless.GetPageData(v);
         QVERIFY(!v.IsAssigned());
     }
 
-    void aboutBoxLinksToTheDescription()
+    void aboutBoxLinksToTheMakersSite()
     {
         TFormAbout about;
+        about.show();
+        QCOMPARE(about.size(), QSize(269, 225));
         const QUrl link(about.LinkAddress());
-        QVERIFY(link.isLocalFile());
-        QVERIFY(QFileInfo(link.toLocalFile()).isFile());
+        QVERIFY(link.isValid());
+        QVERIFY(link.scheme().startsWith(QLatin1String("http")));
+        QVERIFY(!link.host().isEmpty());
         QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
         QVERIFY(!about.findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
         QVERIFY(about.findChild<QLabel *>(QStringLiteral("Label1"))

@@ -4,6 +4,8 @@
 #include "history/HistoryGridModel.h"
 #include "history/HistoryRawModel.h"
 #include "history/HistoryReading.h"
+#include "main/ExecCommandService.h"
+#include "main/Main.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
 #include "ui_UnitHistoryFrame.h"
@@ -22,18 +24,6 @@ namespace C = ConstHistoryFrame;
 namespace {
 
 const QString ColumnZeroSample = QStringLiteral("00000[xFFFF]");
-
-// Handlers must not let an exception out of the event loop; the error is shown.
-template <typename F> void Guarded(QWidget *owner, F &&f) noexcept
-{
-    try {
-        f();
-    } catch (const std::exception &error) {
-        QMessageBox::critical(owner, QApplication::applicationName(),
-                              QString::fromUtf8(error.what()));
-    } catch (...) {
-    }
-}
 
 void SetEditTextColor(QLineEdit *edit, const QColor &color)
 {
@@ -95,7 +85,7 @@ THistoryFrame::THistoryFrame(QWidget *parent)
 
     for (QRadioButton *radio : {ui->ReadLast50Radio, ui->ReadFromToRadio})
         connect(radio, &QRadioButton::toggled, this,
-                [this] { Guarded(this, [this] { ReadLast50RadioClick(); }); });
+                [this] { Guarded([this] { ReadLast50RadioClick(); }); });
     for (QLineEdit *edit : {ui->FromEdit, ui->ToEdit}) {
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textChanged, this, [this] {
@@ -104,9 +94,9 @@ THistoryFrame::THistoryFrame(QWidget *parent)
         });
     }
     connect(ui->ClearHisButton, &QPushButton::clicked, this,
-            [this] { Guarded(this, [this] { ClearHisButtonClick(); }); });
+            [this] { Guarded([this] { ClearHisButtonClick(); }); });
     connect(ui->CoodrSystemCheck, &QCheckBox::toggled, this,
-            [this] { Guarded(this, [this] { CoodrSystemCheckClick(); }); });
+            [this] { Guarded([this] { CoodrSystemCheckClick(); }); });
 }
 
 THistoryFrame::~THistoryFrame() = default;
@@ -167,10 +157,8 @@ void THistoryFrame::SaveUISettings()
 {
     if (!Settings)
         Settings = std::make_unique<TSettingsRW>(TSettingsRW::RegistryKind, SettingsKey);
-    const QString section = QString::fromLatin1(C::Section);
-    Settings->Write(MakeSetItem(section, QString::fromLatin1(C::HistoryCaptions[0].Ident),
-                                JoinStoredLines(rawModel->Titles())));
-    SaveSetInfoTable(this, *Settings, section, CaptionsBelowTitles());
+    WriteStored(C::HistoryCaptions[0].Ident, JoinStoredLines(rawModel->Titles()));
+    SaveSetInfoTable(this, *Settings, Section(), CaptionsBelowTitles());
     TPageFrame::SaveUISettings();
 }
 
@@ -274,19 +262,31 @@ void THistoryFrame::ClearGrid()
 
 // ---- erasing ----
 
+// Asks, then hands the erase to the main window's single-command service; the answer comes
+// back as WM_COMMANDDONE.
 void THistoryFrame::ClearHisButtonClick()
 {
     const auto answer =
         QMessageBox::question(this, QApplication::applicationName(),
                               QStringLiteral("Вы уверены, что хотите очистить ВСЕ записи истории?"),
                               QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes && EraseRequested)
-        EraseRequested();
+    if (answer == QMessageBox::Yes)
+        PostExecCommand(TMainForm::MainForm(), HistoryReading::EraseCode, this);
 }
 
-void THistoryFrame::EraseDone(bool Erased)
+void THistoryFrame::customEvent(QEvent *Event)
 {
-    if (Erased) {
+    if (Event->type() != WM_COMMANDDONE) {
+        TPageFrame::customEvent(Event);
+        return;
+    }
+    const auto &done = *static_cast<TCommandDoneEvent *>(Event);
+    Guarded([&] { WMCommandDone(done); });
+}
+
+void THistoryFrame::WMCommandDone(const TCommandDoneEvent &Done)
+{
+    if (Done.IsCurrent() && Done.Record.Status == 1) {
         ClearGrid();
         return;
     }

@@ -8,12 +8,12 @@
 #include "history/HistoryColumnWidths.h"
 #include "pages/PageFrame.h"
 
-#include <functional>
 #include <memory>
 
 class QLineEdit;
 class QStatusBar;
 class QTableView;
+class TCommandDoneEvent;
 class THistoryGridModel;
 class THistoryRawModel;
 
@@ -59,19 +59,17 @@ public:
     void SetPageData(const TPageData &V) override;
     void ClearGrid();
 
-    // The page's own erase: asks, then hands the erase command to EraseRequested; the answer
-    // comes back through EraseDone.
-    std::function<void()> EraseRequested;
-    void EraseDone(bool Erased);
-
 protected:
     void LoadUISettings() override;
+    // The answer to the page's own erase request.
+    void customEvent(QEvent *Event) override;
 
 private:
     void SetupGrid(int DeviceType, int Version);
     void ApplyColWidths(int Layout);
     void HistoryGridSectionResized(int Column, int NewWidth);
     void ClearHisButtonClick();
+    void WMCommandDone(const TCommandDoneEvent &Done);
     void CoodrSystemCheckClick();
     void ReadLast50RadioClick();
     bool eventFilter(QObject *Watched, QEvent *Event) override;

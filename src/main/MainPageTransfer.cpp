@@ -3,6 +3,7 @@
 #include "history/HistoryReading.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
+#include "pages/GPRSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -25,28 +26,6 @@ bool WrittenInWalk(int tag)
 
 } // namespace
 
-// The operation state for the length of one transfer. The saved state comes back at the end,
-// unless the connection ended meanwhile: then the state the closing left stands.
-class TMainPageTransfer::TTransferState
-{
-public:
-    TTransferState(TCommandEngine &engine, uint8_t state) : engine(engine), saved(engine.State)
-    {
-        engine.State = state;
-    }
-    ~TTransferState()
-    {
-        if (engine.State != StateIdle && engine.State != StateCloseRequested)
-            engine.State = saved;
-    }
-    TTransferState(const TTransferState &) = delete;
-    TTransferState &operator=(const TTransferState &) = delete;
-
-private:
-    TCommandEngine &engine;
-    uint8_t saved;
-};
-
 TMainPageTransfer::TMainPageTransfer(TCommandEngine &engine) : Engine(engine) {}
 
 TPageFrame *TMainPageTransfer::CurrentFrame() const
@@ -65,34 +44,30 @@ bool TMainPageTransfer::StopRequested(uint8_t transferState) const
 
 void TMainPageTransfer::ReadPageActionExecute()
 {
-    RunPageAction([this] {
-        TTransferState state(Engine, StateReading);
-        ReadPage(CurrentFrame());
-    });
+    RunPageAction(StateReading, [this] { ReadPage(CurrentFrame()); });
 }
 
 void TMainPageTransfer::WritePageActionExecute()
 {
-    RunPageAction([this] {
-        TTransferState state(Engine, StateWriting);
-        WritePage(CurrentFrame());
-    });
+    RunPageAction(StateWriting, [this] { WritePage(CurrentFrame()); });
 }
 
 void TMainPageTransfer::ReadAllPagesActionExecute()
 {
-    RunPageAction([this] { ReadAllPages(); });
+    RunPageAction(StateReading, [this] { ReadAllPages(); });
 }
 
 void TMainPageTransfer::WriteAllPagesActionExecute()
 {
-    RunPageAction([this] { WriteAllPages(); });
+    RunPageAction(StateWriting, [this] { WriteAllPages(); });
 }
 
-// One transfer at a time: an action started while another waits for the unit is refused.
-void TMainPageTransfer::RunPageAction(const std::function<void()> &action)
+// One transfer at a time: an action started while another waits for the unit is refused. The
+// engine holds `transferState` for the length of the action and puts its saved state back after,
+// also when the action failed.
+void TMainPageTransfer::RunPageAction(uint8_t transferState, const std::function<void()> &action)
 {
-    if (!Engine.BeginTransfer())
+    if (!Engine.BeginTransfer(transferState))
         return;
     try {
         action();
@@ -107,7 +82,6 @@ void TMainPageTransfer::RunPageAction(const std::function<void()> &action)
 
 void TMainPageTransfer::ReadAllPages()
 {
-    TTransferState state(Engine, StateReading);
     for (int tag = 0; tag <= LastWalkedFrame; ++tag) {
         if (Hooks.ShowPage)
             Hooks.ShowPage(tag);
@@ -120,7 +94,6 @@ void TMainPageTransfer::ReadAllPages()
 
 void TMainPageTransfer::WriteAllPages()
 {
-    TTransferState state(Engine, StateWriting);
     for (int tag = 0; tag <= LastWalkedFrame; ++tag) {
         if (Hooks.ShowPage)
             Hooks.ShowPage(tag);
@@ -142,6 +115,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 1:
+        v = ReadGPRSValues();
+        break;
     case THistoryFrame::PageTag:
         v = ReadHistoryValues();
         break;
@@ -160,6 +136,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 1:
+        WriteGPRSPage();
         break;
     case THistoryFrame::PageTag:
         ClearHistory();
@@ -214,6 +193,29 @@ void TMainPageTransfer::WriteGeneralPage()
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
     });
+}
+
+// --- The GPRS page ---
+
+TPageData TMainPageTransfer::ReadGPRSValues()
+{
+    const auto codes = GPRSRows::ReadCodes();
+    return PageTransfer::ReadRows(
+        QVector<int>(codes.begin(), codes.end()),
+        [this](int code, int row, TPageData &res) {
+            if (code == 0) { // the time synchronisation row is never read
+                res(row, 1) = GPRSRows::UnreadRowValue;
+                res(row, 2) = 1;
+                return;
+            }
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::WriteGPRSPage()
+{
+    WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
 }
 
 // --- The history page ---

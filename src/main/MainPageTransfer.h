@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdint>
 #include <functional>
 
 class TCommandEngine;
@@ -39,6 +40,7 @@ public:
     void ReadAllPagesActionExecute();
     void WriteAllPagesActionExecute();
 
+    // The walks over the pages; the actions above run them as one transfer.
     void ReadAllPages();
     void WriteAllPages();
 
@@ -46,14 +48,16 @@ public:
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
 
+    // The GPRS page.
+    TPageData ReadGPRSValues();
+    void WriteGPRSPage();
+
     // The history page: its read, and its "write", which erases the unit's history.
     TPageData ReadHistoryValues();
     void ClearHistory();
 
 private:
-    class TTransferState;
-
-    void RunPageAction(const std::function<void()> &action);
+    void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
     TPageFrame *CurrentFrame() const;
 
