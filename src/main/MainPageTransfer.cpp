@@ -1,5 +1,6 @@
 #include "main/MainPageTransfer.h"
 
+#include "can/CANRows.h"
 #include "history/HistoryReading.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
@@ -118,6 +119,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 1:
         v = ReadGPRSValues();
         break;
+    case 5:
+        v = ReadCANValues();
+        break;
     case THistoryFrame::PageTag:
         v = ReadHistoryValues();
         break;
@@ -139,6 +143,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 1:
         WriteGPRSPage();
+        break;
+    case 5:
+        WriteCANPage();
         break;
     case THistoryFrame::PageTag:
         ClearHistory();
@@ -216,6 +223,28 @@ TPageData TMainPageTransfer::ReadGPRSValues()
 void TMainPageTransfer::WriteGPRSPage()
 {
     WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
+}
+
+// --- The CAN page ---
+
+TPageData TMainPageTransfer::ReadCANValues()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    if (set == CANRows::RowSet::None)
+        return {};
+    return ReadPageRows(CANRows::ReadCodes(set));
+}
+
+void TMainPageTransfer::WriteCANPage()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    const QVector<int> codes = CANRows::WriteCodes(set);
+    WritePageRows(int(codes.size()), [set, codes](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{CANRows::WriteCommandText(set, row, value.toString()),
+                                          codes[row - 1]};
+    });
 }
 
 // --- The history page ---

@@ -52,6 +52,10 @@ public:
     TPageData ReadGPRSValues();
     void WriteGPRSPage();
 
+    // The CAN page: its rows follow the connected unit's type and firmware.
+    TPageData ReadCANValues();
+    void WriteCANPage();
+
     // The history page: its read, and its "write", which erases the unit's history.
     TPageData ReadHistoryValues();
     void ClearHistory();
