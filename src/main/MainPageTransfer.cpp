@@ -4,7 +4,9 @@
 #include "history/HistoryReading.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
+#include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
+#include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -119,6 +121,12 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 1:
         v = ReadGPRSValues();
         break;
+    case 2:
+        v = ReadGPSValues();
+        break;
+    case 4:
+        v = ReadFlagsValues();
+        break;
     case 5:
         v = ReadCANValues();
         break;
@@ -143,6 +151,12 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 1:
         WriteGPRSPage();
+        break;
+    case 2:
+        WriteGPSPage();
+        break;
+    case 4:
+        WriteFlagsPage();
         break;
     case 5:
         WriteCANPage();
@@ -223,6 +237,30 @@ TPageData TMainPageTransfer::ReadGPRSValues()
 void TMainPageTransfer::WriteGPRSPage()
 {
     WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
+}
+
+// --- The GPS page ---
+
+TPageData TMainPageTransfer::ReadGPSValues()
+{
+    return ReadPageRows({GPSRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteGPSPage()
+{
+    WritePageRows(1, GPSRows::WriteCommandFor);
+}
+
+// --- The flags page ---
+
+TPageData TMainPageTransfer::ReadFlagsValues()
+{
+    return ReadPageRows({FlagsRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteFlagsPage()
+{
+    WritePageRows(1, FlagsRows::WriteCommandFor);
 }
 
 // --- The CAN page ---
