@@ -252,7 +252,9 @@ void TMainForm::CreateFrames()
     add(new TGPRSSettingsFrame(this));
     add(new TGPSSettingsFrame(this));
     add(new TEventsSettingsFrame(this));
-    add(new TFlagsInfoFrame(this));
+    auto *flags = new TFlagsInfoFrame(this);
+    flags->MessageHook = [this](const QString &text) { ShowError(text); };
+    add(flags);
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
     add(new TEngNumbersFrame(this));

@@ -2,7 +2,9 @@
 
 #include "can/CANRows.h"
 #include "main/CommandEngine.h"
+#include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
+#include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -117,6 +119,12 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 1:
         v = ReadGPRSValues();
         break;
+    case 2:
+        v = ReadGPSValues();
+        break;
+    case 4:
+        v = ReadFlagsValues();
+        break;
     case 5:
         v = ReadCANValues();
         break;
@@ -138,6 +146,12 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 1:
         WriteGPRSPage();
+        break;
+    case 2:
+        WriteGPSPage();
+        break;
+    case 4:
+        WriteFlagsPage();
         break;
     case 5:
         WriteCANPage();
@@ -218,6 +232,30 @@ TPageData TMainPageTransfer::ReadGPRSValues()
 void TMainPageTransfer::WriteGPRSPage()
 {
     WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
+}
+
+// --- The GPS page ---
+
+TPageData TMainPageTransfer::ReadGPSValues()
+{
+    return ReadPageRows({GPSRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteGPSPage()
+{
+    WritePageRows(1, GPSRows::WriteCommandFor);
+}
+
+// --- The flags page ---
+
+TPageData TMainPageTransfer::ReadFlagsValues()
+{
+    return ReadPageRows({FlagsRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteFlagsPage()
+{
+    WritePageRows(1, FlagsRows::WriteCommandFor);
 }
 
 // --- The CAN page ---
