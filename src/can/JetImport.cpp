@@ -1,15 +1,24 @@
 #include "can/JetImport.h"
 
-#include <QFile>
+#include "can/JetSql.h"
+#include "can/JetTables.h"
+
 #include <QSqlDatabase>
 #include <QSqlDriver>
-#include <QStringDecoder>
 #include <QVariant>
 
-#include <glib.h>
-#include <mdbtools.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,206 +28,6 @@ namespace JetImport {
 Error::Error(const QString &reason) : std::runtime_error(reason.toStdString()) {}
 
 namespace {
-
-enum class Kind
-{
-    Integer,
-    Text
-};
-
-struct ColumnSpec
-{
-    const char *name;
-    Kind kind;
-    bool folded = false; // also stored case-folded as <name>_fold, for searches ignoring case
-};
-
-struct TableSpec
-{
-    const char *name;
-    std::vector<ColumnSpec> columns;
-    std::vector<const char *> indexed; // columns the program looks rows up by
-};
-
-const std::vector<TableSpec> &Tables()
-{
-    static const std::vector<TableSpec> tables{
-        {"Producer", {{"id", Kind::Integer}, {"Name", Kind::Text}}, {}},
-        {"Model",
-         {{"id", Kind::Integer}, {"id_prod", Kind::Integer}, {"Model", Kind::Text}},
-         {"id_prod"}},
-        {"Years",
-         {{"id", Kind::Integer},
-          {"id_model", Kind::Integer},
-          {"Years", Kind::Text},
-          {"carid", Kind::Integer},
-          {"mask", Kind::Integer}},
-         {"id_model", "carid"}},
-        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text, true}}, {}},
-        {"spn_on_pgn",
-         {{"spn_id", Kind::Integer},
-          {"pgn_id", Kind::Integer},
-          {"offset", Kind::Integer},
-          {"length", Kind::Integer}},
-         {}},
-    };
-    return tables;
-}
-
-QString Name(const char *name)
-{
-    return QString::fromLatin1(name);
-}
-
-struct MdbClose
-{
-    void operator()(MdbHandle *mdb) const { mdb_close(mdb); }
-};
-
-struct TableFree
-{
-    void operator()(MdbTableDef *table) const { mdb_free_tabledef(table); }
-};
-
-// One table of the Jet file, positioned on a row by Next(); values are read from the page the
-// row sits on, in the order of the table's spec.
-class JetTable
-{
-public:
-    JetTable(MdbHandle *mdb, MdbTableDef *table, std::vector<MdbColumn *> columns)
-        : mdb(mdb), table(table), columns(std::move(columns))
-    {
-        mdb_rewind_table(table);
-    }
-
-    bool Next() { return mdb_fetch_row(table.get()) != 0; }
-
-    bool IsNull(size_t column) const { return columns[column]->cur_value_len == 0; }
-
-    qint64 Integer(size_t column) const
-    {
-        const MdbColumn *col = columns[column];
-        const unsigned char *data = mdb->pg_buf + col->cur_value_start;
-        switch (col->col_type) {
-        case MDB_BYTE:
-            return data[0];
-        case MDB_INT:
-            return qint16(data[0] | data[1] << 8);
-        default:
-            return qint32(quint32(data[0]) | quint32(data[1]) << 8 | quint32(data[2]) << 16 |
-                          quint32(data[3]) << 24);
-        }
-    }
-
-    // The text as UTF-16 into `out`. Jet 4 and later keep UTF-16LE, "compressed" when it starts
-    // with FF FE: then one byte per character (Latin-1) until a zero byte switches to UTF-16LE
-    // pairs, and the next zero byte back. Jet 3 keeps the code page of the system that wrote
-    // it: Windows-1251 for the files this program reads.
-    void Text(size_t column, std::u16string &out) const
-    {
-        const MdbColumn *col = columns[column];
-        const unsigned char *data = mdb->pg_buf + col->cur_value_start;
-        const int size = col->cur_value_len;
-        out.clear();
-        if (mdb->f->jet_version == MDB_VER_JET3) {
-            QStringDecoder cp1251("windows-1251");
-            const QString text = cp1251(QByteArrayView(data, size));
-            out.assign(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
-        } else if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-            bool compressed = true;
-            for (int i = 2; i < size;) {
-                if (data[i] == 0) {
-                    compressed = !compressed;
-                    ++i;
-                } else if (compressed) {
-                    out.push_back(data[i++]);
-                } else if (i + 1 < size) {
-                    out.push_back(char16_t(data[i] | data[i + 1] << 8));
-                    i += 2;
-                } else {
-                    break;
-                }
-            }
-        } else {
-            for (int i = 0; i + 1 < size; i += 2)
-                out.push_back(char16_t(data[i] | data[i + 1] << 8));
-        }
-    }
-
-private:
-    MdbHandle *mdb;
-    std::unique_ptr<MdbTableDef, TableFree> table;
-    std::vector<MdbColumn *> columns;
-};
-
-bool Accepts(Kind kind, int type)
-{
-    if (kind == Kind::Text)
-        return type == MDB_TEXT;
-    return type == MDB_BYTE || type == MDB_INT || type == MDB_LONGINT;
-}
-
-class JetFile
-{
-public:
-    explicit JetFile(const QString &path)
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("файл не читается (%1)").arg(probe.errorString()));
-        probe.close();
-        mdb.reset(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
-        if (!mdb)
-            throw Error(QStringLiteral("файл не является базой данных Access"));
-        if (!mdb_read_catalog(mdb.get(), MDB_TABLE))
-            throw Error(QStringLiteral("файл повреждён: список его таблиц не читается"));
-    }
-
-    JetTable Open(const TableSpec &spec) const
-    {
-        MdbCatalogEntry *entry = Find(spec.name);
-        if (!entry)
-            throw Error(QStringLiteral("в базе нет таблицы %1").arg(Name(spec.name)));
-        std::unique_ptr<MdbTableDef, TableFree> table(mdb_read_table(entry));
-        if (!table || !mdb_read_columns(table.get()))
-            throw Error(QStringLiteral("таблица %1 не читается").arg(Name(spec.name)));
-        std::vector<MdbColumn *> columns;
-        for (const ColumnSpec &wanted : spec.columns)
-            columns.push_back(Column(*table, spec.name, wanted));
-        return JetTable(mdb.get(), table.release(), std::move(columns));
-    }
-
-private:
-    std::unique_ptr<MdbHandle, MdbClose> mdb;
-
-    MdbCatalogEntry *Find(const char *name) const
-    {
-        for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-            auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(mdb->catalog, i));
-            if (entry->object_type == MDB_TABLE &&
-                g_ascii_strcasecmp(entry->object_name, name) == 0)
-                return entry;
-        }
-        return nullptr;
-    }
-
-    static MdbColumn *Column(const MdbTableDef &table, const char *tableName,
-                             const ColumnSpec &wanted)
-    {
-        for (unsigned i = 0; i < table.num_cols; ++i) {
-            auto *col = static_cast<MdbColumn *>(g_ptr_array_index(table.columns, i));
-            if (g_ascii_strcasecmp(col->name, wanted.name) != 0)
-                continue;
-            if (!Accepts(wanted.kind, col->col_type))
-                throw Error(QStringLiteral("столбец %1.%2 имеет не тот тип (%3)")
-                                .arg(Name(tableName), Name(wanted.name))
-                                .arg(col->col_type));
-            return col;
-        }
-        throw Error(
-            QStringLiteral("в таблице %1 нет столбца %2").arg(Name(tableName), Name(wanted.name)));
-    }
-};
 
 // ---- the SQLite side, through the connection's own handle --------------------------------------
 
@@ -262,12 +71,6 @@ std::string Quoted(const char *name)
 {
     return std::string("\"") + name + "\"";
 }
-
-std::string FoldedName(const ColumnSpec &column)
-{
-    return std::string(column.name) + "_fold";
-}
-
 void CreateTable(sqlite3 *db, const TableSpec &spec)
 {
     // No primary key: the row id keeps the stored order.
@@ -275,97 +78,243 @@ void CreateTable(sqlite3 *db, const TableSpec &spec)
     for (const ColumnSpec &column : spec.columns) {
         const char *type = column.kind == Kind::Integer ? " INTEGER, " : " TEXT, ";
         sql += Quoted(column.name) + type;
-        if (column.folded)
-            sql += Quoted(FoldedName(column).c_str()) + type;
     }
     sql.resize(sql.size() - 2);
     Exec(db, sql + ")");
 }
 
-void CopyRows(sqlite3 *db, const TableSpec &spec, JetTable &table)
+std::string InsertSql(const TableSpec &spec, size_t rows)
 {
-    std::string placeholders;
-    for (const ColumnSpec &column : spec.columns)
-        placeholders += column.folded ? "?, ?, " : "?, ";
-    placeholders.resize(placeholders.size() - 2);
-    const Statement insert =
-        Prepare(db, "INSERT INTO " + Quoted(spec.name) + " VALUES (" + placeholders + ")");
-    sqlite3_stmt *statement = insert.get();
-    std::vector<std::u16string> texts(spec.columns.size());
-    std::vector<QString> folded(spec.columns.size());
-    while (table.Next()) {
-        int parameter = 1;
-        for (size_t i = 0; i < spec.columns.size(); ++i) {
-            const ColumnSpec &column = spec.columns[i];
-            if (column.kind == Kind::Integer) {
-                if (table.IsNull(i))
-                    sqlite3_bind_null(statement, parameter);
-                else
-                    sqlite3_bind_int64(statement, parameter, table.Integer(i));
-                ++parameter;
+    std::string row = "(?";
+    for (size_t i = 1; i < spec.columns.size(); ++i)
+        row += ", ?";
+    row += ")";
+    std::string sql = "INSERT INTO " + Quoted(spec.name) + " VALUES " + row;
+    for (size_t i = 1; i < rows; ++i)
+        sql += ", " + row;
+    return sql;
+}
+
+// ---- the reading child -------------------------------------------------------------------------
+
+// How long the child may write nothing before its reading counts as stuck.
+constexpr int SilenceLimitMs = 10000;
+
+QString SystemError(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QString::fromUtf8(what),
+                                        QString::fromLocal8Bit(strerror(errno)));
+}
+
+// A child process that reads the Jet file with libmdb and streams its rows (JetTables.h). A
+// crash or a stall there becomes an Error here.
+class ReadingChild
+{
+public:
+    explicit ReadingChild(const QString &path)
+    {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+            throw Error(SystemError("pipe"));
+        fcntl(fds[1], F_SETPIPE_SZ, 1 << 20); // fewer turns between writer and reader
+        pid = fork();
+        if (pid < 0) {
+            close(fds[0]);
+            close(fds[1]);
+            throw Error(SystemError("fork"));
+        }
+        if (pid == 0) {
+            for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGPIPE})
+                std::signal(signal, SIG_DFL);
+            close(fds[0]);
+            StreamTables(path, fds[1]);
+            _exit(0);
+        }
+        close(fds[1]);
+        fd = fds[0];
+    }
+
+    ~ReadingChild()
+    {
+        close(fd);
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    ReadingChild(const ReadingChild &) = delete;
+    ReadingChild &operator=(const ReadingChild &) = delete;
+
+    void Read(void *data, size_t size)
+    {
+        if (end - pos >= size) {
+            std::memcpy(data, buffer.data() + pos, size);
+            pos += size;
+            return;
+        }
+        auto *out = static_cast<char *>(data);
+        while (size > 0) {
+            if (pos == end)
+                Fill();
+            const size_t n = std::min(size, end - pos);
+            std::memcpy(out, buffer.data() + pos, n);
+            pos += n;
+            out += n;
+            size -= n;
+        }
+    }
+
+    template <typename T> T Get()
+    {
+        T value;
+        Read(&value, sizeof value);
+        return value;
+    }
+
+    // A count that a sound stream never exceeds.
+    quint32 Count(quint32 limit)
+    {
+        const auto count = Get<quint32>();
+        if (count > limit)
+            throw Error(QStringLiteral("поток строк испорчен"));
+        return count;
+    }
+
+private:
+    pid_t pid = -1;
+    int fd = -1;
+    std::array<char, 1 << 16> buffer;
+    size_t pos = 0;
+    size_t end = 0;
+
+    void Fill()
+    {
+        for (;;) {
+            pollfd wait{fd, POLLIN, 0};
+            const int ready = poll(&wait, 1, SilenceLimitMs);
+            if (ready == 0)
+                throw Error(QStringLiteral("файл повреждён: его чтение остановилось"));
+            const ssize_t n = ready > 0 ? read(fd, buffer.data(), buffer.size()) : -1;
+            if (n > 0) {
+                pos = 0;
+                end = size_t(n);
+                return;
+            }
+            if (n < 0 && errno == EINTR)
                 continue;
-            }
-            table.Text(i, texts[i]);
-            sqlite3_bind_text16(statement, parameter++, texts[i].data(),
-                                int(texts[i].size() * sizeof(char16_t)), SQLITE_STATIC);
-            if (column.folded) {
-                folded[i] =
-                    QString::fromUtf16(texts[i].data(), qsizetype(texts[i].size())).toCaseFolded();
-                sqlite3_bind_text16(statement, parameter++, folded[i].utf16(),
-                                    int(folded[i].size() * sizeof(char16_t)), SQLITE_STATIC);
-            }
+            throw Error(Ended());
+        }
+    }
+
+    // The child ended without finishing its stream: it crashed on the file or could not go on.
+    QString Ended()
+    {
+        if (pid > 0 && waitpid(pid, nullptr, 0) == pid)
+            pid = -1;
+        return QStringLiteral("файл повреждён: его чтение оборвалось");
+    }
+};
+
+// One value of a row waiting in a batch.
+struct Value
+{
+    bool null = true;
+    qint64 integer = 0;
+    std::u16string text;
+};
+
+// The next row of the table into `row`; false after its last row. A failure the child reports
+// comes out as the Error it was there.
+bool NextRow(ReadingChild &in, const TableSpec &spec, Value *row)
+{
+    switch (in.Get<char>()) {
+    case RowTag:
+        break;
+    case EndOfTableTag:
+        return false;
+    case ErrorTag: {
+        std::string reason(in.Count(1 << 16), '\0');
+        in.Read(reason.data(), reason.size());
+        throw Error(QString::fromStdString(reason));
+    }
+    default:
+        throw Error(QStringLiteral("поток строк испорчен"));
+    }
+    for (size_t column = 0; column < spec.columns.size(); ++column) {
+        Value &value = row[column];
+        value.null = in.Get<char>() == 0;
+        if (value.null)
+            continue;
+        if (spec.columns[column].kind == Kind::Integer) {
+            value.integer = in.Get<qint64>();
+        } else {
+            value.text.resize(in.Count(1 << 16));
+            in.Read(value.text.data(), value.text.size() * sizeof(char16_t));
+        }
+    }
+    return true;
+}
+
+// Rows go in by batches, many to one statement: SQLite's cost is mostly per statement run.
+void CopyRows(sqlite3 *db, const TableSpec &spec, ReadingChild &in)
+{
+    constexpr size_t batchRows = 64;
+    const size_t columns = spec.columns.size();
+    const Statement full = Prepare(db, InsertSql(spec, batchRows));
+    std::vector<Value> batch(batchRows * columns);
+    auto insert = [&](size_t rows) {
+        const Statement rest = rows == batchRows ? nullptr : Prepare(db, InsertSql(spec, rows));
+        sqlite3_stmt *statement = rest ? rest.get() : full.get();
+        for (size_t i = 0; i < rows * columns; ++i) {
+            const Value &value = batch[i];
+            const int parameter = int(i) + 1;
+            if (value.null)
+                sqlite3_bind_null(statement, parameter);
+            else if (spec.columns[i % columns].kind == Kind::Integer)
+                sqlite3_bind_int64(statement, parameter, value.integer);
+            else
+                sqlite3_bind_text16(statement, parameter, value.text.data(),
+                                    int(value.text.size() * sizeof(char16_t)), SQLITE_STATIC);
         }
         if (sqlite3_step(statement) != SQLITE_DONE)
             SqlFailed(db);
         sqlite3_reset(statement);
+    };
+    size_t rows = 0;
+    while (NextRow(in, spec, &batch[rows * columns])) {
+        if (++rows == batchRows) {
+            insert(rows);
+            rows = 0;
+        }
     }
-}
-
-void CreateIndexes(sqlite3 *db, const TableSpec &spec)
-{
-    for (const char *column : spec.indexed)
-        Exec(db, "CREATE INDEX " + Quoted((std::string(spec.name) + "_" + column).c_str()) +
-                     " ON " + Quoted(spec.name) + " (" + Quoted(column) + ")");
-}
-
-std::vector<JetTable> OpenTables(const JetFile &file)
-{
-    std::vector<JetTable> tables;
-    for (const TableSpec &spec : Tables())
-        tables.push_back(file.Open(spec));
-    return tables;
+    if (rows > 0)
+        insert(rows);
 }
 
 } // namespace
 
 void Load(const QString &path, QSqlDatabase &db)
 {
-    const JetFile file(path);
-    std::vector<JetTable> tables = OpenTables(file);
     sqlite3 *sqlite = Handle(db);
+    if (!AddJetFunctions(sqlite))
+        SqlFailed(sqlite);
+    ReadingChild child(path);
     Exec(sqlite, "BEGIN");
     try {
-        for (size_t t = 0; t < tables.size(); ++t) {
-            CreateTable(sqlite, Tables()[t]);
-            CopyRows(sqlite, Tables()[t], tables[t]);
-            CreateIndexes(sqlite, Tables()[t]);
+        for (const TableSpec &spec : Tables()) {
+            CreateTable(sqlite, spec);
+            CopyRows(sqlite, spec, child);
         }
+        if (child.Get<char>() != EndTag)
+            throw Error(QStringLiteral("поток строк испорчен"));
+        // Every choice of a model lists its years: without this, a scan of the whole table.
+        Exec(sqlite, "CREATE INDEX \"Years_id_model\" ON \"Years\" (\"id_model\")");
         Exec(sqlite, "COMMIT");
     } catch (...) {
         sqlite3_exec(sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
-}
-
-qint64 Scan(const QString &path)
-{
-    const JetFile file(path);
-    std::vector<JetTable> tables = OpenTables(file);
-    qint64 rows = 0;
-    for (JetTable &table : tables)
-        while (table.Next())
-            ++rows;
-    return rows;
 }
 
 } // namespace JetImport

@@ -6,8 +6,10 @@
 // engine with the connection and the page transfer built on it, and the log.
 
 #include "main/CommandEngine.h"
+#include "main/DeviceModel.h"
 #include "main/ErrorLog.h"
 #include "main/ExecCommandService.h"
+#include "main/MainSettingsFile.h"
 #include "pages/PageFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -72,6 +74,10 @@ public:
     void SendCommand(const QString &Cmd, const QString &Expected, int Code);
     void ClosePort();
 
+    // Shows, hides and sets what the pages offer for the identified unit; the History page's
+    // record layout first.
+    void ApplyDeviceModel(int Version, int DeviceType);
+
     void SetActionsBusy();
     void SetActionsConnected();
     void SetActionsDisconnected();
@@ -128,6 +134,8 @@ private:
     void ChangeFirmwareExecute();
     void SaveSettingsToFileExecute();
     void LoadSettingsFromFileExecute();
+    TMainSettingsFile PagesSettingsFile();
+    static void ApplyDeviceModelCell(QWidget *Control, TDeviceModelCell::TAction Action);
     void ReadPageActionExecute();
     void WritePageActionExecute();
     void ReadAllPagesActionExecute();
