@@ -192,6 +192,16 @@ void TDevice::SendCommand(const QString &cmd)
         d->LastSendTick = GetTickCount();
 }
 
+void TDevice::UnbindEvents()
+{
+    OnData = nullptr;
+    OnBeforeWrite = nullptr;
+    OnWriteError = nullptr;
+    OnComCreateError = nullptr;
+    OnPortEvent = nullptr;
+    OnErrorWaitInterval = nullptr;
+}
+
 void TDevice::TimerTick()
 {
     if (!d->comportobject->Active())

@@ -74,6 +74,9 @@ public:
     // driven without waiting for the timer.
     void TimerTick();
 
+    // Leaves all six events unassigned (the owner lets go of the device, or hands it over).
+    void UnbindEvents();
+
     // Events: an unassigned (empty) one is skipped. Sender is the TDevice.
     TDataRecievEvent OnData;
     TnComPortBeforeWrite OnBeforeWrite;

@@ -1,6 +1,7 @@
 #include "main/Main.h"
 
 #include "can/UnitCANFrame.h"
+#include "firmware/UpdateFirmwareFormUnit.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
 #include "main/LogView.h"
@@ -710,9 +711,18 @@ void TMainForm::SetUpEngine()
     h.DisconnectAction = [this] { DisconnectActionExecute(); };
     h.SetActionsConnected = [this] { SetActionsConnected(); };
     h.RefreshStatusBar = [this] { UpdateStatusBar(); };
-    // The device model's pages and the firmware dialog have nothing to adapt or resume yet.
+    // The device model's pages have nothing to adapt yet.
     h.ApplyDeviceModel = [](int, int) {};
-    h.OpenFirmwareResume = [] {};
+    h.OpenFirmwareResume = [this] {
+        // The command that drew the boot loader's answer is given up first, and the dialog
+        // opens once the reply handling has returned.
+        engine->Values = {0, 0};
+        engine->SetWaiting(false);
+        engine->MarkDone();
+        QMetaObject::invokeMethod(
+            this, [this] { Guarded(this, [this] { StartBootloaderUpdate(); }); },
+            Qt::QueuedConnection);
+    };
     h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
     h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
     h.WriteErrorLog = [this](const QString &where, const QString &what, const QString &detail) {
@@ -851,7 +861,46 @@ void TMainForm::AboutActionExecute()
     about.exec();
 }
 
-void TMainForm::ChangeFirmwareExecute() {}
+void TMainForm::ChangeFirmwareExecute()
+{
+    RunFirmwareDialog(false);
+}
+
+void TMainForm::StartBootloaderUpdate()
+{
+    RunFirmwareDialog(true);
+}
+
+void TMainForm::RunFirmwareDialog(bool Resume)
+{
+    const QPointer<TDevice> device = engine->Device;
+    if (!device)
+        return;
+    const TDeviceIdentity &identity = engine->Identity;
+    TChangeFirmwareForm form(identity.FirmwareCopy, identity.MemoryCopy, FirmwareResumeBlock, this);
+    if (!FirmwareImageFolder.isEmpty())
+        form.ImageFolder = FirmwareImageFolder;
+    if (MessageHook)
+        form.MessageHook = [this](const QString &text) { MessageHook(text, false); };
+    TFirmwareUpdate &update = form.Update();
+    update.Timings = FirmwareTimings;
+    update.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
+    update.LogPortWrite = [this](const QString &text) { logView->LogPortWrite(text); };
+    if (Resume) {
+        form.NextBlock = FirmwareResumeBlock;
+        form.Resume = true;
+    }
+    const bool keepAlive = device->WakeUp();
+    device->SetWakeUp(false);
+    form.AttachDevice(device);
+    const int result = form.exec();
+    form.DetachDevice();
+    connection->HookDeviceEvents();
+    if (result == QDialog::Accepted)
+        DisconnectActionExecute();
+    else if (device && keepAlive)
+        device->SetWakeUp(true);
+}
 
 void TMainForm::SaveSettingsToFileExecute() {}
 

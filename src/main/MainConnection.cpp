@@ -303,12 +303,7 @@ void TMainConnection::ClosePort()
 {
     if (TDevice *device = Engine.Device.data()) {
         Engine.Device = nullptr;
-        device->OnData = nullptr;
-        device->OnBeforeWrite = nullptr;
-        device->OnWriteError = nullptr;
-        device->OnComCreateError = nullptr;
-        device->OnPortEvent = nullptr;
-        device->OnErrorWaitInterval = nullptr;
+        device->UnbindEvents();
         device->SetWakeUp(false);
         if (!OpeningDevice)
             device->SetComActive(false);
