@@ -6,20 +6,33 @@
 #include "HexImages.h"
 #include "SimConnection.h"
 #include "TestConfigDir.h"
+#include "WidgetDriver.h"
 #include "firmware/UpdateFirmwareFormUnit.h"
 #include "main/Main.h"
+#include "main/MainConnection.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <memory>
 
 namespace {
 
-const QByteArray kAtImage = imageData(809 * 128);
-const QByteArray kMImage = imageData(1011 * 128).mid(7) + QByteArray(7, '\x5A');
-const QByteArray kFileImage = imageData(40 * 128).mid(3) + QByteArray(3, '\x11');
+// Opaque data, as a unit's image is to the program.
+QByteArray Noise(int blocks, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray data(blocks * 128, Qt::Uninitialized);
+    for (char &b : data)
+        b = char(random.bounded(256));
+    return data;
+}
+
+const QByteArray kAtImage = Noise(809, 1);
+const QByteArray kMImage = Noise(1011, 2);
+const QByteArray kFileImage = Noise(40, 3);
 
 void WriteLines(const QString &path, const QStringList &lines)
 {
@@ -118,6 +131,47 @@ void SetFaults(unitsim::UnitSimulator &sim, const std::function<void(unitsim::Un
     f(faults);
     sim.setFaults(faults);
 }
+
+// Runs `act` on the next modal dialog of type T once it shows.
+template <typename T> void OnModal(std::function<void(T *)> act, int attempts = 500)
+{
+    QTimer::singleShot(10, [act, attempts] {
+        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget()))
+            act(dialog);
+        else if (attempts > 0)
+            OnModal<T>(act, attempts - 1);
+    });
+}
+
+// The main window on the simulated unit, its firmware dialog using the test's images.
+struct TWindow
+{
+    TCarriedFolder Carried;
+    unitsim::UnitSimulator Sim;
+    TMainForm Form{QStringLiteral("1.0.0.0")};
+    QStringList Messages;
+
+    TWindow()
+    {
+        QVERIFY(Sim.start(CableUnit()));
+        SpeedUp(Form.Engine(), Form.Connection());
+        Form.MessageHook = [this](const QString &text, bool) { Messages << text; };
+        Form.FirmwareImageFolder = Carried.Dir.path();
+        Form.FirmwareTimings = FastTimings();
+        Form.show();
+    }
+    void Connect()
+    {
+        TConnectChoice choice;
+        choice.PortName = Sim.portPath();
+        Form.Connection().Connect(choice);
+    }
+    QAction *ChangeFirmware() const { return FindAction(Form, "ChangeFirmware"); }
+    bool Disconnected()
+    {
+        return FindAction(Form, "ConnectAction")->isEnabled() && Form.Engine().Device.isNull();
+    }
+};
 
 } // namespace
 
@@ -347,6 +401,37 @@ private slots:
         QTRY_COMPARE(rig.Messages.value(1),
                      QStringLiteral("Не могу продолжить прерванную прошивку!!!"));
         QVERIFY(rig.Form->isVisible());
+    }
+
+    void theMainWindowUpdatesThenResumesOnTheNextConnection()
+    {
+        TWindow w;
+        QVERIFY(!w.ChangeFirmware()->isEnabled());
+        w.Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(w.ChangeFirmware()->isEnabled() && !w.Form.Engine().IsPending(),
+                                 5000);
+        // The unit hears the boot loader's start and five blocks, then nothing.
+        SetFaults(w.Sim, [](auto &f) { f.silentAfterCommands = 3 + 5; });
+        OnModal<TChangeFirmwareForm>([](TChangeFirmwareForm *dialog) {
+            dialog->findChild<QPushButton *>(QStringLiteral("BChangeFirmware"))->click();
+        });
+        w.ChangeFirmware()->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 5000);
+        QCOMPARE(w.Form.FirmwareResumeBlock, 5);
+        QCOMPARE(w.Messages, QStringList{"Перепрошивка прервана: нет ответа на блок 6 из 809"});
+
+        // It answers again, from its boot loader: the window gives up its connect command and
+        // the dialog goes on with block 5.
+        w.Sim.setFaults({});
+        w.Sim.clearLog();
+        w.Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(w.Sim.upgradesCompleted() == 1 && w.Disconnected(), 10000);
+        QCOMPARE(w.Sim.receivedImage(), kAtImage);
+        const QStringList sent = Sent(w.Sim);
+        QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("^\\+W"))).value(0).left(6),
+                 QStringLiteral("+W0028"));
+        QCOMPARE(w.Form.FirmwareResumeBlock, -1);
+        QCOMPARE(w.Messages.size(), 1);
     }
 };
 
