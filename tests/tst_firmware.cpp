@@ -143,6 +143,17 @@ template <typename T> void OnModal(std::function<void(T *)> act, int attempts = 
     });
 }
 
+// Records the single-command service's answers.
+struct TRequester : QObject
+{
+    QList<int> Statuses;
+    void customEvent(QEvent *e) override
+    {
+        if (e->type() == WM_COMMANDDONE)
+            Statuses << static_cast<TCommandDoneEvent *>(e)->Record.Status;
+    }
+};
+
 // The main window on the simulated unit, its firmware dialog using the test's images.
 struct TWindow
 {
@@ -403,33 +414,66 @@ private slots:
         QVERIFY(rig.Form->isVisible());
     }
 
-    void theMainWindowUpdatesThenResumesOnTheNextConnection()
+    void theMainWindowHandsTheLinkOverThenResumesOnTheNextConnection_data()
     {
+        QTest::addColumn<int>("silentAfterBlocks");
+        QTest::addColumn<int>("refusedSignatures");
+        QTest::addColumn<int>("resumeBlock");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("silent after five blocks")
+            << 5 << 0 << 5 << "Перепрошивка прервана: нет ответа на блок 6 из 809";
+        // the goodbye then draws the boot loader's answer, which must not reopen the dialog
+        QTest::newRow("signature refused") << 0 << 11 << 809 << "Ошибка, попробуем еще 0 раз";
+    }
+    void theMainWindowHandsTheLinkOverThenResumesOnTheNextConnection()
+    {
+        QFETCH(int, silentAfterBlocks);
+        QFETCH(int, refusedSignatures);
+        QFETCH(int, resumeBlock);
+        QFETCH(QString, message);
         TWindow w;
         QVERIFY(!w.ChangeFirmware()->isEnabled());
         w.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(w.ChangeFirmware()->isEnabled() && !w.Form.Engine().IsPending(),
                                  5000);
-        // The unit hears the boot loader's start and five blocks, then nothing.
-        SetFaults(w.Sim, [](auto &f) { f.silentAfterCommands = 3 + 5; });
-        OnModal<TChangeFirmwareForm>([](TChangeFirmwareForm *dialog) {
+        SetFaults(w.Sim, [&](auto &f) {
+            f.silentAfterCommands = silentAfterBlocks ? 3 + silentAfterBlocks : 0;
+            f.refusedSignatures = refusedSignatures;
+        });
+        // While the dialog is open only it talks to the unit.
+        TRequester requester;
+        const auto checkHandOver = [&](TChangeFirmwareForm *) {
+            const int heard = w.Sim.commandCount();
+            PostExecCommand(&w.Form, 137, &requester);
+            QTRY_COMPARE(requester.Statuses, QList<int>{0});
+            QVERIFY(w.Form.Engine().SendingSuspended());
+            QVERIFY(!w.Form.Engine().Device->WakeUp());
+            QCOMPARE(w.Sim.commandCount(), heard);
+            requester.Statuses.clear();
+        };
+        OnModal<TChangeFirmwareForm>([&](TChangeFirmwareForm *dialog) {
+            checkHandOver(dialog);
             dialog->findChild<QPushButton *>(QStringLiteral("BChangeFirmware"))->click();
         });
         w.ChangeFirmware()->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 5000);
-        QCOMPARE(w.Form.FirmwareResumeBlock, 5);
-        QCOMPARE(w.Messages, QStringList{"Перепрошивка прервана: нет ответа на блок 6 из 809"});
+        QCOMPARE(w.Form.FirmwareResumeBlock, resumeBlock);
+        QCOMPARE(w.Messages, QStringList{message});
+        QCOMPARE(w.Sim.upgradesCompleted(), 0);
 
-        // It answers again, from its boot loader: the window gives up its connect command and
-        // the dialog goes on with block 5.
+        // It answers from its boot loader: the window gives up its connect command and the
+        // dialog goes on where the upload stopped.
         w.Sim.setFaults({});
         w.Sim.clearLog();
+        OnModal<TChangeFirmwareForm>(checkHandOver);
         w.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(w.Sim.upgradesCompleted() == 1 && w.Disconnected(), 10000);
         QCOMPARE(w.Sim.receivedImage(), kAtImage);
         const QStringList sent = Sent(w.Sim);
-        QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("^\\+W"))).value(0).left(6),
-                 QStringLiteral("+W0028"));
+        QCOMPARE(sent.size(), 809 - resumeBlock + 3);
+        QCOMPARE(sent.value(0), QStringLiteral("CABLE CONNECT"));
+        QVERIFY(sent.value(1).startsWith(resumeBlock < 809 ? "+W0028" : "+EE"));
+        QCOMPARE(sent.last(), QStringLiteral("CABLE DISCONNECT"));
         QCOMPARE(w.Form.FirmwareResumeBlock, -1);
         QCOMPARE(w.Messages.size(), 1);
     }

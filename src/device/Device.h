@@ -38,6 +38,9 @@ public:
     using TnComPortEvent = std::function<void(QObject *sender, int event)>;
     using TNotifyEvent = std::function<void(QObject *sender)>;
 
+    // Silence on the line for this long raises OnErrorWaitInterval on every tick.
+    static constexpr uint32_t SilenceAlarmMs = 30000;
+
     // Creates the port object (closed); ComActive(true) opens it.
     TDevice(QObject *owner, const TNewInDcb &settings);
     ~TDevice() override;
@@ -74,7 +77,7 @@ public:
     // driven without waiting for the timer.
     void TimerTick();
 
-    // Leaves all six events unassigned (the owner lets go of the device, or hands it over).
+    // Leaves every event unassigned (the owner lets go of the device, or hands it over).
     void UnbindEvents();
 
     // Events: an unassigned (empty) one is skipped. Sender is the TDevice.
@@ -84,6 +87,10 @@ public:
     TnComPortCreateError OnComCreateError;
     TnComPortEvent OnPortEvent;
     TNotifyEvent OnErrorWaitInterval;
+    // The wake-up is due. When assigned, the owner sends the wake-up command itself (through its
+    // own command queue, so that its answer is not taken for another command's); otherwise the
+    // device sends it.
+    TNotifyEvent OnWakeUp;
 
 protected:
     bool event(QEvent *e) override; // the receive thread's posted notification

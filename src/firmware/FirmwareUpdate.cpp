@@ -48,6 +48,7 @@ void TFirmwareUpdate::AttachDevice(TDevice *newDevice)
     device->OnComCreateError = [](QObject *, int) {};
     device->OnPortEvent = [](QObject *, int) {};
     device->OnErrorWaitInterval = [](QObject *) {};
+    device->OnWakeUp = [](QObject *) {}; // no keep-alive goes into the boot-loader dialogue
 }
 
 void TFirmwareUpdate::DetachDevice()

@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QStringEncoder>
 
 #include <utility>
 
@@ -31,8 +30,7 @@ bool TErrorLog::WriteErrorLog(const QString &where, const QString &what,
         const QString line =
             QStringLiteral("[%1] [%2] [%3] [%4]\r\n")
                 .arg(DateTimeToStr(QDateTime::currentDateTime()), where, what, detail);
-        QStringEncoder encoder("windows-1251");
-        const QByteArray bytes = encoder.encode(line);
+        const QByteArray bytes = EncodeCp1251(line);
         QFile file(FilePath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return false;

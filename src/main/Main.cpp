@@ -1,5 +1,6 @@
 #include "main/Main.h"
 
+#include "can/DMUnit.h"
 #include "can/UnitCANFrame.h"
 #include "firmware/UpdateFirmwareFormUnit.h"
 #include "history/UnitHistoryFrame.h"
@@ -39,19 +40,10 @@ namespace {
 QPointer<TMainForm> theMainForm;
 
 // Runs a handler's work; an error is shown to the user instead of leaving the event loop.
-template <typename Work> void Guarded(TMainForm *form, Work &&work) noexcept
+void Guarded(TMainForm *form, const std::function<void()> &work)
 {
-    try {
-        try {
-            work();
-        } catch (const std::exception &error) {
-            form->ShowError(QString::fromUtf8(error.what()));
-        } catch (...) {
-            form->ShowError(QStringLiteral("Неизвестная ошибка"));
-        }
-    } catch (...) {
-        qWarning("the error message itself failed");
-    }
+    RunGuarded("main window", work, TGuardPolicy::Warn,
+               [form](const QString &text) { form->ShowError(text); });
 }
 
 QString WithoutMnemonic(QString text)
@@ -147,7 +139,9 @@ QIcon MakeToolIcon(ToolIcon kind)
 
 TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), ownVersion(OwnVersion),
-      engine(std::make_unique<TCommandEngine>()), logHeight(MainConst::DefaultLogHeight)
+      engine(std::make_unique<TCommandEngine>()),
+      commandService(std::make_unique<TExecCommandService>(*engine)),
+      logHeight(MainConst::DefaultLogHeight)
 {
     ui->setupUi(this);
     theMainForm = this;
@@ -274,7 +268,7 @@ void TMainForm::DestroyFrames()
 
 bool TMainForm::VehicleDatabaseAvailable() const
 {
-    return false;
+    return Dm && Dm->DbAvailable();
 }
 
 // ---- window state and captions -----------------------------------------------------------------
@@ -403,7 +397,7 @@ void TMainForm::ApplyLogHeight()
 void TMainForm::UpdateStatusBar()
 {
     const TDeviceIdentity &identity = engine->Identity;
-    const std::array<QString, 6> values{connection->PortName, connection->Phone,
+    const std::array<QString, 6> values{connection->PortName, engine->Phone,
                                         identity.Firmware,    identity.Memory,
                                         identity.DeviceName,  identity.IMEI};
     for (int i = 0; i < 6; ++i) {
@@ -668,6 +662,18 @@ void TMainForm::TerminalCommand()
         SendCommand(text, QStringLiteral("OK"), -1);
 }
 
+// ---- single commands for the pages and dialogs ------------------------------------------------
+
+bool TMainForm::event(QEvent *event)
+{
+    if (event->type() == WM_EXECCOMMAND) {
+        Guarded(this,
+                [&] { commandService->WMExecCommand(*static_cast<TExecCommandEvent *>(event)); });
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
 // ---- closing -------------------------------------------------------------------------------
 
 void TMainForm::EnterWait()
@@ -713,16 +719,7 @@ void TMainForm::SetUpEngine()
     h.RefreshStatusBar = [this] { UpdateStatusBar(); };
     // The device model's pages have nothing to adapt yet.
     h.ApplyDeviceModel = [](int, int) {};
-    h.OpenFirmwareResume = [this] {
-        // The command that drew the boot loader's answer is given up first, and the dialog
-        // opens once the reply handling has returned.
-        engine->Values = {0, 0};
-        engine->SetWaiting(false);
-        engine->MarkDone();
-        QMetaObject::invokeMethod(
-            this, [this] { Guarded(this, [this] { StartBootloaderUpdate(); }); },
-            Qt::QueuedConnection);
-    };
+    h.OpenFirmwareResume = [this] { StartBootloaderUpdate(); };
     h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
     h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
     h.WriteErrorLog = [this](const QString &where, const QString &what, const QString &detail) {
@@ -873,6 +870,9 @@ void TMainForm::StartBootloaderUpdate()
 
 void TMainForm::RunFirmwareDialog(bool Resume)
 {
+    // The command that drew the boot loader's answer is given up, and nothing but the dialog
+    // talks to the unit while it is open.
+    engine->AbandonPending();
     const QPointer<TDevice> device = engine->Device;
     if (!device)
         return;
@@ -892,14 +892,19 @@ void TMainForm::RunFirmwareDialog(bool Resume)
     }
     const bool keepAlive = device->WakeUp();
     device->SetWakeUp(false);
+    engine->SuspendSending();
     form.AttachDevice(device);
     const int result = form.exec();
     form.DetachDevice();
+    engine->ResumeSending();
     connection->HookDeviceEvents();
-    if (result == QDialog::Accepted)
+    if (result == QDialog::Accepted) {
         DisconnectActionExecute();
-    else if (device && keepAlive)
-        device->SetWakeUp(true);
+    } else if (device) {
+        device->SetWakeUp(keepAlive);
+        if (Resume) // the connection the boot loader answered stays open for the user to end
+            SetActionsConnected();
+    }
 }
 
 void TMainForm::SaveSettingsToFileExecute() {}
