@@ -1,7 +1,6 @@
 #include "firmware/ResumeFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -49,10 +48,9 @@ void TResumeFile::Write(const TBlockList &blocks) const
     text.reserve(blocks.size() * (kBlockText + 2));
     for (const TBlock &block : blocks)
         text += block.line.toLatin1() + "\r\n";
-    QSaveFile file(FilePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        throw EConvertError(
-            QStringLiteral("Не удалось записать файл %1: %2").arg(FilePath, file.errorString()));
+    QString error;
+    if (!SaveWholeFile(FilePath, text, false, error))
+        throw EConvertError(QStringLiteral("Не удалось записать файл %1: %2").arg(FilePath, error));
 }
 
 TBlockList TResumeFile::Read() const

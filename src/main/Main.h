@@ -7,8 +7,10 @@
 
 #include "firmware/FirmwareUpdate.h"
 #include "main/CommandEngine.h"
+#include "main/DeviceModel.h"
 #include "main/ErrorLog.h"
 #include "main/ExecCommandService.h"
+#include "main/MainSettingsFile.h"
 #include "pages/PageFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -72,6 +74,10 @@ public:
     // Sends without waiting; closes the connection at once.
     void SendCommand(const QString &Cmd, const QString &Expected, int Code);
     void ClosePort();
+
+    // Shows, hides and sets what the pages offer for the identified unit; the History page's
+    // record layout first.
+    void ApplyDeviceModel(int Version, int DeviceType);
 
     void SetActionsBusy();
     void SetActionsConnected();
@@ -139,6 +145,8 @@ private:
     void RunFirmwareDialog(bool Resume);
     void SaveSettingsToFileExecute();
     void LoadSettingsFromFileExecute();
+    TMainSettingsFile PagesSettingsFile();
+    static void ApplyDeviceModelCell(QWidget *Control, TDeviceModelCell::TAction Action);
     void ReadPageActionExecute();
     void WritePageActionExecute();
     void ReadAllPagesActionExecute();

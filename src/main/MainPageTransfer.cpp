@@ -1,6 +1,7 @@
 #include "main/MainPageTransfer.h"
 
 #include "main/CommandEngine.h"
+#include "pages/GPRSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -112,6 +113,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 1:
+        v = ReadGPRSValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -127,6 +131,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 1:
+        WriteGPRSPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -181,4 +188,27 @@ void TMainPageTransfer::WriteGeneralPage()
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
     });
+}
+
+// --- The GPRS page ---
+
+TPageData TMainPageTransfer::ReadGPRSValues()
+{
+    const auto codes = GPRSRows::ReadCodes();
+    return PageTransfer::ReadRows(
+        QVector<int>(codes.begin(), codes.end()),
+        [this](int code, int row, TPageData &res) {
+            if (code == 0) { // the time synchronisation row is never read
+                res(row, 1) = GPRSRows::UnreadRowValue;
+                res(row, 2) = 1;
+                return;
+            }
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::WriteGPRSPage()
+{
+    WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
 }

@@ -46,6 +46,10 @@ public:
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
 
+    // The GPRS page.
+    TPageData ReadGPRSValues();
+    void WriteGPRSPage();
+
 private:
     void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
