@@ -240,6 +240,10 @@ void TMainForm::CreateFrames()
             history->LoadGridLayout();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
+            can->DeviceModel = [this] {
+                return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
+            };
+            can->CommandTarget = this;
             can->RemoveStandartSetSheet();
             if (!VehicleDatabaseAvailable())
                 can->SetCarSelectSheetTabVisible(false);
@@ -249,7 +253,9 @@ void TMainForm::CreateFrames()
     add(new TGPRSSettingsFrame(this));
     add(new TGPSSettingsFrame(this));
     add(new TEventsSettingsFrame(this));
-    add(new TFlagsInfoFrame(this));
+    auto *flags = new TFlagsInfoFrame(this);
+    flags->MessageHook = [this](const QString &text) { ShowError(text); };
+    add(flags);
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
     add(new TEngNumbersFrame(this));

@@ -1,7 +1,10 @@
 #include "main/MainPageTransfer.h"
 
+#include "can/CANRows.h"
 #include "main/CommandEngine.h"
+#include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
+#include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -116,6 +119,15 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 1:
         v = ReadGPRSValues();
         break;
+    case 2:
+        v = ReadGPSValues();
+        break;
+    case 4:
+        v = ReadFlagsValues();
+        break;
+    case 5:
+        v = ReadCANValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -134,6 +146,15 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 1:
         WriteGPRSPage();
+        break;
+    case 2:
+        WriteGPSPage();
+        break;
+    case 4:
+        WriteFlagsPage();
+        break;
+    case 5:
+        WriteCANPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -211,4 +232,50 @@ TPageData TMainPageTransfer::ReadGPRSValues()
 void TMainPageTransfer::WriteGPRSPage()
 {
     WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
+}
+
+// --- The GPS page ---
+
+TPageData TMainPageTransfer::ReadGPSValues()
+{
+    return ReadPageRows({GPSRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteGPSPage()
+{
+    WritePageRows(1, GPSRows::WriteCommandFor);
+}
+
+// --- The flags page ---
+
+TPageData TMainPageTransfer::ReadFlagsValues()
+{
+    return ReadPageRows({FlagsRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteFlagsPage()
+{
+    WritePageRows(1, FlagsRows::WriteCommandFor);
+}
+
+// --- The CAN page ---
+
+TPageData TMainPageTransfer::ReadCANValues()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    if (set == CANRows::RowSet::None)
+        return {};
+    return ReadPageRows(CANRows::ReadCodes(set));
+}
+
+void TMainPageTransfer::WriteCANPage()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    const QVector<int> codes = CANRows::WriteCodes(set);
+    WritePageRows(int(codes.size()), [set, codes](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{CANRows::WriteCommandText(set, row, value.toString()),
+                                          codes[row - 1]};
+    });
 }

@@ -50,6 +50,18 @@ public:
     TPageData ReadGPRSValues();
     void WriteGPRSPage();
 
+    // The GPS page (single-page actions only).
+    TPageData ReadGPSValues();
+    void WriteGPSPage();
+
+    // The flags page (single-page actions only).
+    TPageData ReadFlagsValues();
+    void WriteFlagsPage();
+
+    // The CAN page: its rows follow the connected unit's type and firmware.
+    TPageData ReadCANValues();
+    void WriteCANPage();
+
 private:
     void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
