@@ -67,6 +67,14 @@ template <typename Frame> struct PageRig : TransferRig
         return w;
     }
     QColor Colour(const char *label) { return TPageFrame::LabelColor(Child<QLabel>(label)); }
+    template <typename List> QStringList NotIn(const QColor &colour, const List &labels)
+    {
+        QStringList others;
+        for (const char *label : labels)
+            if (Colour(label) != colour)
+                others << QString::fromLatin1(label);
+        return others;
+    }
 };
 
 inline const QColor Green = TPageFrame::ResultColors[0];
