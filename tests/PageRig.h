@@ -50,8 +50,13 @@ template <typename Frame> struct PageRig : TransferRig
 
     void Read() { Transfer.ReadPageActionExecute(); }
     void Write() { Transfer.WritePageActionExecute(); }
-    // The commands of the next read or write only.
-    void ClearLog() { Sim.clearLog(); }
+    // Writes the page and gives the commands of that write.
+    QStringList Writing()
+    {
+        Sim.clearLog();
+        Write();
+        return Sent(Sim);
+    }
     void NeverAnswer(const QStringList &commands)
     {
         auto faults = Sim.faults();
