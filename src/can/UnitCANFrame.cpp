@@ -14,7 +14,6 @@
 #include <QSqlQueryModel>
 #include <QWheelEvent>
 
-#include <exception>
 
 using namespace CANRows;
 
