@@ -42,27 +42,17 @@ class TestGeneralFrame : public QObject
             MakeSetItem(QStringLiteral("GeneralSettingsFrame"), QString::fromLatin1(ident), def));
     }
 
-    static TPageData readResult(const QList<QPair<QVariant, int>> &rows)
+    // A read of every row as the unit answers it, with some rows' (value, status) replaced.
+    static TPageData readResult(const QMap<int, QPair<QVariant, int>> &changed = {})
     {
-        TPageData v(int(rows.size()), 2);
-        for (int r = 1; r <= rows.size(); ++r) {
-            v(r, 1) = rows[r - 1].first;
-            v(r, 2) = rows[r - 1].second;
+        const QVariantList values{QStringLiteral("0042"), 0xE6, 0x12C, 5, 0, 0xFF, 0, 30, 255, 20};
+        TPageData v(int(values.size()), 2);
+        for (int r = 1; r <= values.size(); ++r) {
+            const auto [value, status] = changed.value(r, {values[r - 1], 1});
+            v(r, 1) = value;
+            v(r, 2) = status;
         }
         return v;
-    }
-    static QList<QPair<QVariant, int>> allRead()
-    {
-        return {{QStringLiteral("0042"), 1},
-                {0xE6, 1},
-                {0x12C, 1},
-                {5, 1},
-                {0x00, 1},
-                {0xFF, 1},
-                {0x00, 1},
-                {30, 1},
-                {255, 1},
-                {20, 1}};
     }
 
     static QColor clGreen() { return TPageFrame::ResultColors[0]; }
@@ -145,24 +135,20 @@ private slots:
     // Ordinary reads are the page-transfer test's; here the rows it does not reach.
     void readResultShowsValuesAndColours()
     {
-        QList<QPair<QVariant, int>> rows = allRead();
-        rows[3] = {0, 0}; // interval not read
-        rows[9] = {7, 1}; // a reboot time of 7 clears the box and disables the list
-        frame->SetPageData(readResult(rows));
+        QMap<int, QPair<QVariant, int>> rows{{4, {0, 0}}, {10, {7, 1}}};
+        frame->SetPageData(readResult(rows)); // interval not read; reboot time 7 clears the box
         QVERIFY(!box("RebootCheckBox")->isChecked());
         QVERIFY(!child<QComboBox>("TimeCombo")->isEnabled());
         QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
         QCOMPARE(TPageFrame::LabelColor(label("TimeLabel")), clGreen());
-        rows[9] = {250, 1}; // ticks the box with no item
+        rows[10] = {250, 1}; // ticks the box with no item
         frame->SetPageData(readResult(rows));
         QVERIFY(box("RebootCheckBox")->isChecked());
         QCOMPARE(child<QComboBox>("TimeCombo")->currentIndex(), -1);
 
         // An object number that is not a number leaves the edit as read last and marks only
         // that row.
-        rows = allRead();
-        rows[0] = {QString(), 1};
-        frame->SetPageData(readResult(rows));
+        frame->SetPageData(readResult({{1, {QString(), 1}}}));
         QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("42"));
         QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clRed());
         QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clGreen());
