@@ -40,7 +40,8 @@ using WriteCommandFn = std::function<WriteCommand(int row, const QVariant &value
 
 using GetDataFn = std::function<void(TPageData &v)>;
 
-// Takes the write rows from `getData` ([r,1] row number 1..rows, [r,2] value), sends them and
+// Takes the write rows from `getData` ([r,1] row number 1..rows, [r,2] value, [r,3] -1 for a row
+// not sent), sends them and
 // gives one result per page row: -1 not sent, 0 written, 1 sent but not confirmed. An unassigned
 // table sends nothing. An exception while the rows are gathered or sent ends the loop; the rows
 // done so far keep their results and `onAbort` runs.
