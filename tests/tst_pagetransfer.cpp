@@ -263,7 +263,7 @@ private slots:
         rig.Transfer.ReadAllPagesActionExecute();
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(rig.Calls, (QStringList{"read 1", "read 3", "read 5", "read 6", "read 7"}));
-        QCOMPARE(Sent(sim), GeneralReads);
+        QCOMPARE(Sent(sim).mid(0, GeneralReads.size()), GeneralReads); // then the pages' own
         QCOMPARE(rig.Current, rig.Frames[7].get());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 

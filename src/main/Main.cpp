@@ -1,6 +1,7 @@
 #include "main/Main.h"
 
 #include "can/UnitCANFrame.h"
+#include "device/Device.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
 #include "main/LogView.h"
@@ -8,6 +9,7 @@
 #include "main/MainConst.h"
 #include "main/MainPageTransfer.h"
 #include "main/fAbout.h"
+#include "pages/RadioGroup.h"
 #include "pages/UnitEngNumbersFrame.h"
 #include "pages/UnitEventsSettingsFrame.h"
 #include "pages/UnitFlagsInfoFrame.h"
@@ -22,9 +24,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
@@ -890,4 +894,47 @@ void TMainForm::CopyToClipboardExecute()
 void TMainForm::SaveToFileActionExecute()
 {
     logView->SaveToFileAction(this);
+}
+
+// --- Controls of the CAN page that the events page drives ---
+
+QWidget *TMainForm::CANPageControl(const QString &Name) const
+{
+    const TPageFrame *can = Frames[TCANFrame::PageTag];
+    return can ? can->findChild<QWidget *>(Name) : nullptr;
+}
+
+void TMainForm::SetCANParamEnabled(int Param, bool Enabled)
+{
+    if (Param != 1 && Param != 2)
+        return;
+    const QString prefix = QStringLiteral("Par%1").arg(Param);
+    for (const char *name : {"ShiftLabel", "IndexLabel", "IndexEdit", "Shift"})
+        if (QWidget *control = CANPageControl(prefix + QLatin1String(name)))
+            control->setEnabled(Enabled);
+    if (auto *shift = qobject_cast<QComboBox *>(CANPageControl(prefix + QStringLiteral("Shift"))))
+        shift->setCurrentIndex(0);
+    if (auto *id = qobject_cast<QLineEdit *>(CANPageControl(prefix + QStringLiteral("IndexEdit"))))
+        id->setText(Enabled ? QStringLiteral("0")
+                            : QString::fromLatin1(Param == 1 ? "65400" : "65401"));
+}
+
+void TMainForm::SetCANFormatSecond()
+{
+    if (auto *format =
+            qobject_cast<TRadioGroup *>(CANPageControl(QStringLiteral("CANFormatGroup"))))
+        format->SetItemIndex(1);
+}
+
+// Goes out as soon as no command waits for its answer, so that the unit's "OK" cannot be taken
+// for another command's reply.
+bool TMainForm::SendDirectCommand(const QString &Text)
+{
+    if (engine->Device.isNull() || !engine->PortActive)
+        return false;
+    engine->RunWhenFree([this, Text] {
+        if (TDevice *device = engine->Device.data(); device && engine->PortActive)
+            device->SendCommand(Text);
+    });
+    return true;
 }

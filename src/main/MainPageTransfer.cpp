@@ -1,6 +1,7 @@
 #include "main/MainPageTransfer.h"
 
 #include "main/CommandEngine.h"
+#include "pages/EventsRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -140,6 +141,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 3:
+        v = ReadEventValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -155,6 +159,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 3:
+        WriteEventPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -209,4 +216,24 @@ void TMainPageTransfer::WriteGeneralPage()
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
     });
+}
+
+// --- The events page ---
+
+TPageData TMainPageTransfer::ReadEventValues()
+{
+    const auto &codes = EventsRows::ReadCodes;
+    const int rows =
+        EventsRows::ReadRowCount(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    return ReadPageRows(QVector<int>(codes.begin(), codes.begin() + rows));
+}
+
+void TMainPageTransfer::WriteEventPage()
+{
+    WritePageRows(
+        EventsRows::WriteRowCount(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion),
+        [](int row, const QVariant &value) {
+            return PageTransfer::WriteCommand{EventsRows::WriteCommandText(row, value),
+                                              EventsRows::WriteCode(row)};
+        });
 }

@@ -44,6 +44,10 @@ public:
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
 
+    // The events page.
+    TPageData ReadEventValues();
+    void WriteEventPage();
+
 private:
     class TTransferState;
 

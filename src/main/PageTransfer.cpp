@@ -33,7 +33,7 @@ TWriteResults WriteRows(int rows, const GetDataFn &getData, const WriteCommandFn
         if (v.IsAssigned()) {
             for (int r = 1; r <= v.RowCount(); ++r) {
                 const int row = v(r, 1).toInt();
-                if (row < 1 || row > rows)
+                if (row < 1 || row > rows || (v.ColCount() >= 3 && v(r, 3).toInt() == -1))
                     continue;
                 const WriteCommand cmd = command(row, v(r, 2));
                 exec(cmd.text, cmd.code, row, res);

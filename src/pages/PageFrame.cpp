@@ -1,5 +1,6 @@
 #include "pages/PageFrame.h"
 
+#include <QKeyEvent>
 #include <QPalette>
 
 const QColor TPageFrame::ResultColors[2] = {QColor(0x00, 0x80, 0x00), QColor(0xFF, 0x00, 0x00)};
@@ -63,4 +64,18 @@ void TPageFrame::SetResultColor(QWidget *Label, int Result)
 void TPageFrame::ResetLabelColor(QWidget *Label)
 {
     Label->setPalette(QPalette());
+}
+
+bool TPageFrame::IsTypedCharacter(const QKeyEvent &Key)
+{
+    if (Key.text().isEmpty())
+        return false;
+    switch (Key.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return false;
+    default:
+        return true;
+    }
 }

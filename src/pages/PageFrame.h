@@ -25,6 +25,8 @@
 
 #include <memory>
 
+class QKeyEvent;
+
 class TPageFrame : public QFrame
 {
     Q_OBJECT
@@ -56,6 +58,10 @@ protected:
     // Paints Label with ResultColors[Result]; any other result leaves it unchanged.
     static void SetResultColor(QWidget *Label, int Result);
     static void ResetLabelColor(QWidget *Label);
+    // Whether a key types a character into an edit. Tab moves the focus and Delete edits the
+    // text; on some systems their events also carry a control character, which no key filter of
+    // an edit must see.
+    static bool IsTypedCharacter(const QKeyEvent &Key);
 
     QString SettingsKey;
     std::unique_ptr<TSettingsRW> Settings;

@@ -43,22 +43,6 @@ void SetEditTextColor(QWidget *edit, const QColor &color)
     edit->setPalette(palette);
 }
 
-// Keys that type a character into an edit. Tab moves the focus and Delete edits the text; on
-// some systems their events also carry a control character, which must not reach the filter.
-bool IsTypedCharacter(const QKeyEvent &key)
-{
-    if (key.text().isEmpty())
-        return false;
-    switch (key.key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return false;
-    default:
-        return true;
-    }
-}
-
 QString StrippedCaption(const QString &caption)
 {
     QString text = caption;
