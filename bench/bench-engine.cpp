@@ -51,11 +51,10 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "port did not open\n");
         return 1;
     }
-    engine.Device = device.get();
-    engine.PortActive = true;
+    engine.AttachDevice(device.get());
+    engine.PortOpened();
 
     // Paced commands: the first one also waits its 250 ms, as after a connect.
-    engine.LastSendTick = GetTickCount();
     QElapsedTimer elapsed;
     elapsed.start();
     int answered = 0;

@@ -59,6 +59,23 @@ inline void SpeedUp(TCommandEngine &engine, TMainConnection &connection)
     connection.Hooks.DeviceCreated = FastControlLines;
 }
 
+// Starts the unit, connects to it by cable and waits until `identified` is set and nothing is
+// pending; the unit's log then starts empty.
+inline bool ConnectCable(unitsim::UnitSimulator &sim, TMainConnection &connection,
+                         TCommandEngine &engine, const bool &identified,
+                         const unitsim::UnitSimOptions &options = CableUnit())
+{
+    if (!sim.start(options))
+        return false;
+    TConnectChoice choice;
+    choice.PortName = sim.portPath();
+    connection.Connect(choice);
+    if (!QTest::qWaitFor([&] { return identified && !engine.IsPending(); }, 5000))
+        return false;
+    sim.clearLog();
+    return engine.State == StateConnected;
+}
+
 // Presses Esc (as the main window passes it on) once the unit has received `count` commands.
 inline void EscAfter(unitsim::UnitSimulator &sim, TCommandEngine &engine, int count)
 {

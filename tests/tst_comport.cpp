@@ -1,5 +1,6 @@
 #include "PtyPair.h"
 #include "device/ComPort.h"
+#include "settings/funcs.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

@@ -1,6 +1,7 @@
 #include "PtyPair.h"
 #include "device/Device.h"
 #include "device/Tick.h"
+#include "settings/funcs.h"
 
 #include <QPointer>
 #include <QThread>

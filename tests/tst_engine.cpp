@@ -39,10 +39,21 @@ private:
             nullptr, MakeNewInDcb(path.isEmpty() ? unit->Pty.SlavePath() : path, 19200, 0, 8, 0));
         FastControlLines(*device);
         device->OnData = [this](QObject *, const QString &data) { engine->ProcessReply(data); };
+        device->OnWakeUp = [this](QObject *) { engine->KeepAliveDue(); };
         device->SetComActive(true);
         QVERIFY(device->ComActive());
-        engine->Device = device.get();
-        engine->PortActive = true;
+        engine->AttachDevice(device.get());
+        engine->PortOpened();
+    }
+
+    // Connected to a unit that ends its identification at "+v" (state 9, wake-up on).
+    void Identify()
+    {
+        unit->Answer("CABLE CONNECT", "CABLE CONNECT\r\nOK\r\n");
+        unit->Answer("+v", "+v\r\nREV 07.504.035\r\nOK\r\n");
+        engine->CableConnect();
+        QTRY_VERIFY(engine->State == StateConnected && !engine->IsPending());
+        unit->Received.clear();
     }
 
     TCommandValues Exec(int code, int retries = 1) { return engine->ExecCommand(code, retries); }
@@ -83,6 +94,7 @@ private slots:
 
     void cleanup()
     {
+        SetTickOffsetForTesting(0);
         engine.reset();
         device.reset();
         unit.reset();
@@ -106,10 +118,10 @@ private slots:
         engine->Timings.DialTimeoutMs = 60000;
         engine->SendCommand("+erase ATD", "OK", 117);
         QCOMPARE(engine->TimeoutMs, 50000u);
-        engine->SetWaiting(false);
+        engine->AbandonPending();
         engine->SendCommand("ATD5551234", "CONNECT", 1028);
         QCOMPARE(engine->TimeoutMs, 60000u);
-        engine->SetWaiting(false);
+        engine->AbandonPending();
         engine->SendCommand("+object", "OK", 5);
         QCOMPARE(engine->TimeoutMs, 150u);
     }
@@ -117,7 +129,7 @@ private slots:
     void resendsAndGiveUp()
     {
         // One retry: two sends, then (0, 0); no state change for a page command.
-        engine->State = StateConnected;
+        Identify();
         const TCommandValues v = Exec(5, 1);
         QCOMPARE(v[0].toInt(), 0);
         QCOMPARE(v[1].toInt(), 0);
@@ -153,12 +165,12 @@ private slots:
         QCOMPARE(engine->State, uint8_t(StateCableConnect));
         QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
         QCOMPARE(unit->Count("CABLE CONNECT"), 4);
-        QCOMPARE(messages, QStringList{"Не удалось подключиться к прибору, повторите попытку."});
+        QTRY_COMPARE(messages,
+                     QStringList{"Не удалось подключиться к прибору, повторите попытку."});
         QCOMPARE(engine->State, uint8_t(StateIdle));
 
         // CABLE DISCONNECT: closed without a message.
         Connect();
-        engine->State = StateConnected;
         engine->CableDisconnect();
         QVERIFY(engine->ClosePending);
         QTRY_COMPARE_WITH_TIMEOUT(closes, 2, 5000);
@@ -171,21 +183,23 @@ private slots:
         engine->CableConnect();
         QTRY_COMPARE_WITH_TIMEOUT(closes, 3, 5000);
         QCOMPARE(unit->Count("+v"), 2); // DefaultRetries 1
-        QCOMPARE(messages.size(), 2);
+        QTRY_COMPARE(messages.size(), 2);
     }
 
     void escapeByState()
     {
         // Reading: the wait ends with status 0 and the loop is asked to stop.
-        engine->State = StateReading;
+        Identify();
+        QVERIFY(engine->BeginTransfer(StateReading));
         QTimer::singleShot(250, this, [this] { engine->EscapePressed(); });
         const TCommandValues v = Exec(5, -1);
         QCOMPARE(v[1].toInt(), 0);
         QCOMPARE(engine->State, uint8_t(StateConnected));
         QVERIFY(unit->Count("+object") >= 2);
+        engine->EndTransfer();
 
         // Writing: Esc does nothing; the command runs to its give-up.
-        engine->State = StateWriting;
+        QVERIFY(engine->BeginTransfer(StateWriting));
         bool escaped = false;
         QTimer::singleShot(50, this, [&] {
             engine->EscapePressed();
@@ -195,11 +209,14 @@ private slots:
         QVERIFY(escaped);
         QCOMPARE(engine->State, uint8_t(StateWriting));
         QCOMPARE(unit->Count("+latit%s"), 2);
+        engine->EndTransfer();
 
         // Connected and idle, or identifying: disconnect.
-        engine->State = StateConnected;
+        QCOMPARE(engine->State, uint8_t(StateConnected));
         engine->EscapePressed();
-        engine->State = StateIdentifying;
+        unit->Answer("+v", QString());
+        engine->CableConnect();
+        QTRY_COMPARE(engine->State, uint8_t(StateIdentifying));
         engine->EscapePressed();
         QCOMPARE(disconnects, 2);
         QCOMPARE(closes, 0);
@@ -287,7 +304,6 @@ private slots:
         Connect();
         unit->OneByteChunks = false;
         unit->Answer("CABLE DISCONNECT", "CABLE DISCONNECT\r\nOK\r\n");
-        engine->State = StateConnected;
         engine->CableDisconnect();
         QTRY_COMPARE(closes, 2);
         QCOMPARE(logged.size(), 1);
@@ -370,7 +386,7 @@ private slots:
         unit->AnswerValue("+typepan", "38"); // bit 1 clear
         engine->CableConnect();
         QTRY_COMPARE(disconnects, 1);
-        QCOMPARE(messages, QStringList{"Не поддерживаемое устройство"});
+        QTRY_COMPARE(messages, QStringList{"Не поддерживаемое устройство"});
         QCOMPARE(connected, 1); // 505 had the connected set before "+typepan"
 
         // A type the program does not know: identified, nothing more.
@@ -413,25 +429,52 @@ private slots:
         QTRY_COMPARE(order, (QStringList{"done", "queued"}));
 
         // A second transfer is refused while one runs.
-        QVERIFY(engine->BeginTransfer());
-        QVERIFY(!engine->BeginTransfer());
+        QVERIFY(engine->BeginTransfer(StateReading));
+        QVERIFY(!engine->BeginTransfer(StateWriting));
         engine->EndTransfer();
-        QVERIFY(engine->BeginTransfer());
+        QVERIFY(engine->BeginTransfer(StateWriting));
         engine->EndTransfer();
     }
 
-    void wakeUpHeldWhilePending()
+    // The keep-alive is an exchange of the engine: nothing goes out while its answer is awaited
+    // and that answer is never taken for the next command's; one never answered is forgotten
+    // after a command's time-out.
+    void keepAliveIsAnExchange()
     {
+        Identify();
         engine->Timings.CommandTimeoutMs = 2000;
-        device->SetWakeUp(true);
-        bool heldDuringWait = false;
-        unit->Answer("+object", [&](const QString &, int) {
-            heldDuringWait = !device->WakeUp();
-            return QString("+object\r\n>1\r\nOK\r\n");
+        unit->Answer("+v", [this](const QString &, int) {
+            QTimer::singleShot(200, this,
+                               [this] { unit->Write("+v\r\nREV 07.504.035\r\nOK\r\n"); });
+            return QString();
         });
-        Exec(5);
-        QVERIFY(heldDuringWait);
-        QVERIFY(device->WakeUp());
+        unit->AnswerValue("+object", "42");
+        SetTickOffsetForTesting(20000); // the wake-up interval has passed
+        device->TimerTick();
+        QVERIFY(engine->IsPending());
+        QCOMPARE(Exec(5)[0], QVariant(QString("42")));
+        QCOMPARE(unit->Received, (QStringList{"+v", "+object"}));
+
+        engine->Timings.CommandTimeoutMs = 150;
+        unit->Answer("+v", QString());
+        unit->Received.clear();
+        engine->KeepAliveDue();
+        QCOMPARE(Exec(5)[0], QVariant(QString("42")));
+        QCOMPARE(unit->Received, (QStringList{"+v", "+object"}));
+        QVERIFY(!engine->IsPending());
+    }
+
+    // A command typed after a give-up gets its own resend count, and what is queued behind it
+    // runs once it is given up.
+    void everyCommandStartsWithItsOwnResendCount()
+    {
+        Identify();
+        Exec(5, 0);
+        QCOMPARE(engine->RetriesLeft, -1);
+        engine->SendCommand("+foo", "OK", -1);
+        unit->AnswerValue("+object", "7");
+        QCOMPARE(Exec(5)[0], QVariant(QString("7")));
+        QCOMPARE(unit->Count("+foo"), TCommandEngine::DefaultRetries + 1);
     }
 
     void simulatedUnit_data()
@@ -487,14 +530,15 @@ private slots:
 
     void closedPortCompletesAtOnce()
     {
-        engine->PortActive = false;
+        engine->ConnectionClosed();
         const TCommandValues v = Exec(5);
         QCOMPARE(v[1].toInt(), 0);
         QVERIFY(unit->Received.isEmpty());
         TRows rows;
         TCommandEngine::InitResultArray(rows, 2);
         QCOMPARE(rows(2, 2).toInt(), 0);
-        engine->PortActive = true;
+        engine->AttachDevice(device.get());
+        engine->PortOpened();
         unit->AnswerValue("+object", "42");
         engine->ExecCommand(5, 1, 2, rows);
         QCOMPARE(rows(2, 1), QVariant(QString("42")));
@@ -506,38 +550,23 @@ private slots:
         // The start-up output reaches the program a byte at a time, as a slow line delivers it;
         // its closing "del all" still starts the cable handshake.
         unit->OneByteChunks = true;
-        engine->State = StateStartupOutput;
+        engine->Timings.StartupWaitMs = 60000;
+        engine->BeginStartupWait();
+        engine->NoteReceived();
         unit->Write("W9CAN start\r\ndel all\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(unit->Count("CABLE CONNECT") == 1, 5000);
         QCOMPARE(engine->State, uint8_t(StateCableConnect));
 
         // Pieces of an earlier connection's output do not join the next one's.
         engine->ConnectionClosed();
-        engine->State = StateStartupOutput;
+        engine->BeginStartupWait();
+        engine->NoteReceived();
         engine->ProcessReply("del a");
         engine->ConnectionClosed();
-        engine->State = StateStartupOutput;
+        engine->BeginStartupWait();
+        engine->NoteReceived();
         engine->ProcessReply("ll");
         QCOMPARE(engine->State, uint8_t(StateStartupOutput));
-    }
-
-    void lateWakeUpAnswerDoesNotCompleteTheNextCommand()
-    {
-        // The device's own wake-up went out just before a page command: its answer is not the
-        // command's value.
-        device.reset();
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start(unitsim::UnitSimOptions{}));
-        Connect(sim.portPath());
-        sim.setSetting("gprsname", "internet.ru");
-        engine->Timings.PacingMs = 500;
-        engine->Timings.CommandTimeoutMs = 2000;
-        device->SendCommand("+v");
-        const TCommandValues v = Exec(43);
-        QCOMPARE(v[0], QVariant(QString("internet.ru")));
-        QCOMPARE(v[1].toInt(), 1);
-        device.reset();
-        engine->ConnectionClosed();
     }
 };
 

@@ -213,18 +213,17 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         TCommandEngine &engine = form.Engine();
-        engine.EngineTimer().stop(); // no resend of the pretended command meanwhile
-        engine.State = StateWriting;
-        engine.SetWaiting(true);
+        QVERIFY(engine.BeginTransfer(StateWriting));
         PressKey(form, Qt::Key_Escape);
         QCOMPARE(engine.State, uint8_t(StateWriting));
-        QVERIFY(engine.Waiting());
+        engine.EndTransfer();
 
-        engine.State = StateReading;
+        QVERIFY(engine.BeginTransfer(StateReading));
         PressKey(form, Qt::Key_Escape);
         QCOMPARE(engine.State, uint8_t(StateConnected));
         QVERIFY(engine.Done());
-        QVERIFY(!engine.Waiting());
+        engine.EndTransfer();
+        QCOMPARE(engine.State, uint8_t(StateIdle));
     }
 
     void closeWaitsForAPendingReply()
@@ -269,12 +268,15 @@ private slots:
         QVERIFY(!v.IsAssigned());
     }
 
-    void aboutBoxLinksToTheDescription()
+    void aboutBoxLinksToTheMakersSite()
     {
         TFormAbout about;
+        about.show();
+        QCOMPARE(about.size(), QSize(269, 225));
         const QUrl link(about.LinkAddress());
-        QVERIFY(link.isLocalFile());
-        QVERIFY(QFileInfo(link.toLocalFile()).isFile());
+        QVERIFY(link.isValid());
+        QVERIFY(link.scheme().startsWith(QLatin1String("http")));
+        QVERIFY(!link.host().isEmpty());
         QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
         QVERIFY(!about.findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
         QVERIFY(about.findChild<QLabel *>(QStringLiteral("Label1"))

@@ -76,18 +76,7 @@ struct Rig
     }
 
     // Starts the simulated unit and connects to it; its log starts empty.
-    bool Connect()
-    {
-        if (!Sim.start({}))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Connection.Connect(choice);
-        if (!QTest::qWaitFor([this] { return connected && !Engine.IsPending(); }, 5000))
-            return false;
-        Sim.clearLog();
-        return Engine.State == StateConnected;
-    }
+    bool Connect() { return ConnectCable(Sim, Connection, Engine, connected); }
 
     template <typename T> T *Child(const char *name)
     {

@@ -84,13 +84,6 @@ private slots:
                                       "GetByte|Convert|>G1"}));
     }
 
-    void stripControlChars()
-    {
-        QCOMPARE(TReplyDecoder::StripControlChars(QString("a\r\nb\x01\tc") + QChar(127) + "d"),
-                 QString("abcd"));
-        QCOMPARE(TReplyDecoder::StripControlChars("Привет >"), QString("Привет >"));
-    }
-
     void modemFailureWords()
     {
         QString msg;

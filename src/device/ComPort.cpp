@@ -1,5 +1,7 @@
 #include "device/ComPort.h"
 
+#include "settings/funcs.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QObject>
@@ -110,18 +112,6 @@ TNewInDcb MakeNewInDcb(const QString &portName, uint32_t baudRate, uint8_t parit
     dcb.ByteSize = byteSize;
     dcb.StopBits = stopBits;
     return dcb;
-}
-
-QString DecodeCp1251(const QByteArray &bytes)
-{
-    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
-}
-
-QByteArray EncodeCp1251(const QString &text)
-{
-    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
 }
 
 // ---------------------------------------------------------------------------------------------

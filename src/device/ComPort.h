@@ -72,10 +72,6 @@ enum TnComPortError : int
     ComErrorPortLost = 1024,
 };
 
-// Windows-1251 text at the byte boundary of the line.
-QString DecodeCp1251(const QByteArray &bytes);
-QByteArray EncodeCp1251(const QString &text);
-
 // Waits in poll() on the port and on a wake-up eventfd; appends what arrives to Buffer and posts
 // WM_RECEIVEDATA per chunk read. Bound to one open descriptor: the port ends and joins it before
 // closing the descriptor.

@@ -1,6 +1,7 @@
 #include "device/Device.h"
 
 #include "device/Tick.h"
+#include "settings/funcs.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -8,28 +9,13 @@
 #include <QTimer>
 #include <QtDebug>
 
-#include <exception>
-
 namespace {
 
 constexpr int TimerIntervalMs = 1000;
-constexpr uint32_t SilenceAlarmMs = 30000;
 
 uint32_t DrawWakeUpInterval()
 {
     return 10000 + 1000 * QRandomGenerator::global()->bounded(5u);
-}
-
-// Runs the body of a Qt handler; nothing thrown may leave it.
-template <typename Body> void Guarded(const char *where, Body &&body)
-{
-    try {
-        body();
-    } catch (const std::exception &error) {
-        qWarning("TDevice %s: %s", where, error.what());
-    } catch (...) {
-        qWarning("TDevice %s: unknown error", where);
-    }
 }
 
 } // namespace
@@ -85,7 +71,7 @@ void TDevice::CreateComPort()
     d->WakeUpInterval = DrawWakeUpInterval();
     d->Timer.setInterval(TimerIntervalMs);
     connect(&d->Timer, &QTimer::timeout, this,
-            [this] { Guarded("timer", [this] { TimerTick(); }); });
+            [this] { RunGuarded("device timer", [this] { TimerTick(); }); });
 }
 
 TnComPort *TDevice::comportobject() const
@@ -204,7 +190,10 @@ void TDevice::TimerTick()
     }
     if (d->WakeUp && uint32_t(now - d->LastSendTick) > d->WakeUpInterval) {
         const QPointer<TDevice> self(this);
-        SendCommand(d->WakeUpCommand);
+        if (const auto handler = OnWakeUp)
+            handler(this);
+        else
+            SendCommand(d->WakeUpCommand);
         if (self)
             d->WakeUpInterval = DrawWakeUpInterval();
     }
@@ -213,12 +202,12 @@ void TDevice::TimerTick()
 bool TDevice::event(QEvent *e)
 {
     if (e->type() == WM_RECEIVEDATA) {
-        Guarded("receive", [this] { ReceiveData(); });
+        RunGuarded("device receive", [this] { ReceiveData(); });
         return true;
     }
     if (e->type() == WM_PORTLOST) {
         const int errorNumber = static_cast<TPortLostEvent *>(e)->ErrorNumber;
-        Guarded("port lost", [this, errorNumber] { PortLost(errorNumber); });
+        RunGuarded("device port lost", [this, errorNumber] { PortLost(errorNumber); });
         return true;
     }
     return QObject::event(e);

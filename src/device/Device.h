@@ -38,6 +38,9 @@ public:
     using TnComPortEvent = std::function<void(QObject *sender, int event)>;
     using TNotifyEvent = std::function<void(QObject *sender)>;
 
+    // Silence on the line for this long raises OnErrorWaitInterval on every tick.
+    static constexpr uint32_t SilenceAlarmMs = 30000;
+
     // Creates the port object (closed); ComActive(true) opens it.
     TDevice(QObject *owner, const TNewInDcb &settings);
     ~TDevice() override;
@@ -81,6 +84,10 @@ public:
     TnComPortCreateError OnComCreateError;
     TnComPortEvent OnPortEvent;
     TNotifyEvent OnErrorWaitInterval;
+    // The wake-up is due. When assigned, the owner sends the wake-up command itself (through its
+    // own command queue, so that its answer is not taken for another command's); otherwise the
+    // device sends it.
+    TNotifyEvent OnWakeUp;
 
 protected:
     bool event(QEvent *e) override; // the receive thread's posted notification

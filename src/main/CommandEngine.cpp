@@ -20,6 +20,8 @@ const char *const kUnsupportedDevice = "Не поддерживаемое уст
 const char *const kDeviceName = "Калмир 9-1";
 const char *const kUnknownMemory = "Неизвестный тип памяти";
 
+using TExchange = TRequestQueue::TExchange;
+
 uint32_t ElapsedSince(uint32_t tick)
 {
     return uint32_t(GetTickCount() - tick);
@@ -35,181 +37,151 @@ int SafeNumber(int (*extract)(const QString &), const QString &reply)
     }
 }
 
+// The operation states a transfer's own state may be put back over: its own and Esc's stop
+// request. A disconnect, a close or a closed connection stand.
+bool TransferMayRestoreOver(uint8_t state)
+{
+    return state == StateReading || state == StateWriting || state == StateConnected;
+}
+
 } // namespace
 
-TCommandEngine::TCommandEngine(QObject *parent) : QObject(parent)
+TCommandEngine::TCommandEngine(QObject *parent) : QObject(parent), Queue(this)
 {
     ReplyDecoder.ErrorSink = [this](const QString &where, const QString &what,
                                     const QString &detail) { ErrorLog(where, what, detail); };
     Timer.setInterval(Timings.TickMs);
-    connect(&Timer, &QTimer::timeout, this, [this] {
-        try {
-            TimerTimer();
-        } catch (const std::exception &e) {
-            qWarning("engine tick: %s", e.what());
-        } catch (...) {
-            qWarning("engine tick: unknown error");
-        }
-    });
+    connect(&Timer, &QTimer::timeout, this,
+            [this] { RunGuarded("engine tick", [this] { TimerTimer(); }); });
     Timer.start();
 }
 
 TCommandEngine::~TCommandEngine() = default;
 
-// ---------------------------------------------------------------- pending command bookkeeping
+// ---------------------------------------------------------------- what is pending
 
-void TCommandEngine::SetWaiting(bool waiting)
+bool TCommandEngine::Waiting() const
 {
-    WaitingFlag = waiting;
-    if (!waiting && InFlight)
-        EndPending();
-}
-
-void TCommandEngine::MarkDone()
-{
-    DoneFlag = true;
-    if (Call) {
-        Call->values = Values;
-        Call->done = true;
-        Call.reset();
-        ScheduleDrain();
-    }
+    return Queue.OnLine() == TExchange::Command;
 }
 
 bool TCommandEngine::IsPending() const
 {
-    return (WaitingFlag && InFlight) || Call != nullptr;
+    return !Queue.Free();
 }
 
-void TCommandEngine::EndPending()
+void TCommandEngine::MarkDone()
 {
-    InFlight = false;
-    ReleaseWakeUp();
-    ScheduleDrain();
+    done = true;
+    Queue.CallFinished(values);
 }
 
-// The device's wake-up command is held while a command is pending: the "OK" it draws would
-// otherwise complete the pending command's wait.
-void TCommandEngine::HoldWakeUp()
+void TCommandEngine::EndExchange()
 {
-    if (Device && Device->WakeUp()) {
-        Device->SetWakeUp(false);
-        WakeUpHeld = true;
+    replyBuffer.clear();
+    if (Queue.OnLine() == TExchange::Command && timeoutMs > TDevice::SilenceAlarmMs) {
+        longCommandEnd = GetTickCount();
+        longCommandEnded = true;
     }
+    Queue.ExchangeEnded();
 }
 
-void TCommandEngine::ReleaseWakeUp()
+void TCommandEngine::AbandonPending()
 {
-    if (!WakeUpHeld)
-        return;
-    WakeUpHeld = false;
-    if (Device)
-        Device->SetWakeUp(true);
-}
-
-void TCommandEngine::SetWakeUp(bool on)
-{
-    if (Device)
-        Device->SetWakeUp(on);
-}
-
-void TCommandEngine::ScheduleDrain()
-{
-    if (DrainScheduled || Queue.empty())
-        return;
-    DrainScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            DrainScheduled = false;
-            DrainQueue();
-        },
-        Qt::QueuedConnection);
-}
-
-void TCommandEngine::DrainQueue()
-{
-    while (!IsPending() && !Queue.empty()) {
-        auto job = std::move(Queue.front());
-        Queue.pop_front();
-        try {
-            job();
-        } catch (const std::exception &e) {
-            qWarning("queued command: %s", e.what());
-        }
-    }
+    if (Waiting())
+        EndExchange();
+    MarkDone();
 }
 
 void TCommandEngine::RunWhenFree(std::function<void()> job)
 {
-    if (!IsPending() && Queue.empty()) {
-        job();
-        return;
-    }
-    Queue.push_back(std::move(job));
-    ScheduleDrain();
+    Queue.RunWhenFree(std::move(job));
+}
+
+void TCommandEngine::SuspendSending()
+{
+    Queue.Hold();
+}
+
+void TCommandEngine::ResumeSending()
+{
+    exchangeStart = GetTickCount();
+    Queue.Release();
 }
 
 // ---------------------------------------------------------------- sending
 
 bool TCommandEngine::PortUsable() const
 {
-    return PortActive && Device && Device->ComActive();
+    return portActive && device && device->ComActive();
 }
 
-void TCommandEngine::SendCommand(const QString &cmd, const QString &expected, int code)
+// At least the pacing gap since whatever went out last (the device's own sends included). Before
+// a fresh exchange, what the unit said earlier is handled now, while nothing awaits it, so that it
+// cannot be taken for the new exchange's answer.
+void TCommandEngine::PaceAndClearLine(bool fresh)
 {
-    if (IsPending()) {
-        // Never overwrite the pending command: this one goes out once it has completed.
-        Queue.push_back([this, cmd, expected, code] { SendCommand(cmd, expected, code); });
-        ScheduleDrain();
-        return;
-    }
-    Transmit(cmd, expected, code);
-}
-
-void TCommandEngine::Transmit(const QString &cmd, const QString &expected, int code)
-{
-    if (!PortUsable()) {
-        SetWaiting(false);
-        MarkDone();
-        return;
-    }
-    // The device sends its wake-up on its own: the pacing counts from whichever send was last,
-    // and whatever the unit said before this command is handled now, while nothing waits, so a
-    // late answer to the wake-up cannot complete this command.
-    uint32_t sinceLast = ElapsedSince(LastSendTick);
-    if (Device->LastSendTick() != 0)
-        sinceLast = std::min(sinceLast, ElapsedSince(Device->LastSendTick()));
+    uint32_t sinceLast = ElapsedSince(lastSendTick);
+    if (device->LastSendTick() != 0)
+        sinceLast = std::min(sinceLast, ElapsedSince(device->LastSendTick()));
     if (sinceLast < Timings.PacingMs)
         Pause(Timings.PacingMs - sinceLast);
-    if (!WaitingFlag) {
-        Device->DeliverReceivedData();
-        if (!PortUsable()) {
-            SetWaiting(false);
-            MarkDone();
-            return;
-        }
+    if (fresh)
+        device->DeliverReceivedData();
+}
+
+// Sends a command into the slot (a resend when it is already there). False when the port is not
+// usable: the command is then over with its current values.
+bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int code)
+{
+    if (PortUsable())
+        PaceAndClearLine(!Waiting());
+    if (!PortUsable()) {
+        AbandonPending();
+        return false;
     }
-    LastCommand = cmd;
-    LastCode = code;
-    ExpectedReply = expected;
-    LastSendTick = GetTickCount();
+    lastCommand = cmd;
+    lastCode = code;
+    expectedReply = expected;
+    lastSendTick = GetTickCount();
+    exchangeStart = lastSendTick;
     if (cmd.contains(QLatin1String("erase")))
-        TimeoutMs = Timings.EraseTimeoutMs;
+        timeoutMs = Timings.EraseTimeoutMs;
     else if (cmd.contains(QLatin1String("ATD")))
-        TimeoutMs = Timings.DialTimeoutMs;
+        timeoutMs = Timings.DialTimeoutMs;
     else
-        TimeoutMs = Timings.CommandTimeoutMs;
-    HoldWakeUp();
-    WaitingFlag = true;
-    InFlight = true;
-    Device->SendCommand(LastCommand);
+        timeoutMs = Timings.CommandTimeoutMs;
+    replyBuffer.clear();
+    Queue.ExchangeSent(TExchange::Command);
+    device->SendCommand(lastCommand);
+    return true;
 }
 
 void TCommandEngine::SendByCode(int code)
 {
     Transmit(GetCommandText(code), GetCommandReply(code), code);
+}
+
+void TCommandEngine::SendCommand(const QString &cmd, const QString &expected, int code, int retries)
+{
+    Queue.RunWhenFree([this, cmd, expected, code, retries] {
+        retriesLeft = retries;
+        Transmit(cmd, expected, code);
+    });
+}
+
+void TCommandEngine::KeepAliveDue()
+{
+    if (!Queue.Free() || Queue.HasQueued() || !PortUsable())
+        return;
+    PaceAndClearLine(true);
+    if (!PortUsable() || !Queue.Free())
+        return;
+    lastSendTick = GetTickCount();
+    exchangeStart = lastSendTick;
+    replyBuffer.clear();
+    Queue.ExchangeSent(TExchange::KeepAlive);
+    device->SendCommand(device->WakeUpCommand());
 }
 
 TCommandValues TCommandEngine::ExecCommand(int code, int retries)
@@ -224,25 +196,19 @@ TCommandValues TCommandEngine::ExecCommandText(const QString &text, int code, in
 
 TCommandValues TCommandEngine::RunCall(const QString &text, int code, int retries)
 {
-    auto call = std::make_shared<TCall>();
-    if (IsPending() || !Queue.empty()) {
-        Queue.push_back(
-            [this, call, text, code, retries] { StartCall(call, text, code, retries); });
-        ScheduleDrain();
-    } else {
-        StartCall(call, text, code, retries);
-    }
-    WaitUntil([&call] { return call->done; });
-    return call->values;
+    auto call = std::make_shared<TRequestQueue::TCall>();
+    Queue.RunWhenFree([this, call, text, code, retries] { StartCall(call, text, code, retries); });
+    WaitUntil([&call] { return call->Done; });
+    return call->Values;
 }
 
-void TCommandEngine::StartCall(const std::shared_ptr<TCall> &call, const QString &text, int code,
-                               int retries)
+void TCommandEngine::StartCall(const std::shared_ptr<TRequestQueue::TCall> &call,
+                               const QString &text, int code, int retries)
 {
-    DoneFlag = false;
-    Values = {0, 0};
-    RetriesLeft = retries;
-    Call = call;
+    done = false;
+    values = {0, 0};
+    retriesLeft = retries;
+    Queue.CallStarted(call);
     Transmit(text, GetCommandReply(code), code);
 }
 
@@ -267,7 +233,7 @@ void TCommandEngine::WaitUntil(const std::function<bool()> &finished)
 
 void TCommandEngine::WaitReply()
 {
-    WaitUntil([this] { return DoneFlag; });
+    WaitUntil([this] { return done; });
 }
 
 void TCommandEngine::WaitMs(uint32_t ms)
@@ -286,101 +252,206 @@ void TCommandEngine::Pause(uint32_t ms) const
         QThread::msleep(ms);
 }
 
+void TCommandEngine::ShowMessageLater(const QString &text)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            RunGuarded("message", [&] {
+                if (Hooks.ShowMessage)
+                    Hooks.ShowMessage(text);
+            });
+        },
+        Qt::QueuedConnection);
+}
+
 // ---------------------------------------------------------------- transfers
 
-bool TCommandEngine::BeginTransfer()
+bool TCommandEngine::BeginTransfer(uint8_t transferState)
 {
-    if (Transferring)
+    if (transferring)
         return false;
-    Transferring = true;
+    transferring = true;
+    savedState = state;
+    state = transferState;
     return true;
 }
 
 void TCommandEngine::EndTransfer()
 {
-    Transferring = false;
+    if (!transferring)
+        return;
+    transferring = false;
+    if (TransferMayRestoreOver(state))
+        state = savedState;
+    emit TransferEnded();
 }
 
 // ---------------------------------------------------------------- tick, keys, connection
 
 void TCommandEngine::TimerTimer()
 {
-    if (State == StateWaitStartup && ElapsedSince(LastSendTick) > Timings.StartupWaitMs)
+    if (state == StateWaitStartup && ElapsedSince(lastSendTick) > Timings.StartupWaitMs)
         CableConnect();
-    if (State == StateCloseRequested)
+    if (state == StateCloseRequested)
         ClosePort();
-    if (WaitingFlag && TimeoutMs > 0 && ElapsedSince(LastSendTick) > TimeoutMs) {
-        if (RetriesLeft == -1) {
-            Transmit(LastCommand, ExpectedReply, LastCode);
-        } else if (RetriesLeft > 0) {
-            --RetriesLeft;
-            Transmit(LastCommand, ExpectedReply, LastCode);
-        } else {
-            GiveUp();
-        }
+    if (Queue.Held())
+        return;
+    switch (Queue.OnLine()) {
+    case TExchange::KeepAlive:
+        // An unanswered keep-alive is forgotten after a command's time-out.
+        if (ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+            EndExchange();
+        break;
+    case TExchange::Command:
+        if (timeoutMs > 0 && ElapsedSince(exchangeStart) > timeoutMs)
+            ResendOrGiveUp();
+        break;
+    case TExchange::None:
+        break;
     }
+}
+
+void TCommandEngine::ResendOrGiveUp()
+{
+    if (retriesLeft == 0) {
+        GiveUp();
+        return;
+    }
+    if (retriesLeft > 0)
+        --retriesLeft;
+    Transmit(lastCommand, expectedReply, lastCode);
 }
 
 void TCommandEngine::GiveUp()
 {
-    SetWaiting(false);
+    EndExchange();
     MarkDone();
-    RetriesLeft = -1;
-    const bool connectionStep = LastCode == 1 || LastCode == 2 ||
-                                (LastCode == 3 && State == StateIdentifying) ||
-                                State == StateModemEscape;
+    retriesLeft = -1;
+    const bool connectionStep = lastCode == 1 || lastCode == 2 ||
+                                (lastCode == 3 && state == StateIdentifying) ||
+                                state == StateModemEscape;
     if (!connectionStep)
         return;
-    const uint8_t was = State;
+    const uint8_t was = state;
     ClosePort();
-    if ((was == StateCableConnect || was == StateIdentifying) && Hooks.ShowMessage)
-        Hooks.ShowMessage(QString::fromUtf8(kConnectFailed));
+    if (was == StateCableConnect || was == StateIdentifying)
+        ShowMessageLater(QString::fromUtf8(kConnectFailed));
 }
 
 void TCommandEngine::EscapePressed()
 {
-    switch (State) {
+    switch (state) {
     case StateCableConnect:
     case StateCableDisconnect:
-        SetWaiting(false);
+        AbandonPending();
         ClosePort();
         break;
     case StateIdentifying:
     case StateConnected:
-        SetWaiting(false);
+        AbandonPending();
         if (Hooks.DisconnectAction)
             Hooks.DisconnectAction();
         break;
     case StateReading:
-        SetWaiting(false);
-        MarkDone();
-        State = StateConnected;
+        AbandonPending();
+        state = StateConnected;
         break;
     default:
         break;
     }
 }
 
+void TCommandEngine::BeginConnection(uint8_t type, const QString &number)
+{
+    connType = type;
+    phone = number;
+}
+
+void TCommandEngine::AttachDevice(TDevice *opened)
+{
+    device = opened;
+}
+
+void TCommandEngine::PortOpened()
+{
+    portActive = device && device->ComActive();
+    lastSendTick = GetTickCount();
+}
+
+TDevice *TCommandEngine::DetachDevice()
+{
+    TDevice *const was = device.data();
+    device = nullptr;
+    portActive = false;
+    return was;
+}
+
+void TCommandEngine::BeginStartupWait()
+{
+    state = StateWaitStartup;
+}
+
+void TCommandEngine::NoteReceived()
+{
+    if (state == StateWaitStartup && ElapsedSince(lastSendTick) < Timings.StartupWaitMs)
+        state = StateStartupOutput;
+}
+
 void TCommandEngine::CableConnect()
 {
-    State = StateCableConnect;
-    LastSendTick = GetTickCount();
-    RetriesLeft = 3;
+    state = StateCableConnect;
+    lastSendTick = GetTickCount();
+    retriesLeft = 3;
     SendByCode(1);
 }
 
 void TCommandEngine::CableDisconnect()
 {
-    State = StateCableDisconnect;
-    RetriesLeft = 3;
-    // The disconnect takes the slot over from whatever was pending (an identification step
-    // still waiting for its reply included).
-    SetWaiting(false);
-    ReplyBuffer.clear();
-    MarkDone();
-    SendByCode(2);
-    if (WaitingFlag)
-        ClosePending = true;
+    state = StateCableDisconnect;
+    // The goodbye takes the slot over from the pending command (an identification step still
+    // waiting for its reply included) and goes ahead of every queued request.
+    AbandonPending();
+    if (Queue.Free())
+        SendGoodbye();
+    else
+        Queue.RunFirst([this] { SendGoodbye(); });
+}
+
+void TCommandEngine::SendGoodbye()
+{
+    if (state != StateCableDisconnect || !device)
+        return; // closed meanwhile
+    retriesLeft = 3;
+    if (Transmit(GetCommandText(2), GetCommandReply(2), 2))
+        closePending = true;
+    else
+        ClosePort(); // the goodbye could not be sent
+}
+
+void TCommandEngine::BeginModemHangUp()
+{
+    AbandonPending();
+    if (Queue.OnLine() == TExchange::KeepAlive)
+        EndExchange(); // "+++" takes the line over: the port closes before any answer
+    state = StateModemEscape;
+    retriesLeft = 3;
+    SendByCode(1029);
+}
+
+bool TCommandEngine::SilenceAlarm()
+{
+    if (Waiting() && timeoutMs > TDevice::SilenceAlarmMs)
+        return false;
+    if (longCommandEnded && ElapsedSince(longCommandEnd) < TDevice::SilenceAlarmMs)
+        return false;
+    // Nothing more goes out: the connection closes once the device's call has returned.
+    portActive = false;
+    AbandonPending();
+    if (Queue.OnLine() == TExchange::KeepAlive)
+        EndExchange();
+    state = StateIdle;
+    return true;
 }
 
 void TCommandEngine::ClosePort()
@@ -393,14 +464,16 @@ void TCommandEngine::ClosePort()
 
 void TCommandEngine::ConnectionClosed()
 {
-    ClosePending = false;
-    State = StateIdle;
-    PortActive = false;
-    WakeUpHeld = false;
+    closePending = false;
+    state = StateIdle;
+    portActive = false;
+    device = nullptr;
+    longCommandEnded = false;
     ModemWatch.Reset();
-    ReplyBuffer.clear();
     StartupTail.clear();
-    SetWaiting(false);
+    if (Queue.OnLine() != TExchange::None)
+        EndExchange();
+    replyBuffer.clear();
     MarkDone();
 }
 
@@ -410,31 +483,49 @@ void TCommandEngine::ProcessReply(const QString &text)
 {
     try {
         QString failure;
-        if (!ModemWatch.Feed(text, failure, LastCommand)) {
+        if (!ModemWatch.Feed(text, failure, lastCommand)) {
             CloseForModemFailure(failure);
             return;
         }
-        if (State == StateStartupOutput && StartupOutputEnded(text)) {
+        if (state == StateStartupOutput && StartupOutputEnded(text)) {
             Pause(Timings.DelAllPauseMs);
             QCoreApplication::processEvents();
-            CableConnect();
-        }
-        if (!WaitingFlag)
+            // Esc or a lost port may have ended the connection meanwhile.
+            if (PortUsable() && state == StateStartupOutput)
+                CableConnect();
             return;
+        }
+        switch (Queue.OnLine()) {
+        case TExchange::None:
+            return; // nothing awaited: the chunk was only logged
+        case TExchange::KeepAlive:
+            replyBuffer += text;
+            if (TReplyDecoder::HasTerminatingReply(replyBuffer, QStringLiteral("OK")))
+                EndExchange();
+            return;
+        case TExchange::Command:
+            break;
+        }
         const bool bootLoaderSeen =
-            ReplyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive);
-        ReplyBuffer += text;
+            replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive);
+        replyBuffer += text;
         if (!bootLoaderSeen &&
-            ReplyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive)) {
-            State = StateConnected;
-            if (Hooks.OpenFirmwareResume)
-                Hooks.OpenFirmwareResume();
+            replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive)) {
+            state = StateConnected;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    RunGuarded("firmware resume", [this] {
+                        if (Hooks.OpenFirmwareResume)
+                            Hooks.OpenFirmwareResume();
+                    });
+                },
+                Qt::QueuedConnection);
         }
-        if (!WaitingFlag || !TReplyDecoder::HasTerminatingReply(ReplyBuffer, ExpectedReply))
+        if (!TReplyDecoder::HasTerminatingReply(replyBuffer, expectedReply))
             return;
-        const QString reply = ReplyBuffer;
-        ReplyBuffer.clear();
-        SetWaiting(false);
+        const QString reply = replyBuffer;
+        EndExchange();
         Decode(reply);
     } catch (const std::exception &e) {
         qWarning("reply decoding: %s", e.what());
@@ -460,38 +551,38 @@ void TCommandEngine::CloseForModemFailure(const QString &msg)
 {
     if (Hooks.LogPortRead)
         Hooks.LogPortRead(msg);
-    ReplyBuffer.clear();
-    State = StateCloseRequested;
-    PortActive = false;
+    replyBuffer.clear();
+    state = StateCloseRequested;
+    portActive = false;
     MarkDone();
 }
 
 void TCommandEngine::Decode(const QString &reply)
 {
-    switch (TReplyDecoder::DecodeKindOf(LastCode)) {
+    switch (TReplyDecoder::DecodeKindOf(lastCode)) {
     case TDecodeKind::String:
-        Values = {ReplyDecoder.GetStringValue(reply, LastCode), 1};
+        values = {ReplyDecoder.GetStringValue(reply, lastCode), 1};
         break;
     case TDecodeKind::Byte: {
         const int b = ReplyDecoder.GetByte(reply);
-        Values = {b, b == -1 ? 0 : 1};
+        values = {b, b == -1 ? 0 : 1};
         break;
     }
     case TDecodeKind::Word: {
         const int w = ReplyDecoder.GetWord(reply);
-        Values = {w, (w == -1 && LastCode != 131) ? 0 : 1};
-        if (LastCode == 103 && ConnType == 1)
+        values = {w, (w == -1 && lastCode != 131) ? 0 : 1};
+        if (lastCode == 103 && connType == 1)
             Pause(Timings.ModemFlagPauseMs);
         break;
     }
     case TDecodeKind::Text:
-        Values = {reply, 1};
+        values = {reply, 1};
         break;
     case TDecodeKind::Terminal:
-        Values = {1, 1};
+        values = {1, 1};
         break;
     case TDecodeKind::None:
-        Values = {0, 0};
+        values = {0, 0};
         break;
     case TDecodeKind::Sequence:
         DecodeSequence(reply);
@@ -502,18 +593,20 @@ void TCommandEngine::Decode(const QString &reply)
 
 void TCommandEngine::DecodeSequence(const QString &reply)
 {
-    switch (LastCode) {
+    switch (lastCode) {
     case 1:
         Pause(Timings.CableConnectPauseMs);
-        State = StateIdentifying;
-        RetriesLeft = DefaultRetries;
+        if (!PortUsable())
+            return;
+        state = StateIdentifying;
+        retriesLeft = DefaultRetries;
         SendByCode(3);
         break;
     case 2:
-        if (ClosePending) {
+        if (closePending) {
             ClosePort();
-            State = StateIdle;
-            PortActive = false;
+            state = StateIdle;
+            portActive = false;
         }
         break;
     case 3:
@@ -528,22 +621,22 @@ void TCommandEngine::DecodeSequence(const QString &reply)
     case 1027:
         if (Hooks.LogPortRead)
             Hooks.LogPortRead(reply);
-        ReplyBuffer.clear();
+        replyBuffer.clear();
         Pause(Timings.DialPauseMs);
         MarkDone();
-        Transmit(GetCommandText(1028).replace(QLatin1String("%s"), Phone), GetCommandReply(1028),
+        Transmit(GetCommandText(1028).replace(QLatin1String("%s"), phone), GetCommandReply(1028),
                  1028);
         Pause(Timings.DialPauseMs);
         break;
     case 1028:
-        State = StateIdentifying;
+        state = StateIdentifying;
         SendByCode(3);
         break;
     case 1029:
         SendByCode(1030);
         break;
     case 1030:
-        State = StateModemHangUp;
+        state = StateModemHangUp;
         Pause(Timings.HangUpPauseMs);
         ClosePort();
         break;
@@ -559,7 +652,7 @@ void TCommandEngine::DecodeSequence(const QString &reply)
 
 void TCommandEngine::IdentifyVersion(const QString &reply)
 {
-    State = StateConnected;
+    state = StateConnected;
     Identity.Firmware = RegExMatch(reply, QStringLiteral("REV.{11}"));
     Identity.FirmwareCopy = Identity.Firmware;
     if (!Identity.Firmware.isEmpty())
@@ -603,8 +696,7 @@ void TCommandEngine::IdentifyPanel(const QString &reply)
             (b & 0x38) == 0x38 ? QStringLiteral("AT45DB161D") : QStringLiteral("M45PE16");
         Identity.MemoryCopy = Identity.Memory;
     } else {
-        if (Hooks.ShowMessage)
-            Hooks.ShowMessage(QString::fromUtf8(kUnsupportedDevice));
+        ShowMessageLater(QString::fromUtf8(kUnsupportedDevice));
         if (Hooks.DisconnectAction)
             Hooks.DisconnectAction();
         return;
@@ -624,7 +716,7 @@ void TCommandEngine::IdentifyPanel(const QString &reply)
 
 void TCommandEngine::IdentifyImei(const QString &reply)
 {
-    Identity.IMEI = ReplyDecoder.GetStringValue(reply, LastCode);
+    Identity.IMEI = ReplyDecoder.GetStringValue(reply, lastCode);
     SetWakeUp(true);
     if (Hooks.RefreshStatusBar)
         Hooks.RefreshStatusBar();
@@ -641,4 +733,10 @@ void TCommandEngine::ErrorLog(const QString &where, const QString &what, const Q
     } catch (...) {
         // error.log is a diagnostic aid; failing to write it never stops the decoding
     }
+}
+
+void TCommandEngine::SetWakeUp(bool on)
+{
+    if (device)
+        device->SetWakeUp(on);
 }

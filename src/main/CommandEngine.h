@@ -1,14 +1,16 @@
 #pragma once
 
-// The one engine through which every request reaches the unit: one command at a time through the
-// device object, at least 250 ms between sends, a time-out per command with resends, and
-// synchronous waits that keep the event loop running. It also decodes the replies, runs the
-// connection and identification steps that follow from them and holds the operation state the
-// main window steers by. It needs no widget: the main window owns it, gives it the device of the
-// current connection and supplies the window-side actions through `Hooks`.
+// The one engine through which every request reaches the unit: one exchange at a time through the
+// device object (the keep-alive included), at least 250 ms between sends, a time-out per command
+// with resends, and synchronous waits that keep the event loop running. It also decodes the
+// replies, runs the connection and identification steps that follow from them and is the only
+// writer of the operation state the main window steers by: the connection and the page transfer
+// change it through named transitions. It needs no widget: the main window owns it, gives it the
+// device of the current connection and supplies the window-side actions through `Hooks`.
 
 #include "main/DeviceIdentity.h"
 #include "main/ReplyDecoder.h"
+#include "main/RequestQueue.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,9 +18,7 @@
 #include <QTimer>
 #include <QVariant>
 
-#include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -65,6 +65,7 @@ struct TEngineHooks
     std::function<void()> SetActionsConnected;
     std::function<void()> RefreshStatusBar;
     std::function<void(int version, int type)> ApplyDeviceModel;
+    // Both run from the event loop, never inside the reply processing that asked for them.
     std::function<void()> OpenFirmwareResume; // the boot loader answered: resume an upload
     std::function<void(const QString &text)> ShowMessage;
     std::function<void(const QString &text)> LogPortRead;
@@ -75,8 +76,6 @@ struct TEngineHooks
     std::function<void()> WaitEnded;
 };
 
-using TCommandValues = std::array<QVariant, 2>; // [0] value, [1] status
-
 class TCommandEngine : public QObject
 {
     Q_OBJECT
@@ -84,45 +83,51 @@ public:
     explicit TCommandEngine(QObject *parent = nullptr);
     ~TCommandEngine() override;
 
-    // --- fields the main window and the connection steps read and set ---
-    QString ReplyBuffer;
-    int RetriesLeft = -1;
-    int DefaultRetries = 1;
-    uint8_t State = StateIdle;
-    uint8_t ConnType = 0; // 0 cable, 1 modem
-    bool PortActive = false;
-    uint32_t TimeoutMs = 5000;
-    QString ExpectedReply;
-    uint32_t LastSendTick = 0;
-    QString LastCommand;
-    int LastCode = 0;
-    bool ClosePending = false;
-    TCommandValues Values{0, 0};
-    QPointer<TDevice> Device;
-    QString Phone; // the number the modem dials
+    // --- the engine's state: read here, changed only through the transitions below ---
+    const QString &ReplyBuffer = replyBuffer;
+    const int &RetriesLeft = retriesLeft; // -1: resend without limit
+    static constexpr int DefaultRetries = 1;
+    const uint8_t &State = state;
+    const uint8_t &ConnType = connType; // 0 cable, 1 modem
+    const bool &PortActive = portActive;
+    const uint32_t &TimeoutMs = timeoutMs;
+    const QString &ExpectedReply = expectedReply;
+    const uint32_t &LastSendTick = lastSendTick;
+    const QString &LastCommand = lastCommand;
+    const int &LastCode = lastCode;
+    const bool &ClosePending = closePending;
+    const TCommandValues &Values = values;
+    const QPointer<TDevice> &Device = device;
+    const QString &Phone = phone; // the number the modem dials
+
     TDeviceIdentity Identity;
     TEngineTimings Timings;
     TEngineHooks Hooks;
 
-    bool Done() const { return DoneFlag; }
-    bool Waiting() const { return WaitingFlag; }
-    // Clearing it drops the pending command (Esc, the connection steps).
-    void SetWaiting(bool waiting);
-    // Ends the synchronous call in progress with the current `Values`.
-    void MarkDone();
-    // A command has been sent and not yet answered, or a synchronous call is in progress.
+    bool Done() const { return done; }
+    // A command of the engine is on the line and its reply awaited.
+    bool Waiting() const;
+    // Anything pending: a command or the keep-alive on the line, a synchronous call, a hold.
     bool IsPending() const;
 
     // --- sending and waiting ---
-    void SendCommand(const QString &cmd, const QString &expected, int code);
+    // A new command with its own resend count; it goes out once everything before it is done.
+    void SendCommand(const QString &cmd, const QString &expected, int code,
+                     int retries = DefaultRetries);
     TCommandValues ExecCommand(int code, int retries);
     TCommandValues ExecCommandText(const QString &text, int code, int retries);
     void WaitReply();
     void WaitMs(uint32_t ms);
     // Runs the event loop until `finished` holds; every wait of the engine goes through here.
     void WaitUntil(const std::function<bool()> &finished);
-    // Runs `job` now when the engine is free, else once the pending command has completed.
+    // Runs `job` now when nothing is pending, else once everything queued before it has run.
     void RunWhenFree(std::function<void()> job);
+    // Ends the synchronous call in progress with the current `Values`.
+    void MarkDone();
+    // While suspended (counted), the engine sends, resends and gives up nothing; queued
+    // requests wait and the pending command's time-out starts again on resuming.
+    void SuspendSending();
+    void ResumeSending();
 
     // Row forms over a caller's result array (a TPageData: res(row, col) is a QVariant&).
     template <typename TRes> void ExecCommand(int code, int retries, int row, TRes &res)
@@ -142,30 +147,52 @@ public:
         }
     }
 
-    // --- page transfers: one at a time ---
-    bool BeginTransfer(); // false while another transfer runs
-    void EndTransfer();
-    bool TransferRunning() const { return Transferring; }
+    // --- transitions the connection calls ---
+    void BeginConnection(uint8_t connType, const QString &phone);
+    void AttachDevice(TDevice *opened);
+    // The port's open call has returned: PortActive follows it and the pacing starts now.
+    void PortOpened();
+    TDevice *DetachDevice();
+    void BeginStartupWait();
+    // A chunk arrived (before it is logged and processed).
+    void NoteReceived();
+    void CableConnect();
+    // The goodbye: it goes out once the keep-alive's answer is in; the port closes on its
+    // answer, on its give-up, or at once when it cannot be sent.
+    void CableDisconnect();
+    // "+++" taking the line over; the caller closes the port shortly after.
+    void BeginModemHangUp();
+    // Drops the pending command and ends the synchronous call in progress.
+    void AbandonPending();
+    // The device's silence alarm: true when the connection is to be closed. A command with a
+    // time-out of its own longer than the silence limit is decided by that time-out, and the
+    // silence is counted again from its end.
+    bool SilenceAlarm();
+    // The wake-up is due: the keep-alive goes out when nothing else is pending.
+    void KeepAliveDue();
+    // The main window's ClosePort calls this once the device is gone.
+    void ConnectionClosed();
 
-    // --- received text, ticks, keys, connection ---
+    // --- page transfers: one at a time; the state given holds while it runs ---
+    bool BeginTransfer(uint8_t transferState); // false while another transfer runs
+    // Puts the saved state back, unless the connection is ending or has ended meanwhile.
+    void EndTransfer();
+    bool TransferRunning() const { return transferring; }
+
+signals:
+    // A page transfer has ended (work held back for it may go now).
+    void TransferEnded();
+
+public:
+    // --- received text, ticks, keys ---
     void ProcessReply(const QString &text);
     void TimerTimer();
     void EscapePressed();
-    void CableConnect();
-    void CableDisconnect();
-    // The main window's ClosePort calls this once the device is gone.
-    void ConnectionClosed();
 
     QTimer &EngineTimer() { return Timer; }
     TReplyDecoder &Decoder() { return ReplyDecoder; }
 
 private:
-    struct TCall
-    {
-        bool done = false;
-        TCommandValues values{0, 0};
-    };
-
     template <typename TRes> static void StoreRow(const TCommandValues &v, int row, TRes &res)
     {
         res(row, 1) = v[0];
@@ -173,15 +200,16 @@ private:
     }
 
     TCommandValues RunCall(const QString &text, int code, int retries);
-    void StartCall(const std::shared_ptr<TCall> &call, const QString &text, int code, int retries);
-    void Transmit(const QString &cmd, const QString &expected, int code);
+    void StartCall(const std::shared_ptr<TRequestQueue::TCall> &call, const QString &text, int code,
+                   int retries);
+    bool Transmit(const QString &cmd, const QString &expected, int code);
     bool PortUsable() const;
-    void EndPending();
-    void HoldWakeUp();
-    void ReleaseWakeUp();
-    void ScheduleDrain();
-    void DrainQueue();
+    void PaceAndClearLine(bool fresh);
+    void EndExchange();
     void Pause(uint32_t ms) const;
+    void SendGoodbye();
+    void ResendOrGiveUp();
+    void ShowMessageLater(const QString &text);
 
     void Decode(const QString &reply);
     void DecodeSequence(const QString &reply);
@@ -196,14 +224,28 @@ private:
     void SetWakeUp(bool on);
     void ErrorLog(const QString &where, const QString &what, const QString &detail);
 
-    bool DoneFlag = true;
-    bool WaitingFlag = false;
-    bool InFlight = false;
-    bool WakeUpHeld = false;
-    bool DrainScheduled = false;
-    bool Transferring = false;
-    std::shared_ptr<TCall> Call;
-    std::deque<std::function<void()>> Queue;
+    QString replyBuffer;
+    int retriesLeft = -1;
+    uint8_t state = StateIdle;
+    uint8_t connType = 0;
+    bool portActive = false;
+    uint32_t timeoutMs = 5000;
+    QString expectedReply;
+    uint32_t lastSendTick = 0;
+    QString lastCommand;
+    int lastCode = 0;
+    bool closePending = false;
+    TCommandValues values{0, 0};
+    QPointer<TDevice> device;
+    QString phone;
+
+    bool done = true;
+    uint32_t exchangeStart = 0;  // the time-out of the exchange on the line counts from here
+    uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
+    bool longCommandEnded = false;
+    bool transferring = false;
+    uint8_t savedState = StateIdle;
+    TRequestQueue Queue;
     QString StartupTail; // the last characters of the start-up output seen so far
     TModemWatch ModemWatch;
     TReplyDecoder ReplyDecoder;

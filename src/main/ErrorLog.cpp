@@ -1,6 +1,7 @@
 #include "main/ErrorLog.h"
 
 #include "settings/Delphi.h"
+#include "settings/funcs.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QStringEncoder>
 
 #include <utility>
 
@@ -40,8 +40,7 @@ bool TErrorLog::WriteErrorLog(const QString &where, const QString &what,
         const QString line =
             QStringLiteral("[%1] [%2] [%3] [%4]\r\n")
                 .arg(DateTimeToStr(QDateTime::currentDateTime()), where, what, detail);
-        QStringEncoder encoder("windows-1251");
-        const QByteArray bytes = encoder.encode(line);
+        const QByteArray bytes = EncodeCp1251(line);
         QFile file(FilePath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return false;

@@ -7,8 +7,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QScrollBar>
-#include <QStringEncoder>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -218,15 +219,26 @@ QString TLogView::TreeText() const
 
 void TLogView::SaveToFile(const QString &path) const
 {
-    QStringEncoder encoder("windows-1251");
-    const QByteArray bytes = encoder.encode(TreeText());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush()) { // a full disk shows at the flush
-        throw std::runtime_error(QStringLiteral("Cannot create file \"%1\". %2")
-                                     .arg(path, file.errorString())
-                                     .toStdString());
+    const QByteArray bytes = EncodeCp1251(TreeText());
+    const QFileInfo target(path);
+    bool written = false;
+    QString reason;
+    if (target.exists() && !target.isFile()) {
+        // A device or a pipe is written in place: there is no old file to keep.
+        QFile file(path);
+        written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
+                  file.flush(); // a full disk shows at the flush
+        reason = file.errorString();
+    } else {
+        // The old file stays as it was until the new one is complete.
+        QSaveFile file(path);
+        written =
+            file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+        reason = file.errorString();
     }
+    if (!written)
+        throw std::runtime_error(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason).toStdString());
 }
 
 void TLogView::SaveToFileAction(QWidget *dialogParent) const

@@ -1,5 +1,6 @@
 #include "main/Main.h"
 
+#include "can/DMUnit.h"
 #include "can/UnitCANFrame.h"
 #include "device/Device.h"
 #include "history/UnitHistoryFrame.h"
@@ -42,19 +43,10 @@ namespace {
 QPointer<TMainForm> theMainForm;
 
 // Runs a handler's work; an error is shown to the user instead of leaving the event loop.
-template <typename Work> void Guarded(TMainForm *form, Work &&work) noexcept
+void Guarded(TMainForm *form, const std::function<void()> &work)
 {
-    try {
-        try {
-            work();
-        } catch (const std::exception &error) {
-            form->ShowError(QString::fromUtf8(error.what()));
-        } catch (...) {
-            form->ShowError(QStringLiteral("Неизвестная ошибка"));
-        }
-    } catch (...) {
-        qWarning("the error message itself failed");
-    }
+    RunGuarded("main window", work, TGuardPolicy::Warn,
+               [form](const QString &text) { form->ShowError(text); });
 }
 
 QString WithoutMnemonic(QString text)
@@ -150,7 +142,9 @@ QIcon MakeToolIcon(ToolIcon kind)
 
 TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), ownVersion(OwnVersion),
-      engine(std::make_unique<TCommandEngine>()), logHeight(MainConst::DefaultLogHeight)
+      engine(std::make_unique<TCommandEngine>()),
+      commandService(std::make_unique<TExecCommandService>(*engine)),
+      logHeight(MainConst::DefaultLogHeight)
 {
     ui->setupUi(this);
     theMainForm = this;
@@ -277,7 +271,7 @@ void TMainForm::DestroyFrames()
 
 bool TMainForm::VehicleDatabaseAvailable() const
 {
-    return false;
+    return Dm && Dm->DbAvailable();
 }
 
 // ---- window state and captions -----------------------------------------------------------------
@@ -406,7 +400,7 @@ void TMainForm::ApplyLogHeight()
 void TMainForm::UpdateStatusBar()
 {
     const TDeviceIdentity &identity = engine->Identity;
-    const std::array<QString, 6> values{connection->PortName, connection->Phone,
+    const std::array<QString, 6> values{connection->PortName, engine->Phone,
                                         identity.Firmware,    identity.Memory,
                                         identity.DeviceName,  identity.IMEI};
     for (int i = 0; i < 6; ++i) {
@@ -669,6 +663,18 @@ void TMainForm::TerminalCommand()
         text = initial;
     if (text != initial)
         SendCommand(text, QStringLiteral("OK"), -1);
+}
+
+// ---- single commands for the pages and dialogs ------------------------------------------------
+
+bool TMainForm::event(QEvent *event)
+{
+    if (event->type() == WM_EXECCOMMAND) {
+        Guarded(this,
+                [&] { commandService->WMExecCommand(*static_cast<TExecCommandEvent *>(event)); });
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 // ---- closing -------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "main/CommandEngine.h"
 #include "main/ErrorLog.h"
+#include "main/ExecCommandService.h"
 #include "pages/PageFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -54,6 +55,8 @@ public:
     TCommandEngine &Engine() { return *engine; }
     TMainConnection &Connection() { return *connection; }
     TMainPageTransfer &PageTransfer() { return *pageTransfer; }
+    // Serves the single-command requests (WM_EXECCOMMAND) posted to the window.
+    TExecCommandService &CommandService() { return *commandService; }
     TLogView &Log() { return *logView; }
     TErrorLog &ErrorLog() { return errorLog; }
 
@@ -98,6 +101,7 @@ public:
     int WaitDepth() const { return waitDepth; }
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -165,6 +169,7 @@ private:
     // Declared in the order they are built; torn down in reverse.
     TErrorLog errorLog;
     std::unique_ptr<TCommandEngine> engine;
+    std::unique_ptr<TExecCommandService> commandService;
     std::unique_ptr<TLogView> logView;
     std::unique_ptr<TMainConnection> connection;
     std::unique_ptr<TMainPageTransfer> pageTransfer;

@@ -5,6 +5,7 @@
 #include "device/Tick.h"
 #include "main/CommandEngine.h"
 #include "settings/Delphi.h"
+#include "settings/funcs.h"
 
 #include <QScopedValueRollback>
 #include <QThread>
@@ -95,18 +96,6 @@ QString PortEventText(int code)
 
 namespace {
 
-// Runs the body of an event handler; nothing thrown may leave it.
-template <typename Body> void Guarded(const char *where, Body &&body)
-{
-    try {
-        body();
-    } catch (const std::exception &error) {
-        qWarning("connection %s: %s", where, error.what());
-    } catch (...) {
-        qWarning("connection %s: unknown error", where);
-    }
-}
-
 int Status(const TCommandValues &values)
 {
     return values[1].toInt();
@@ -140,7 +129,8 @@ void TMainConnection::Connect(const TConnectChoice &choice)
     if (Hooks.SetActionsBusy)
         Hooks.SetActionsBusy();
     PortName = choice.PortName;
-    Engine.ConnType = choice.ConnectType;
+    Engine.BeginConnection(choice.ConnectType,
+                           choice.ConnectType == 1 ? choice.PhoneNumber : QString());
     if (Hooks.UpdateStatusBar)
         Hooks.UpdateStatusBar();
     AbandonedByUser = false;
@@ -149,9 +139,8 @@ void TMainConnection::Connect(const TConnectChoice &choice)
         WaitDeviceStart = choice.WaitInit;
         if (!OpenDevice())
             return;
-        Engine.LastSendTick = GetTickCount();
         if (WaitDeviceStart)
-            Engine.State = StateWaitStartup; // the engine tick and the receive handler go on
+            Engine.BeginStartupWait(); // the engine tick and the receive handler go on
         else
             CableConnect();
         return;
@@ -159,8 +148,6 @@ void TMainConnection::Connect(const TConnectChoice &choice)
 
     if (!OpenDevice())
         return;
-    Phone = choice.PhoneNumber;
-    Engine.Phone = Phone;
     CheckRegistration = choice.WaitRegistration;
     if (!ModemConnect()) {
         if (!AbandonedByUser)
@@ -177,7 +164,7 @@ void TMainConnection::Connect(const TConnectChoice &choice)
 bool TMainConnection::OpenDevice()
 {
     auto *device = new TDevice(DeviceOwner, MakeNewInDcb(PortName, 19200, 0, 8, 0));
-    Engine.Device = device;
+    Engine.AttachDevice(device);
     HookDeviceEvents();
     if (Hooks.DeviceCreated)
         Hooks.DeviceCreated(*device);
@@ -186,7 +173,7 @@ bool TMainConnection::OpenDevice()
         const QScopedValueRollback<bool> opening(OpeningDevice, true);
         device->SetComActive(true);
     }
-    Engine.PortActive = device->ComActive();
+    Engine.PortOpened();
     if (CloseAfterOpen || !Engine.PortActive) {
         ClosePort(); // the open's error has been logged; nothing is sent
         return false;
@@ -252,8 +239,7 @@ bool TMainConnection::EscapeConnectionWait()
     if (!endlessWait)
         return false;
     AbandonedByUser = true;
-    Engine.SetWaiting(false);
-    Engine.MarkDone();
+    Engine.AbandonPending();
     ClosePort();
     return true;
 }
@@ -270,8 +256,7 @@ void TMainConnection::DisconnectActionExecute()
     else
         ModemHangUp();
     PortName.clear();
-    Phone.clear();
-    Engine.Phone.clear();
+    Engine.BeginConnection(Engine.ConnType, QString());
     Engine.Identity.ClearOnDisconnect();
     if (Hooks.UpdateStatusBar)
         Hooks.UpdateStatusBar();
@@ -280,35 +265,25 @@ void TMainConnection::DisconnectActionExecute()
 void TMainConnection::CableDisconnect()
 {
     Engine.CableDisconnect();
-    if (!Engine.Waiting())
-        ClosePort(); // the goodbye could not be sent
 }
 
 void TMainConnection::ModemHangUp()
 {
-    // "+++" takes the slot over from whatever was pending.
-    Engine.SetWaiting(false);
-    Engine.MarkDone();
-    Engine.State = StateModemEscape;
-    Engine.RetriesLeft = 3;
-    Engine.SendCommand(GetCommandText(CodeModemEscape), GetCommandReply(CodeModemEscape),
-                       CodeModemEscape);
+    Engine.BeginModemHangUp();
     QThread::msleep(EscapeCloseMs);
     ClosePort();
-    Engine.State = StateIdle;
-    Engine.PortActive = false;
 }
 
 void TMainConnection::ClosePort()
 {
-    if (TDevice *device = Engine.Device.data()) {
-        Engine.Device = nullptr;
+    if (TDevice *device = Engine.DetachDevice()) {
         device->OnData = nullptr;
         device->OnBeforeWrite = nullptr;
         device->OnWriteError = nullptr;
         device->OnComCreateError = nullptr;
         device->OnPortEvent = nullptr;
         device->OnErrorWaitInterval = nullptr;
+        device->OnWakeUp = nullptr;
         device->SetWakeUp(false);
         if (!OpeningDevice)
             device->SetComActive(false);
@@ -318,7 +293,6 @@ void TMainConnection::ClosePort()
         if (Hooks.LogSessionEnd)
             Hooks.LogSessionEnd();
     }
-    Engine.PortActive = false;
     Engine.ConnectionClosed();
     if (Hooks.SetActionsDisconnected)
         Hooks.SetActionsDisconnected();
@@ -335,7 +309,7 @@ void TMainConnection::CloseWhenDeviceReturns()
         this,
         [this, device] {
             if (device && Engine.Device == device)
-                Guarded("close", [this] { ClosePort(); });
+                RunGuarded("connection close", [this] { ClosePort(); });
         },
         Qt::QueuedConnection);
 }
@@ -357,16 +331,19 @@ void TMainConnection::HookDeviceEvents()
         DeviceWriteError(sender, code, cmd);
     };
     device->OnErrorWaitInterval = [this](QObject *sender) { DeviceDisconnected(sender); };
+    device->OnWakeUp = [this](QObject *) {
+        RunGuarded("connection keep-alive", [this] { Engine.KeepAliveDue(); });
+    };
 }
 
 void TMainConnection::DeviceWrite(QObject *, const QString &cmd)
 {
-    Guarded("write", [&] { Log(Hooks.LogPortWrite, cmd); });
+    RunGuarded("connection write", [&] { Log(Hooks.LogPortWrite, cmd); });
 }
 
 void TMainConnection::DevicePortError(QObject *sender, int errorCode)
 {
-    Guarded("port error", [&] {
+    RunGuarded("connection port error", [&] {
         Log(Hooks.LogPortError, PortErrorText(errorCode));
         if (auto *device = qobject_cast<TDevice *>(sender); device && device->LastErrno() != 0)
             Log(Hooks.LogPortError, SystemReasonText(device->LastErrno(), device->LastErrorText()));
@@ -376,15 +353,13 @@ void TMainConnection::DevicePortError(QObject *sender, int errorCode)
 
 void TMainConnection::DevicePortEvent(QObject *, int event)
 {
-    Guarded("port event", [&] { Log(Hooks.LogPortEvent, PortEventText(event)); });
+    RunGuarded("connection port event", [&] { Log(Hooks.LogPortEvent, PortEventText(event)); });
 }
 
 void TMainConnection::DeviceReceive(QObject *, const QString &data)
 {
-    Guarded("receive", [&] {
-        if (Engine.State == StateWaitStartup &&
-            uint32_t(GetTickCount() - Engine.LastSendTick) < Engine.Timings.StartupWaitMs)
-            Engine.State = StateStartupOutput;
+    RunGuarded("connection receive", [&] {
+        Engine.NoteReceived();
         if (!data.isEmpty()) {
             Log(Hooks.LogPortRead, data);
             Engine.ProcessReply(data);
@@ -394,7 +369,7 @@ void TMainConnection::DeviceReceive(QObject *, const QString &data)
 
 void TMainConnection::DeviceWriteError(QObject *, uint32_t errorCode, const QString &cmd)
 {
-    Guarded("write error", [&] {
+    RunGuarded("connection write error", [&] {
         Log(Hooks.LogPortError, Format(QStringLiteral("Ошибка записи! Код: %d, Команда: %s"),
                                        {qint64(errorCode), cmd}));
     });
@@ -402,9 +377,8 @@ void TMainConnection::DeviceWriteError(QObject *, uint32_t errorCode, const QStr
 
 void TMainConnection::DeviceDisconnected(QObject *)
 {
-    Guarded("silence", [&] {
-        Engine.MarkDone();
-        CloseWhenDeviceReturns();
-        Engine.State = StateIdle;
+    RunGuarded("connection silence", [&] {
+        if (Engine.SilenceAlarm())
+            CloseWhenDeviceReturns();
     });
 }

@@ -56,7 +56,6 @@ public:
     ~TMainConnection() override;
 
     QString PortName;
-    QString Phone;
     bool CheckRegistration = false;
     bool WaitDeviceStart = false;
 

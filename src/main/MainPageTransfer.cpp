@@ -24,28 +24,6 @@ bool WrittenInWalk(int tag)
 
 } // namespace
 
-// The operation state for the length of one transfer. The saved state comes back at the end,
-// unless the connection ended meanwhile: then the state the closing left stands.
-class TMainPageTransfer::TTransferState
-{
-public:
-    TTransferState(TCommandEngine &engine, uint8_t state) : engine(engine), saved(engine.State)
-    {
-        engine.State = state;
-    }
-    ~TTransferState()
-    {
-        if (engine.State != StateIdle && engine.State != StateCloseRequested)
-            engine.State = saved;
-    }
-    TTransferState(const TTransferState &) = delete;
-    TTransferState &operator=(const TTransferState &) = delete;
-
-private:
-    TCommandEngine &engine;
-    uint8_t saved;
-};
-
 TMainPageTransfer::TMainPageTransfer(TCommandEngine &engine) : Engine(engine) {}
 
 TPageFrame *TMainPageTransfer::CurrentFrame() const
@@ -64,34 +42,30 @@ bool TMainPageTransfer::StopRequested(uint8_t transferState) const
 
 void TMainPageTransfer::ReadPageActionExecute()
 {
-    RunPageAction([this] {
-        TTransferState state(Engine, StateReading);
-        ReadPage(CurrentFrame());
-    });
+    RunPageAction(StateReading, [this] { ReadPage(CurrentFrame()); });
 }
 
 void TMainPageTransfer::WritePageActionExecute()
 {
-    RunPageAction([this] {
-        TTransferState state(Engine, StateWriting);
-        WritePage(CurrentFrame());
-    });
+    RunPageAction(StateWriting, [this] { WritePage(CurrentFrame()); });
 }
 
 void TMainPageTransfer::ReadAllPagesActionExecute()
 {
-    RunPageAction([this] { ReadAllPages(); });
+    RunPageAction(StateReading, [this] { ReadAllPages(); });
 }
 
 void TMainPageTransfer::WriteAllPagesActionExecute()
 {
-    RunPageAction([this] { WriteAllPages(); });
+    RunPageAction(StateWriting, [this] { WriteAllPages(); });
 }
 
-// One transfer at a time: an action started while another waits for the unit is refused.
-void TMainPageTransfer::RunPageAction(const std::function<void()> &action)
+// One transfer at a time: an action started while another waits for the unit is refused. The
+// engine holds `transferState` for the length of the action and puts its saved state back after,
+// also when the action failed.
+void TMainPageTransfer::RunPageAction(uint8_t transferState, const std::function<void()> &action)
 {
-    if (!Engine.BeginTransfer())
+    if (!Engine.BeginTransfer(transferState))
         return;
     try {
         action();
@@ -106,7 +80,6 @@ void TMainPageTransfer::RunPageAction(const std::function<void()> &action)
 
 void TMainPageTransfer::ReadAllPages()
 {
-    TTransferState state(Engine, StateReading);
     for (int tag = 0; tag <= LastWalkedFrame; ++tag) {
         if (Hooks.ShowPage)
             Hooks.ShowPage(tag);
@@ -119,7 +92,6 @@ void TMainPageTransfer::ReadAllPages()
 
 void TMainPageTransfer::WriteAllPages()
 {
-    TTransferState state(Engine, StateWriting);
     for (int tag = 0; tag <= LastWalkedFrame; ++tag) {
         if (Hooks.ShowPage)
             Hooks.ShowPage(tag);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVector>
 
+#include <cstdint>
 #include <functional>
 
 class TCommandEngine;
@@ -37,6 +38,7 @@ public:
     void ReadAllPagesActionExecute();
     void WriteAllPagesActionExecute();
 
+    // The walks over the pages; the actions above run them as one transfer.
     void ReadAllPages();
     void WriteAllPages();
 
@@ -49,9 +51,7 @@ public:
     void WriteEventPage();
 
 private:
-    class TTransferState;
-
-    void RunPageAction(const std::function<void()> &action);
+    void RunPageAction(uint8_t transferState, const std::function<void()> &action);
     bool StopRequested(uint8_t transferState) const;
     TPageFrame *CurrentFrame() const;
 

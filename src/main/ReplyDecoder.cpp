@@ -2,6 +2,7 @@
 
 #include "device/Commands.h"
 #include "settings/Delphi.h"
+#include "settings/funcs.h"
 
 #include <QRegularExpression>
 
@@ -172,17 +173,6 @@ TDecodeKind TReplyDecoder::DecodeKindOf(int code)
     return TDecodeKind::None;
 }
 
-QString TReplyDecoder::StripControlChars(const QString &s)
-{
-    QString out;
-    out.reserve(s.size());
-    for (const QChar c : s) {
-        if (c.unicode() > 31 && c.unicode() != 127)
-            out.append(c);
-    }
-    return out;
-}
-
 bool TReplyDecoder::HasTerminatingReply(const QString &gathered, const QString &expected)
 {
     if (IsOkReply(expected))
@@ -221,11 +211,11 @@ QString TReplyDecoder::GetStringValue(const QString &reply, int lastCode) const
     const qsizetype start = gt < 0 ? 0 : gt + 1;
     const qsizetype end =
         IsOkReply(terminator) ? FindOkLine(reply, start) : reply.indexOf(terminator, start);
-    const QString value = end < 0 ? QString() : StripControlChars(reply.mid(start, end - start));
+    const QString value = end < 0 ? QString() : RemoveCtrlChars(reply.mid(start, end - start));
     if (value.isEmpty()) {
         ReportError(QStringLiteral("GetStringValue"), QStringLiteral("Invalid length"),
                     QStringLiteral("Command: %1 Result: %2")
-                        .arg(GetCommandText(lastCode), StripControlChars(reply)));
+                        .arg(GetCommandText(lastCode), RemoveCtrlChars(reply)));
         return {};
     }
     return value;
@@ -243,7 +233,7 @@ int TReplyDecoder::GetWord(const QString &reply) const
 
 int TReplyDecoder::GetHex(const QString &reply, int digits, const QString &where) const
 {
-    const QString s = StripControlChars(reply);
+    const QString s = RemoveCtrlChars(reply);
     const QString hexDigits = QStringLiteral("[0-9a-fA-F]{%1}").arg(digits);
     const QString hex = FirstMatch(FirstMatch(s, QLatin1Char('>') + hexDigits), hexDigits);
     int value = -1;

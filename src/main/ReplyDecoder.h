@@ -29,9 +29,6 @@ public:
 
     static TDecodeKind DecodeKindOf(int code);
 
-    // The text without the characters 0..31 and 127.
-    static QString StripControlChars(const QString &s);
-
     // True when the gathered text holds the terminating reply: "OK" only where it begins a line
     // (so a value such as "internet.book.ru" does not end the wait), any other reply anywhere;
     // letter case ignored.

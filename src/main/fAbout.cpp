@@ -6,8 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
@@ -16,18 +14,8 @@
 
 namespace {
 
-// The program's description: beside the program, or in the source tree it was built from.
-QString DescriptionFile()
-{
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    for (const QString &candidate : {QStringLiteral("README.md"), QStringLiteral("../README.md"),
-                                     QStringLiteral("../../README.md")}) {
-        const QFileInfo file(programDir.filePath(candidate));
-        if (file.isFile())
-            return file.canonicalFilePath();
-    }
-    return QStringLiteral(W9CAN_README_PATH);
-}
+// The maker's web page, shown and opened by the link label.
+const char *const kMakerAddress = "http://www.orva.ru";
 
 } // namespace
 
@@ -44,20 +32,20 @@ TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent), ui(std::make_unique<U
     ui->Label1->setText(QStringLiteral("W9-CAN config\n"
                                        "Версия %1\n"
                                        "Настройка блоков W9CAN по кабелю и GSM\n"
-                                       "Описание программы:")
+                                       "Сайт производителя:")
                             .arg(version));
     ui->Label1->setAccessibleName(ui->Label1->text());
 
     QFont linkFont = ui->Label2->font();
     linkFont.setPixelSize(13);
     ui->Label2->setFont(linkFont);
-    ui->Label2->setText(QUrl::fromLocalFile(DescriptionFile()).toString());
+    ui->Label2->setText(QString::fromLatin1(kMakerAddress));
     ui->Label2->setAccessibleName(ui->Label2->text());
-    ui->Label2->setToolTip(QStringLiteral("Открыть описание программы"));
+    ui->Label2->setToolTip(QStringLiteral("Открыть сайт производителя"));
     ui->Label2->installEventFilter(this);
     ui->btnOK->setAccessibleName(ui->btnOK->text());
 
-    setFixedSize(sizeHint().expandedTo(QSize(269, 225)));
+    setFixedSize(269, 225);
 }
 
 TFormAbout::~TFormAbout() = default;
@@ -97,7 +85,7 @@ bool TFormAbout::eventFilter(QObject *watched, QEvent *event)
 
 void TFormAbout::Label2Click()
 {
-    // A viewer that cannot be started changes nothing here.
+    // A browser that cannot be started changes nothing here.
     QDesktopServices::openUrl(QUrl(ui->Label2->text()));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The About box: the product picture, the program's name and version, and a link to the
-// program's description that opens in the system's default viewer.
+// The About box: the product picture, the program's name and version, and the maker's web
+// address as a link that opens in the system's browser.
 
 #include <QDialog>
 

@@ -3,12 +3,14 @@
 #include "pages/ConstGeneralSettingsFrame.h"
 #include "settings/Delphi.h"
 #include "settings/SettingsRW.h"
+#include "settings/funcs.h"
 #include "ui_UnitGeneralSettingsFrame.h"
 
 #include <QKeyEvent>
 #include <QPalette>
 
 #include <exception>
+#include <functional>
 
 using namespace GeneralRows;
 namespace C = ConstGeneralSettingsFrame;
@@ -16,12 +18,9 @@ namespace C = ConstGeneralSettingsFrame;
 namespace {
 
 // Handlers must not let an exception out of the event loop; a failing step is dropped.
-template <typename F> void Guarded(F &&f)
+void Guarded(const std::function<void()> &f)
 {
-    try {
-        f();
-    } catch (const std::exception &) {
-    }
+    RunGuarded("general page", f, TGuardPolicy::Drop);
 }
 
 QString LabelText(const QString &stored)

@@ -1,6 +1,7 @@
 #include "settings/SetInfoLoader.h"
 
 #include "pages/RadioGroup.h"
+#include "settings/Delphi.h"
 #include "settings/SettingsRW.h"
 
 #include <QCheckBox>
@@ -68,11 +69,6 @@ bool HasExpectedClass(QWidget *control, TSetInfoKind kind)
     throw ESettingsError(QStringLiteral("Элемент \"%1\" не подходит для строки \"%2\" (вид %3)")
                              .arg(QString::fromLatin1(row.CompName), QString::fromLatin1(row.Ident))
                              .arg(static_cast<int>(row.Kind)));
-}
-
-QString DecimalSeparator()
-{
-    return QLocale::system().decimalPoint();
 }
 
 bool IsBooleanKind(TSetInfoKind kind)

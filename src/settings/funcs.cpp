@@ -5,8 +5,12 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtDebug>
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <tuple>
 
@@ -67,6 +71,34 @@ QString GetFileVersion(const QString &fileName)
     return QStringLiteral(W9CAN_VERSION);
 }
 
+QString DecodeCp1251(const QByteArray &bytes)
+{
+    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+QByteArray EncodeCp1251(const QString &text)
+{
+    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (bytes.size() == text.size() && !bytes.contains('\x1A'))
+        return bytes; // every character had a code (the usual case)
+    bytes.clear();
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // One character, a surrogate pair included, is one byte.
+        const qsizetype length =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+                ? 2
+                : 1;
+        const QByteArray one = encoder.encode(QStringView(text).mid(i, length));
+        const bool encoded = one.size() == 1 && (one.at(0) != '\x1A' || text.at(i) == QChar(0x1A));
+        bytes += encoded ? one.at(0) : '?';
+        i += length - 1;
+    }
+    return bytes;
+}
+
 QString RemoveCtrlChars(const QString &s)
 {
     QString result;
@@ -76,6 +108,28 @@ QString RemoveCtrlChars(const QString &s)
             result += c;
     }
     return result;
+}
+
+void RunGuarded(const char *where, const std::function<void()> &body, TGuardPolicy policy,
+                const TErrorReport &report) noexcept
+{
+    const auto treat = [&](const QString &text) {
+        if (report)
+            report(text);
+        else if (policy == TGuardPolicy::Warn)
+            qWarning("%s: %s", where, qPrintable(text));
+    };
+    try {
+        try {
+            body();
+        } catch (const std::exception &error) {
+            treat(QString::fromUtf8(error.what()));
+        } catch (...) {
+            treat(QStringLiteral("Неизвестная ошибка"));
+        }
+    } catch (...) {
+        qWarning("%s: the error report itself failed", where);
+    }
 }
 
 // ---- reply texts ---------------------------------------------------------------------------

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // A firmware version "REV 07.505.030": name, separator, major, minor (the unit type 504/505),
 // build (the firmware number of that type) and whatever follows character 14.
 struct TFwVersion
@@ -39,8 +41,27 @@ QString IntToBin(int value, int digits);
 // The program's version for its own executable, "" for anything else. Never fails.
 QString GetFileVersion(const QString &fileName);
 
+// Windows-1251 text at every byte boundary: the line and every file the program writes. A
+// character without a code of its own goes out as "?", one byte per character.
+QString DecodeCp1251(const QByteArray &bytes);
+QByteArray EncodeCp1251(const QString &text);
+
 // The text without characters 0-31 and 127.
 QString RemoveCtrlChars(const QString &s);
+
+// What a guarded handler does with an error: show it (the window's general error message) or,
+// when no report is given, write a warning naming `where`, or drop it silently.
+enum class TGuardPolicy
+{
+    Warn,
+    Drop,
+};
+using TErrorReport = std::function<void(const QString &text)>;
+
+// Runs the body of a Qt handler: nothing thrown leaves it. An error goes to `report` when one is
+// given, otherwise it is treated by `policy`.
+void RunGuarded(const char *where, const std::function<void()> &body,
+                TGuardPolicy policy = TGuardPolicy::Warn, const TErrorReport &report = {}) noexcept;
 
 // The whole first match of `pattern` in `text` ("" when none): case-sensitive, "." matches line
 // ends too, "^"/"$" only at the ends of the text. An invalid pattern throws EConvertError.

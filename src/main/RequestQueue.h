@@ -1,0 +1,74 @@
+#pragma once
+
+// What the command engine has pending, in one place: the exchange on the line (a command or the
+// keep-alive), the synchronous call waiting for its result, the requests queued behind them and
+// the holds that stop all sending. Nothing goes out while any of these is pending; a queued
+// request starts from the event loop once the queue is free again, in the order it was queued.
+
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <memory>
+
+using TCommandValues = std::array<QVariant, 2>; // [0] value, [1] status
+
+class TRequestQueue
+{
+public:
+    enum class TExchange : uint8_t
+    {
+        None,
+        Command,
+        KeepAlive,
+    };
+
+    // The result a synchronous caller waits for.
+    struct TCall
+    {
+        bool Done = false;
+        TCommandValues Values{0, 0};
+    };
+
+    using TJob = std::function<void()>;
+
+    // Queued requests start through `context`'s event queue.
+    explicit TRequestQueue(QObject *context);
+
+    TExchange OnLine() const { return onLine; }
+    void ExchangeSent(TExchange what) { onLine = what; }
+    // The exchange on the line was answered, given up or dropped.
+    void ExchangeEnded();
+
+    const std::shared_ptr<TCall> &Call() const { return call; }
+    void CallStarted(const std::shared_ptr<TCall> &started) { call = started; }
+    // Completes the synchronous call in progress, if any, with `values`.
+    void CallFinished(const TCommandValues &values);
+
+    // Nothing on the line, no synchronous call, nothing held.
+    bool Free() const;
+    // Runs `job` now when the queue is free and empty, else once every earlier request has run.
+    void RunWhenFree(TJob job);
+    // Queued ahead of every other request (the goodbye of a disconnect).
+    void RunFirst(TJob job);
+    bool HasQueued() const { return !queued.empty(); }
+
+    // While held, no queued request starts (the firmware dialog talks to the device itself).
+    void Hold() { ++holds; }
+    void Release();
+    bool Held() const { return holds > 0; }
+
+private:
+    void ScheduleDrain();
+    void Drain();
+
+    QPointer<QObject> context;
+    TExchange onLine = TExchange::None;
+    std::shared_ptr<TCall> call;
+    std::deque<TJob> queued;
+    int holds = 0;
+    bool drainScheduled = false;
+};

@@ -1,0 +1,176 @@
+// The single-command service against the simulated unit: the reply record, answers in order to
+// their own requesters, a request during a page transfer, a silent unit, a requester that goes
+// away, and no connection at all.
+
+#include "SimConnection.h"
+#include "TestConfigDir.h"
+#include "main/ExecCommandService.h"
+#include "main/MainPageTransfer.h"
+#include "pages/UnitGeneralSettingsFrame.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+class TRequester : public QObject
+{
+public:
+    QList<MainReplyRecord> Answers;
+    QList<bool> Current; // the tick test when each answer arrived
+
+protected:
+    void customEvent(QEvent *e) override
+    {
+        if (e->type() != WM_COMMANDDONE)
+            return;
+        const auto *done = static_cast<TCommandDoneEvent *>(e);
+        Answers << done->Record;
+        Current << done->IsCurrent();
+    }
+};
+
+struct Rig
+{
+    unitsim::UnitSimulator Sim;
+    TCommandEngine Engine;
+    QObject Owner;
+    TMainConnection Connection{Engine, &Owner};
+    TExecCommandService Service{Engine};
+    bool connected = false;
+
+    Rig()
+    {
+        SpeedUp(Engine, Connection);
+        Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
+        Engine.Hooks.SetActionsConnected = [this] { connected = true; };
+    }
+
+    bool Connect() { return ConnectCable(Sim, Connection, Engine, connected); }
+
+    void Post(TRequester &requester, int code) { PostExecCommand(&Service, code, &requester); }
+};
+
+bool Answered(const TRequester &r, int count = 1)
+{
+    return QTest::qWaitFor([&] { return r.Answers.size() >= count; }, 5000);
+}
+
+} // namespace
+
+class TestExecCommand : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
+
+private slots:
+    void replyRecordSplitsTheValueText()
+    {
+        const QString long300 = QString(300, QLatin1Char('k'));
+        MainReplyRecord r = MainReplyRecord::FromValues(43, {long300, 1}, 77);
+        QCOMPARE(r.Text1.size(), 255);
+        QCOMPARE(r.Text2.size(), 45);
+        QVERIFY(r.Text3.isEmpty());
+        QCOMPARE(r.Text(), long300);
+        r = MainReplyRecord::FromValues(43, {QString(800, QLatin1Char('k')), 1}, 77);
+        QCOMPARE(r.Text().size(), 765);
+        r = MainReplyRecord::FromValues(83, {259, 1}, 5);
+        QCOMPARE(r.Text1, QStringLiteral("259"));
+        QCOMPARE(r.Code, 83);
+        QCOMPARE(r.Tick, 5u);
+    }
+
+    void answersComeInOrderToTheirOwnRequesters()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        rig.Sim.setSetting(QStringLiteral("gprsname"), QByteArray(300, 'n'));
+        rig.Sim.setSetting(QStringLiteral("disp"), "07");
+        TRequester first, second;
+        rig.Post(first, 43);
+        rig.Post(second, 105);
+        rig.Post(first, 43); // a repeat while the first is still waiting: dropped
+        QVERIFY(Answered(second));
+        QCOMPARE(first.Answers.size(), 1);
+        QCOMPARE(first.Answers[0].Text1 + first.Answers[0].Text2, QString(300, QLatin1Char('n')));
+        QCOMPARE(second.Answers[0].Text1, QStringLiteral("7"));
+        QCOMPARE(second.Answers[0].Status, 1);
+        QCOMPARE(first.Current, QList<bool>{true});
+        QCOMPARE(second.Current, QList<bool>{true});
+        QVERIFY(first.Answers[0].Tick != second.Answers[0].Tick);
+        QCOMPARE(Sent(rig.Sim), (QStringList{"+gprsname", "+disp"}));
+        // The keep-alive is on after a request, also when it was off before.
+        QVERIFY(rig.Engine.Device->WakeUp());
+    }
+
+    void aRequestDuringAPageReadWaitsForTheRead()
+    {
+        Rig rig;
+        TMainPageTransfer transfer(rig.Engine);
+        TGeneralSettingsFrame general;
+        general.Init(QStringLiteral("W9CAN"));
+        transfer.Hooks.CurrentFrame = [&general]() -> TPageFrame * { return &general; };
+        QVERIFY(rig.Connect());
+        rig.Sim.setSetting(QStringLiteral("timefix"), "05");
+        TRequester requester;
+        QTimer::singleShot(0, [&] { rig.Post(requester, 105); });
+        transfer.ReadPageActionExecute();
+        QVERIFY(Answered(requester));
+        QCOMPARE(Sent(rig.Sim), GeneralReads + QStringList{"+disp"});
+        QCOMPARE(general.findChild<QLineEdit *>("TimeIntervalEdit")->text(), QStringLiteral("5"));
+    }
+
+    void aSilentUnitGetsTheDefaultResendsOnly()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        rig.Sim.setSilent(true);
+        rig.Engine.ExecCommand(105, 0); // a give-up leaves RetriesLeft at -1
+        QCOMPARE(rig.Engine.RetriesLeft, -1);
+        rig.Sim.clearLog();
+        TRequester requester;
+        rig.Post(requester, 105);
+        QVERIFY(Answered(requester));
+        QCOMPARE(requester.Answers[0].Status, 0);
+        QCOMPARE(requester.Answers[0].Text(), QStringLiteral("0"));
+        QCOMPARE(Sent(rig.Sim).count(QStringLiteral("+disp")), rig.Engine.DefaultRetries + 1);
+    }
+
+    void aRequesterThatIsGoneIsNotTouched()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        rig.Sim.setLatency(100);
+        auto early = std::make_unique<TRequester>();
+        auto waiting = std::make_unique<TRequester>();
+        TRequester last;
+        rig.Post(*early, 107);
+        rig.Post(*waiting, 111);
+        rig.Post(last, 105);
+        QVERIFY(WaitForSent(rig.Sim, QStringLiteral("+enaing"), 5000));
+        early.reset();   // its command is under way: the answer goes nowhere
+        waiting.reset(); // its turn has not come: its command is never sent
+        QVERIFY(Answered(last));
+        QCOMPARE(Sent(rig.Sim), (QStringList{"+enaing", "+disp"}));
+    }
+
+    void withoutAConnectionTheAnswerComesAtOnce()
+    {
+        Rig rig;
+        TRequester first, second;
+        rig.Post(first, 125);
+        rig.Post(second, 125);
+        QVERIFY(Answered(second));
+        QCOMPARE(first.Answers[0].Status, 0);
+        QCOMPARE(first.Answers[0].Text1, QStringLiteral("0"));
+        // Both within a millisecond, yet each answer has its own tick.
+        QVERIFY(first.Answers[0].Tick != second.Answers[0].Tick);
+        QCOMPARE(rig.Service.Record().Tick, second.Answers[0].Tick);
+    }
+};
+
+QTEST_MAIN(TestExecCommand)
+#include "tst_execcommand.moc"

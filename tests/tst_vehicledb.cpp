@@ -1,0 +1,214 @@
+#include "CaridFixture.h"
+
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+#include <QtTest>
+
+// The vehicle database on real Jet files: the lists and their cascade, finding a car, the SPN
+// records, the texts as stored, and the files that cannot be used.
+class TestVehicleDb : public QObject
+{
+    Q_OBJECT
+
+    static QVariant Current(const TDm &dm, TDm::TList list, const char *column)
+    {
+        const int row = dm.CurrentRow(list);
+        return row < 0 ? QVariant() : dm.ListModel(list)->record(row).value(column);
+    }
+
+    static QList<int> Ids(const TDm &dm, TDm::TList list)
+    {
+        QList<int> ids;
+        for (int row = 0; row < dm.ListModel(list)->rowCount(); ++row)
+            ids << dm.ListModel(list)->record(row).value("id").toInt();
+        return ids;
+    }
+
+private slots:
+    void cascadeFromStartToEmptyLists()
+    {
+        CaridFixture carid;
+        TDm &dm = *carid.dm;
+        QVERIFY(dm.DbAvailable());
+        QVERIFY(dm.OpenError().isEmpty());
+        // Opening ran the cascade from the first stored maker, with nobody listening.
+        QCOMPARE(Ids(dm, TDm::ProdList), QList<int>({3, 1, 2, 5, 33, 8, 9, 12, 14, 20, 21}));
+        QCOMPARE(Current(dm, TDm::ProdList, "id").toInt(), 3);
+        QVERIFY(dm.CurrentRow(TDm::YearList) >= 0);
+
+        // A combo box shows the list column of the model, keyed by id.
+        QComboBox makers;
+        makers.setModel(dm.ListModel(TDm::ProdList));
+        makers.setModelColumn(dm.ListColumn(TDm::ProdList));
+        QCOMPARE(makers.count(), 11);
+        QCOMPARE(makers.itemText(1), QString("КАМАЗ"));
+        QCOMPARE(dm.ListColumn(TDm::YearList),
+                 dm.ListModel(TDm::YearList)->record().indexOf("Years"));
+
+        QSignalSpy masks(&dm, &TDm::CarMaskSelected);
+        QSignalSpy rows(&dm, &TDm::CurrentRowChanged);
+        QVERIFY(dm.SelectId(TDm::ProdList, 1));
+        QCOMPARE(dm.CurrentRow(TDm::ProdList), 1);
+        QCOMPARE(Current(dm, TDm::ModelList, "id").toInt(), 101);
+        QCOMPARE(Current(dm, TDm::ModelList, "Model").toString(), QString("5490"));
+        QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1001);
+        QCOMPARE(Current(dm, TDm::YearList, "Years").toString(), QString("2013-2018"));
+        QCOMPARE(dm.CarId(), std::optional<int>(11));
+        QCOMPARE(dm.CarMask(), std::optional<int>(0x3F80FF));
+        QCOMPARE(masks.count(), 1);
+        QCOMPARE(masks.at(0).at(0).toInt(), 0x3F80FF);
+        // Maker, then its model list, then its year list moved, in that order.
+        QCOMPARE(rows.count(), 3);
+        QCOMPARE(rows.at(2).at(0).value<TDm::TList>(), TDm::YearList);
+
+        // Choosing the current row again, a row outside the list or an unknown id: nothing.
+        dm.SelectRow(TDm::ProdList, 1);
+        dm.SelectRow(TDm::ProdList, 11);
+        QVERIFY(!dm.SelectId(TDm::ProdList, 4));
+        QCOMPARE(rows.count(), 3);
+
+        // A maker without models empties both lists; the event boxes keep their state.
+        QVERIFY(dm.SelectId(TDm::ProdList, 33));
+        QCOMPARE(dm.ListModel(TDm::ModelList)->rowCount(), 0);
+        QCOMPARE(dm.ListModel(TDm::YearList)->rowCount(), 0);
+        QCOMPARE(dm.CurrentRow(TDm::ModelList), -1);
+        QCOMPARE(dm.CurrentRow(TDm::YearList), -1);
+        QCOMPARE(dm.CarId(), std::nullopt);
+        QCOMPARE(masks.count(), 1);
+
+        // Scania's first model has no years; its next one has.
+        QVERIFY(dm.SelectId(TDm::ProdList, 9));
+        QCOMPARE(Current(dm, TDm::ModelList, "Model").toString(), QString("P-series"));
+        QCOMPARE(dm.CurrentRow(TDm::YearList), -1);
+        QCOMPARE(masks.count(), 1);
+        dm.SelectRow(TDm::ModelList, 1);
+        QVERIFY(dm.CurrentRow(TDm::YearList) == 0);
+        QCOMPARE(masks.count(), 2);
+    }
+
+    void locateCar()
+    {
+        CaridFixture carid;
+        TDm &dm = *carid.dm;
+        QSignalSpy masks(&dm, &TDm::CarMaskSelected);
+
+        // Two years share car id 31: the first stored wins.
+        dm.LocateCar(31);
+        QCOMPARE(Current(dm, TDm::ProdList, "id").toInt(), 2);
+        QCOMPARE(Current(dm, TDm::ModelList, "id").toInt(), 120);
+        QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1030);
+        QCOMPARE(masks.last().at(0).toInt(), 0x5A5A5A);
+
+        dm.LocateCar(0xFFFF);
+        QCOMPARE(Current(dm, TDm::ModelList, "Model").toString(), QString("Octavia"));
+        QCOMPARE(dm.CarId(), std::optional<int>(65535));
+
+        // A NULL mask applies as no event at all.
+        dm.LocateCar(41);
+        QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1040);
+        QCOMPARE(dm.CarMask(), std::optional<int>(0));
+        QCOMPARE(masks.last().at(0).toInt(), 0);
+
+        // Unknown car ids, a negative one taken as unsigned among them, change nothing.
+        QSignalSpy rows(&dm, &TDm::CurrentRowChanged);
+        dm.LocateCar(999999);
+        dm.LocateCar(-1);
+        dm.LocateCar(0);
+        QCOMPARE(rows.count(), 0);
+        QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1040);
+    }
+
+    void textsReadBackExactly()
+    {
+        CaridFixture carid;
+        QSqlQuery query(carid.dm->Connection());
+        auto text = [&](const char *sql, int id) {
+            query.prepare(sql);
+            query.addBindValue(id);
+            return query.exec() && query.next() ? query.value(0).toString() : QString("?");
+        };
+        const char *maker = "SELECT Name FROM Producer WHERE id = ?";
+        const char *model = "SELECT Model FROM Model WHERE id = ?";
+        QCOMPARE(text(maker, 20), QString("Škoda"));
+        QCOMPARE(text(maker, 2), QString("МАЗ \"Минский автозавод\""));
+        QCOMPARE(text(maker, 21), QString("ВАЗ (Lada)"));
+        QCOMPARE(text(model, 110), QString("ГАЗель Next"));
+        QCOMPARE(text(model, 163), QString("Actros Driver's Edition"));
+        const QString longest = text(model, 122);
+        QCOMPARE(longest.size(), 255);
+        QVERIFY(longest.endsWith("КОНЕЦ №255"));
+        QVERIFY(text("SELECT Years FROM Years WHERE id_model = ?", 131).contains("н.в."));
+    }
+
+    void spnInfo()
+    {
+        CaridFixture carid;
+        const TDm &dm = *carid.dm;
+        // The placement shorter than 33 bits, the first stored of several.
+        TSPNInfo info = dm.GetSPNInfo(917);
+        QCOMPARE(info.SPN, 917);
+        QCOMPARE(info.PGN, 65217);
+        QCOMPARE(info.Offset, 0);
+        info = dm.GetSPNInfo(190);
+        QCOMPARE(info.Name, QString("Engine Speed"));
+        QCOMPARE(info.PGN, 61444);
+        QCOMPARE(info.Offset, 24);
+        // Named but never placed in 32 bits or less, and not in the table at all.
+        info = dm.GetSPNInfo(237);
+        QCOMPARE(info.Name, QString("Vehicle Identification Number"));
+        QCOMPARE(info.PGN, 0);
+        QVERIFY(!dm.GetSPNInfo(1761).Name.isEmpty());
+        info = dm.GetSPNInfo(4242);
+        QCOMPARE(info.SPN, 4242);
+        QVERIFY(info.Name.isEmpty());
+        QCOMPARE(info.PGN, 0);
+        QCOMPARE(info.Offset, 0);
+    }
+
+    void filesThatCannotServe()
+    {
+        // No file: unavailable and silent; every call is harmless.
+        CaridFixture none{QString()};
+        QVERIFY(!none.dm->DbAvailable());
+        QVERIFY(none.dm->OpenError().isEmpty());
+        QVERIFY(!none.dm->ListModel(TDm::ProdList));
+        none.dm->LocateCar(11);
+        QVERIFY(!none.dm->SelectId(TDm::ProdList, 1));
+        QCOMPARE(none.dm->CarId(), std::nullopt);
+        QVERIFY(none.dm->GetSPNInfo(190).Name.isEmpty());
+
+        // Only the header page: one message naming the file and the reason.
+        CaridFixture broken{"carid-broken.mdb"};
+        QVERIFY(!broken.dm->DbAvailable());
+        QVERIFY(broken.dm->OpenError().contains(broken.dir.filePath("carid.mdb")));
+        QVERIFY(broken.dm->OpenError().contains("повреждён"));
+        QVERIFY(!broken.dm->Connection().isValid());
+
+        // Not an Access file at all.
+        QTemporaryDir textDir;
+        QFile text(textDir.filePath("carid.mdb"));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write(QByteArray(8192, 'x')) > 0);
+        text.close();
+        TDm notJet(textDir.path());
+        QVERIFY(!notJet.DbAvailable());
+        QVERIFY(notJet.OpenError().contains("не является базой данных Access"));
+
+        // The tables without rows (and without the unrelated Info table): empty lists.
+        CaridFixture empty{"carid-empty.mdb"};
+        QSignalSpy masks(empty.dm.get(), &TDm::CarMaskSelected);
+        QVERIFY(empty.dm->DbAvailable());
+        QCOMPARE(empty.dm->ListModel(TDm::ProdList)->rowCount(), 0);
+        QCOMPARE(empty.dm->CurrentRow(TDm::YearList), -1);
+        QCOMPARE(empty.dm->ListColumn(TDm::ModelList), 2);
+        empty.dm->LocateCar(11);
+        QCOMPARE(empty.dm->CarMask(), std::nullopt);
+        QCOMPARE(masks.count(), 0);
+        QVERIFY(empty.dm->GetSPNInfo(190).Name.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestVehicleDb)
+#include "tst_vehicledb.moc"
