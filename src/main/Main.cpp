@@ -2,7 +2,6 @@
 
 #include "can/DMUnit.h"
 #include "can/UnitCANFrame.h"
-#include "device/Device.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
 #include "main/LogView.h"
@@ -932,15 +931,12 @@ void TMainForm::SetCANFormatSecond()
         format->SetItemIndex(1);
 }
 
-// Goes out as soon as no command waits for its answer, so that the unit's "OK" cannot be taken
-// for another command's reply.
+// Goes out once nothing is pending, and holds the line until its answer is in, so that the
+// answer cannot be taken for another command's reply.
 bool TMainForm::SendDirectCommand(const QString &Text)
 {
     if (engine->Device.isNull() || !engine->PortActive)
         return false;
-    engine->RunWhenFree([this, Text] {
-        if (TDevice *device = engine->Device.data(); device && engine->PortActive)
-            device->SendCommand(Text);
-    });
+    engine->SendDirect(Text);
     return true;
 }

@@ -23,7 +23,7 @@ public:
     {
         None,
         Command,
-        KeepAlive,
+        KeepAlive, // the keep-alive or a direct command: its answer is awaited by nobody
     };
 
     // The result a synchronous caller waits for.
