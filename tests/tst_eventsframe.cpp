@@ -288,6 +288,14 @@ private slots:
         QVERIFY(WaitForSent(w.Sim, "+OUTS02", 2000));
         QCOMPARE(Sent(w.Sim), (QStringList{"+mflag", "+OUTS02"}));
         QCOMPARE(w.Sim.flagWord(), quint16(0));
+
+        // On a slow line the answer to a direct command is not taken for the next reply.
+        w.Sim.setLatency(100);
+        w.Sim.setSetting("zact", "4A");
+        w.Get<QPushButton>("ClearAll")->click();
+        w.Read();
+        QVERIFY(w.Get("HisSetFlag1")->isChecked() && w.Get("HisSetFlag7")->isChecked());
+        QCOMPARE(w.Colour("HisSetFlag1"), Green);
     }
 
     // What is refused keeps the page back and shows why; rows that did not come change nothing.
