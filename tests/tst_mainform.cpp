@@ -263,8 +263,8 @@ private slots:
         QVERIFY(!TPageData(0, 3).IsAssigned());
 
         // A frame with nothing to send leaves the write form unassigned.
-        TMainForm form(kVersion);
-        form.Frames[1]->GetPageData(v); // the GPRS page has no rows yet
+        TPageFrame rowless(8, QStringLiteral("Rowless"));
+        rowless.GetPageData(v);
         QVERIFY(!v.IsAssigned());
     }
 

@@ -1,10 +1,11 @@
 // Reading and writing pages against the simulated unit on a real pseudo-terminal: the four page
 // actions, the walk over the pages, the general page's rows on the wire, Esc and silent rows.
 
-#include "SimConnection.h"
+#include "PageRig.h"
 #include "TestConfigDir.h"
 #include "main/MainPageTransfer.h"
 #include "main/PageTransfer.h"
+#include "pages/UnitGPRSSettingsFrame.h"
 #include "pages/UnitGeneralSettingsFrame.h"
 
 #include <QCheckBox>
@@ -36,15 +37,9 @@ private:
     QStringList &calls;
 };
 
-// The engine, the connection and the page transfer as the main window wires them, with the
-// general page and eight recording pages.
-struct Rig
+// The general and GPRS pages and seven recording pages.
+struct Rig : TransferRig
 {
-    unitsim::UnitSimulator Sim; // outlives the connection to it
-    TCommandEngine Engine;
-    QObject Owner;
-    TMainConnection Connection{Engine, &Owner};
-    TMainPageTransfer Transfer{Engine};
     QStringList Calls; // page reads and writes of the recording pages
     QList<int> Shown;  // pages shown, in order
     std::array<std::unique_ptr<TPageFrame>, 9> Frames;
@@ -54,16 +49,13 @@ struct Rig
 
     Rig()
     {
-        SpeedUp(Engine, Connection);
-        Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
-        Engine.Hooks.DisconnectAction = [this] { Connection.DisconnectActionExecute(); };
-        Engine.Hooks.SetActionsConnected = [this] { connected = true; };
-
         auto general = std::make_unique<TGeneralSettingsFrame>();
         General = general.get();
         General->Init(QStringLiteral("W9CAN"));
         Frames[0] = std::move(general);
-        for (int tag = 1; tag < 9; ++tag)
+        Frames[1] = std::make_unique<TGPRSSettingsFrame>();
+        Frames[1]->Init(QStringLiteral("W9CAN"));
+        for (int tag = 2; tag < 9; ++tag)
             Frames[tag] = std::make_unique<TRecordingFrame>(tag, Calls);
         Current = Frames[0].get();
 
@@ -75,20 +67,12 @@ struct Rig
         Transfer.Hooks.ShowError = [this](const QString &text) { Errors << text; };
     }
 
-    // Starts the simulated unit and connects to it; its log starts empty.
-    bool Connect() { return ConnectCable(Sim, Connection, Engine, connected); }
-
     template <typename T> T *Child(const char *name)
     {
         return General->findChild<T *>(QString::fromLatin1(name));
     }
     QColor Colour(const char *label) { return TPageFrame::LabelColor(Child<QLabel>(label)); }
-
-    bool connected = false;
 };
-
-const QColor Green = TPageFrame::ResultColors[0];
-const QColor Red = TPageFrame::ResultColors[1];
 
 const char *const RowLabels[10] = {
     "ObjectNumberLabel", "LatLabel",    "LonLabel",     "LabelTimeInterval", "PathSmoothLabel",
@@ -251,8 +235,9 @@ private slots:
         auto &sim = rig.Sim;
         rig.Transfer.ReadAllPagesActionExecute();
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
-        QCOMPARE(rig.Calls, (QStringList{"read 1", "read 3", "read 5", "read 6", "read 7"}));
-        QCOMPARE(Sent(sim).mid(0, GeneralReads.size()), GeneralReads); // then the pages' own
+        QCOMPARE(rig.Calls, (QStringList{"read 3", "read 5", "read 6", "read 7"}));
+        QCOMPARE(Sent(sim).mid(0, 10), GeneralReads);
+        QCOMPARE(Sent(sim).size(), 10 + 23 + 13); // and the GPRS and events pages
         QCOMPARE(rig.Current, rig.Frames[7].get());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 
@@ -261,9 +246,10 @@ private slots:
         rig.Calls.clear();
         rig.Transfer.WriteAllPagesActionExecute();
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
-        QCOMPARE(rig.Calls, (QStringList{"write 1", "write 3", "write 5", "write 7"}));
-        QCOMPARE(Sent(sim).size(), 10);
+        QCOMPARE(rig.Calls, (QStringList{"write 3", "write 5", "write 7"}));
+        QCOMPARE(Sent(sim).size(), 10 + 23);
         QCOMPARE(Sent(sim).first(), QStringLiteral("+object0917"));
+        QCOMPARE(Sent(sim)[10], QStringLiteral("+gprsena00"));
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 
         // Esc during the general page: no later page is read or shown.

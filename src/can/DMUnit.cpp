@@ -258,18 +258,19 @@ TSPNInfo TDm::GetSPNInfo(int SPN) const
 
 QSqlQuery SPNListQuery(const QSqlDatabase &Connection, bool SearchByIndex, const QString &Text)
 {
-    const QString columns =
-        SearchByIndex ? QStringLiteral("id_spn AS \"Индекс\", name_en AS \"Наименование\"")
-                      : QStringLiteral("name_en AS \"Наименование\", id_spn AS \"Индекс\"");
-    const QString order = SearchByIndex ? QStringLiteral("id_spn") : QStringLiteral("name_en_fold");
-    const QString number = QStringLiteral("(CASE WHEN id_spn < 0 THEN '' ELSE ' ' END || id_spn)");
-    const QString where = Text.isEmpty()  ? QString()
-                          : SearchByIndex ? QStringLiteral(" WHERE %1 LIKE ?").arg(number)
-                                          : QStringLiteral(" WHERE name_en_fold LIKE ?");
+    const char *const sql[2][2] = {
+        {"SELECT name_en AS \"Наименование\", id_spn AS \"Индекс\" FROM spn "
+         "ORDER BY 1 COLLATE NOCASE",
+         "SELECT name_en AS \"Наименование\", id_spn AS \"Индекс\" FROM spn "
+         "WHERE name_en LIKE ? ORDER BY 1 COLLATE NOCASE"},
+        {"SELECT id_spn AS \"Индекс\", name_en AS \"Наименование\" FROM spn ORDER BY 1",
+         "SELECT id_spn AS \"Индекс\", name_en AS \"Наименование\" FROM spn "
+         "WHERE str(id_spn) LIKE ? ORDER BY 1"},
+    };
     QSqlQuery query(Connection);
-    query.prepare(QStringLiteral("SELECT %1 FROM spn%2 ORDER BY %3").arg(columns, where, order));
+    query.prepare(QString::fromUtf8(sql[SearchByIndex][!Text.isEmpty()]));
     if (!Text.isEmpty())
-        query.addBindValue(QLatin1Char('%') + Text.toCaseFolded() + QLatin1Char('%'));
+        query.addBindValue(QLatin1Char('%') + Text + QLatin1Char('%'));
     if (!query.exec())
         qWarning("carid: SPN list: %s", qPrintable(query.lastError().text()));
     return query;

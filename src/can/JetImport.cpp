@@ -30,37 +30,31 @@ struct ColumnSpec
 {
     const char *name;
     Kind kind;
-    bool folded = false; // also stored case-folded as <name>_fold, for searches ignoring case
 };
 
 struct TableSpec
 {
     const char *name;
     std::vector<ColumnSpec> columns;
-    std::vector<const char *> indexed; // columns the program looks rows up by
 };
 
 const std::vector<TableSpec> &Tables()
 {
     static const std::vector<TableSpec> tables{
-        {"Producer", {{"id", Kind::Integer}, {"Name", Kind::Text}}, {}},
-        {"Model",
-         {{"id", Kind::Integer}, {"id_prod", Kind::Integer}, {"Model", Kind::Text}},
-         {"id_prod"}},
+        {"Producer", {{"id", Kind::Integer}, {"Name", Kind::Text}}},
+        {"Model", {{"id", Kind::Integer}, {"id_prod", Kind::Integer}, {"Model", Kind::Text}}},
         {"Years",
          {{"id", Kind::Integer},
           {"id_model", Kind::Integer},
           {"Years", Kind::Text},
           {"carid", Kind::Integer},
-          {"mask", Kind::Integer}},
-         {"id_model", "carid"}},
-        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text, true}}, {}},
+          {"mask", Kind::Integer}}},
+        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}},
         {"spn_on_pgn",
          {{"spn_id", Kind::Integer},
           {"pgn_id", Kind::Integer},
           {"offset", Kind::Integer},
-          {"length", Kind::Integer}},
-         {}},
+          {"length", Kind::Integer}}},
     };
     return tables;
 }
@@ -263,9 +257,83 @@ std::string Quoted(const char *name)
     return std::string("\"") + name + "\"";
 }
 
-std::string FoldedName(const ColumnSpec &column)
+// ---- Jet's meaning of str() and LIKE ------------------------------------------------------------
+
+// str(n): the number in decimal, a blank in place of the sign when it is not negative.
+void JetStr(sqlite3_context *context, int, sqlite3_value **arguments)
 {
-    return std::string(column.name) + "_fold";
+    sqlite3_value *value = arguments[0];
+    switch (sqlite3_value_numeric_type(value)) {
+    case SQLITE_INTEGER: {
+        const sqlite3_int64 n = sqlite3_value_int64(value);
+        const std::string text = (n < 0 ? "" : " ") + std::to_string(n);
+        sqlite3_result_text(context, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    case SQLITE_FLOAT: {
+        const double n = sqlite3_value_double(value);
+        const QByteArray text = (n < 0 ? "" : " ") + QByteArray::number(n, 'g', 15);
+        sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default:
+        sqlite3_result_null(context);
+    }
+}
+
+// `text` LIKE `pattern` with "%" for any characters and "_" for one, letter case ignored in every
+// alphabet (SQLite's own LIKE folds only ASCII letters).
+bool LikeIgnoringCase(QStringView pattern, QStringView text)
+{
+    auto same = [](QChar a, QChar b) { return a == b || a.toCaseFolded() == b.toCaseFolded(); };
+    qsizetype p = 0;
+    qsizetype t = 0;
+    qsizetype afterPercent = -1; // where the pattern resumes after the last "%"
+    qsizetype retryFrom = 0;     // the text position that "%" swallows up to, on a mismatch
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == u'%') {
+            afterPercent = ++p;
+            retryFrom = t;
+        } else if (p < pattern.size() && (pattern[p] == u'_' || same(pattern[p], text[t]))) {
+            ++p;
+            ++t;
+        } else if (afterPercent >= 0) {
+            p = afterPercent;
+            t = ++retryFrom;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == u'%')
+        ++p;
+    return p == pattern.size();
+}
+
+QStringView Utf16(sqlite3_value *value)
+{
+    const auto *text = static_cast<const char16_t *>(sqlite3_value_text16(value));
+    return text ? QStringView(text, sqlite3_value_bytes16(value) / 2) : QStringView();
+}
+
+// like(pattern, text), as SQLite calls it for "text LIKE pattern".
+void JetLike(sqlite3_context *context, int, sqlite3_value **arguments)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
+        sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_int(context, LikeIgnoringCase(Utf16(arguments[0]), Utf16(arguments[1])));
+}
+
+void AddJetFunctions(sqlite3 *db)
+{
+    constexpr int flags = SQLITE_UTF16 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function(db, "str", 1, flags, nullptr, JetStr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_create_function(db, "like", 2, flags, nullptr, JetLike, nullptr, nullptr) !=
+            SQLITE_OK)
+        SqlFailed(db);
 }
 
 void CreateTable(sqlite3 *db, const TableSpec &spec)
@@ -275,57 +343,75 @@ void CreateTable(sqlite3 *db, const TableSpec &spec)
     for (const ColumnSpec &column : spec.columns) {
         const char *type = column.kind == Kind::Integer ? " INTEGER, " : " TEXT, ";
         sql += Quoted(column.name) + type;
-        if (column.folded)
-            sql += Quoted(FoldedName(column).c_str()) + type;
     }
     sql.resize(sql.size() - 2);
     Exec(db, sql + ")");
 }
 
+// One value of a row waiting in a batch.
+struct Value
+{
+    bool null = true;
+    qint64 integer = 0;
+    std::u16string text;
+};
+
+std::string InsertSql(const TableSpec &spec, size_t rows)
+{
+    std::string row = "(?";
+    for (size_t i = 1; i < spec.columns.size(); ++i)
+        row += ", ?";
+    row += ")";
+    std::string sql = "INSERT INTO " + Quoted(spec.name) + " VALUES " + row;
+    for (size_t i = 1; i < rows; ++i)
+        sql += ", " + row;
+    return sql;
+}
+
+// Rows go in by batches, many to one statement: SQLite's cost is mostly per statement run.
 void CopyRows(sqlite3 *db, const TableSpec &spec, JetTable &table)
 {
-    std::string placeholders;
-    for (const ColumnSpec &column : spec.columns)
-        placeholders += column.folded ? "?, ?, " : "?, ";
-    placeholders.resize(placeholders.size() - 2);
-    const Statement insert =
-        Prepare(db, "INSERT INTO " + Quoted(spec.name) + " VALUES (" + placeholders + ")");
-    sqlite3_stmt *statement = insert.get();
-    std::vector<std::u16string> texts(spec.columns.size());
-    std::vector<QString> folded(spec.columns.size());
-    while (table.Next()) {
-        int parameter = 1;
-        for (size_t i = 0; i < spec.columns.size(); ++i) {
-            const ColumnSpec &column = spec.columns[i];
-            if (column.kind == Kind::Integer) {
-                if (table.IsNull(i))
-                    sqlite3_bind_null(statement, parameter);
-                else
-                    sqlite3_bind_int64(statement, parameter, table.Integer(i));
-                ++parameter;
-                continue;
-            }
-            table.Text(i, texts[i]);
-            sqlite3_bind_text16(statement, parameter++, texts[i].data(),
-                                int(texts[i].size() * sizeof(char16_t)), SQLITE_STATIC);
-            if (column.folded) {
-                folded[i] =
-                    QString::fromUtf16(texts[i].data(), qsizetype(texts[i].size())).toCaseFolded();
-                sqlite3_bind_text16(statement, parameter++, folded[i].utf16(),
-                                    int(folded[i].size() * sizeof(char16_t)), SQLITE_STATIC);
-            }
+    constexpr size_t batchRows = 64;
+    const size_t columns = spec.columns.size();
+    const Statement full = Prepare(db, InsertSql(spec, batchRows));
+    std::vector<Value> batch(batchRows * columns);
+    auto insert = [&](size_t rows) {
+        const Statement rest = rows == batchRows ? nullptr : Prepare(db, InsertSql(spec, rows));
+        sqlite3_stmt *statement = rest ? rest.get() : full.get();
+        for (size_t i = 0; i < rows * columns; ++i) {
+            const Value &value = batch[i];
+            const int parameter = int(i) + 1;
+            if (value.null)
+                sqlite3_bind_null(statement, parameter);
+            else if (spec.columns[i % columns].kind == Kind::Integer)
+                sqlite3_bind_int64(statement, parameter, value.integer);
+            else
+                sqlite3_bind_text16(statement, parameter, value.text.data(),
+                                    int(value.text.size() * sizeof(char16_t)), SQLITE_STATIC);
         }
         if (sqlite3_step(statement) != SQLITE_DONE)
             SqlFailed(db);
         sqlite3_reset(statement);
+    };
+    size_t rows = 0;
+    while (table.Next()) {
+        for (size_t column = 0; column < columns; ++column) {
+            Value &value = batch[rows * columns + column];
+            value.null = table.IsNull(column);
+            if (value.null)
+                continue;
+            if (spec.columns[column].kind == Kind::Integer)
+                value.integer = table.Integer(column);
+            else
+                table.Text(column, value.text);
+        }
+        if (++rows == batchRows) {
+            insert(rows);
+            rows = 0;
+        }
     }
-}
-
-void CreateIndexes(sqlite3 *db, const TableSpec &spec)
-{
-    for (const char *column : spec.indexed)
-        Exec(db, "CREATE INDEX " + Quoted((std::string(spec.name) + "_" + column).c_str()) +
-                     " ON " + Quoted(spec.name) + " (" + Quoted(column) + ")");
+    if (rows > 0)
+        insert(rows);
 }
 
 std::vector<JetTable> OpenTables(const JetFile &file)
@@ -343,12 +429,12 @@ void Load(const QString &path, QSqlDatabase &db)
     const JetFile file(path);
     std::vector<JetTable> tables = OpenTables(file);
     sqlite3 *sqlite = Handle(db);
+    AddJetFunctions(sqlite);
     Exec(sqlite, "BEGIN");
     try {
         for (size_t t = 0; t < tables.size(); ++t) {
             CreateTable(sqlite, Tables()[t]);
             CopyRows(sqlite, Tables()[t], tables[t]);
-            CreateIndexes(sqlite, Tables()[t]);
         }
         Exec(sqlite, "COMMIT");
     } catch (...) {

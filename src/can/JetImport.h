@@ -21,8 +21,9 @@ public:
 
 // Creates the tables Producer, Model, Years, spn and spn_on_pgn in `db` (open and empty) and
 // fills them from the Jet file at `path`, rows in stored order (so "the first row" of a query
-// without an order is the first stored). spn also gets name_fold, the case-folded name that
-// name searches match against. Throws Error for a file that cannot be read, is damaged, or
+// without an order is the first stored), and gives the connection Jet's str(n) (a leading blank
+// for a number that is not negative) and LIKE (letter case ignored in every alphabet, not only
+// for ASCII letters as SQLite's own). Throws Error for a file that cannot be read, is damaged, or
 // lacks one of the tables or columns.
 void Load(const QString &path, QSqlDatabase &db);
 

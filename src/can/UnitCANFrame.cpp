@@ -1,32 +1,550 @@
 #include "can/UnitCANFrame.h"
 
-#include <QTabWidget>
-#include <QVBoxLayout>
+#include "can/ConstCANFrame.h"
+#include "can/DMUnit.h"
+#include "main/ExecCommandService.h"
+#include "settings/Delphi.h"
+#include "settings/SetInfoLoader.h"
+#include "settings/funcs.h"
+#include "ui_UnitCANFrame.h"
 
-TCANFrame::TCANFrame(QWidget *parent) : TPageFrame(PageTag, QStringLiteral("CANFrame"), parent)
+#include <QApplication>
+#include <QKeyEvent>
+#include <QShowEvent>
+#include <QSqlQueryModel>
+#include <QWheelEvent>
+
+#include <exception>
+
+using namespace CANRows;
+
+namespace {
+
+// Handlers must not let an exception out of the event loop; a failing step is reported as a
+// warning and dropped.
+void Guarded(const std::function<void()> &f)
 {
-    auto *layout = new QVBoxLayout(this);
-    pageControl = new QTabWidget(this);
-    pageControl->setObjectName(QStringLiteral("PageControl1"));
-    auto *standart = new QWidget(pageControl);
-    standart->setObjectName(QStringLiteral("StandartSetSheet"));
-    standartSetSheet = standart;
-    userSetSheet = new QWidget(pageControl);
-    userSetSheet->setObjectName(QStringLiteral("UserSetSheet"));
-    carSelectSheet = new QWidget(pageControl);
-    carSelectSheet->setObjectName(QStringLiteral("CarSelectSheet"));
-    pageControl->addTab(standart, QStringLiteral("Настройки протокола J1939-71"));
-    pageControl->addTab(userSetSheet, QStringLiteral("Пользовательские настройки"));
-    pageControl->addTab(carSelectSheet, QStringLiteral("Выбор автомобиля"));
-    layout->addWidget(pageControl);
+    RunGuarded("CAN page", f, TGuardPolicy::Warn);
+}
+
+const QColor &clGreen = TPageFrame::ResultColors[0];
+const QColor &clRed = TPageFrame::ResultColors[1];
+const QString NoData = QStringLiteral("н/д");
+
+void SetBold(QLabel *label, bool bold)
+{
+    QFont font = label->font();
+    font.setBold(bold);
+    label->setFont(font);
+}
+
+bool AllWritten(const TWriteResults &results)
+{
+    return !results.isEmpty() &&
+           std::all_of(results.begin(), results.end(), [](int r) { return r == 0; });
+}
+
+bool RowRead(const TPageData &v, int row)
+{
+    return row <= v.RowCount() && v.ColCount() >= 2 && v(row, 2).toInt() == 1;
+}
+
+} // namespace
+
+TCANFrame::TCANFrame(QWidget *parent)
+    : TPageFrame(PageTag, QStringLiteral("CANFrame"), parent), ui(std::make_unique<Ui::TCANFrame>())
+{
+    ui->setupUi(this);
+    // The form's own name would replace the page's; the page keeps its class-derived name.
+    setObjectName(QStringLiteral("CANFrame"));
+    Timer.setObjectName(QStringLiteral("Timer"));
+    Timer.setInterval(5000);
+
+    connect(ui->CANFormatGroup, &TRadioGroup::Click, this,
+            [this] { Guarded([&] { CANFormatGroupClick(); }); });
+    for (int param = 1; param <= ParamCount; ++param) {
+        IdEdit(param)->installEventFilter(this);
+        connect(ShiftCombo(param), &QComboBox::activated, this,
+                [this] { Guarded([&] { ResetResultColor(); }); });
+    }
+    connect(ui->CheckBox1, &QCheckBox::toggled, this,
+            [this] { Guarded([&] { CheckBox1Click(); }); });
+    connect(ui->ComboBox2, &QComboBox::currentIndexChanged, this,
+            [this] { Guarded([&] { ComboBox2Change(); }); });
+    connect(&Timer, &QTimer::timeout, this, [this] { Guarded([&] { TimerTimer(); }); });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *old, QWidget *now) { Guarded([&] { FocusChanged(old, now); }); });
+}
+
+TCANFrame::~TCANFrame() = default;
+
+// --- Sheets ---
+
+QTabWidget *TCANFrame::PageControl1() const
+{
+    return ui->PageControl1;
+}
+
+QWidget *TCANFrame::UserSetSheet() const
+{
+    return ui->UserSetSheet;
+}
+
+QWidget *TCANFrame::CarSelectSheet() const
+{
+    return ui->CarSelectSheet;
 }
 
 void TCANFrame::RemoveStandartSetSheet()
 {
-    delete standartSetSheet;
+    delete ui->StandartSetSheet;
+    ui->StandartSetSheet = nullptr;
 }
 
 void TCANFrame::SetCarSelectSheetTabVisible(bool Visible)
 {
-    pageControl->setTabVisible(pageControl->indexOf(carSelectSheet), Visible);
+    ui->PageControl1->setTabVisible(ui->PageControl1->indexOf(ui->CarSelectSheet), Visible);
+}
+
+// --- Settings ---
+
+void TCANFrame::LoadUISettings()
+{
+    TPageFrame::LoadUISettings();
+    LoadSetInfoTable(this, *Settings, QString::fromLatin1(ConstCANFrame::Section),
+                     ConstCANFrame::CANSetInfo);
+    CANFormatGroupClick();
+    if (Dm != nullptr && Dm->DbAvailable()) {
+        BindVehicleLists();
+        Dm->SelectId(TDm::ProdList, 1);
+    }
+}
+
+void TCANFrame::SaveUISettings()
+{
+    if (!Settings)
+        Settings = std::make_unique<TSettingsRW>(TSettingsRW::RegistryKind, SettingsKey);
+    Guarded([&] {
+        SaveSetInfoTable(this, *Settings, QString::fromLatin1(ConstCANFrame::Section),
+                         ConstCANFrame::CANSetInfo);
+    });
+    TPageFrame::SaveUISettings();
+}
+
+// --- Controls by number ---
+
+QCheckBox *TCANFrame::EventBox(int Box) const
+{
+    return findChild<QCheckBox *>(Format(QStringLiteral("c%d"), {Box}));
+}
+
+QLineEdit *TCANFrame::IdEdit(int Param) const
+{
+    const std::array<QLineEdit *, ParamCount> edits = {ui->Par1IndexEdit, ui->Par2IndexEdit,
+                                                       ui->Par3IndexEdit, ui->Par4IndexEdit};
+    return edits.at(Param - 1);
+}
+
+QComboBox *TCANFrame::ShiftCombo(int Param) const
+{
+    const std::array<QComboBox *, ParamCount> combos = {ui->Par1Shift, ui->Par2Shift, ui->Par3Shift,
+                                                        ui->Par4Shift};
+    return combos.at(Param - 1);
+}
+
+QLabel *TCANFrame::IdLabel(int Param) const
+{
+    const std::array<QLabel *, ParamCount> labels = {ui->Par1IndexLabel, ui->Par2IndexLabel,
+                                                     ui->Par3IndexLabel, ui->Par4IndexLabel};
+    return labels.at(Param - 1);
+}
+
+// --- Page data ---
+
+RowSet TCANFrame::CurrentRowSet() const
+{
+    if (!DeviceModel)
+        return RowSet::None;
+    const auto [type, version] = DeviceModel();
+    return RowSetFor(type, version);
+}
+
+void TCANFrame::ApplyPageData(const TPageData &V)
+{
+    switch (const RowSet set = CurrentRowSet()) {
+    case RowSet::UserParam:
+        ApplyUserParams(V);
+        break;
+    case RowSet::CarId:
+    case RowSet::Vehicle:
+        ApplyVehicle(V, set);
+        break;
+    case RowSet::None:
+        break;
+    }
+}
+
+// A value that is not 24 hex digits counts as a failed read: the controls keep their values.
+void TCANFrame::ApplyUserParams(const TPageData &V)
+{
+    const std::optional<UserParams> params =
+        RowRead(V, 1) ? DecodeUserParams(V(1, 1).toString()) : std::nullopt;
+    if (!params) {
+        SetResultColor(1);
+        return;
+    }
+    ui->CANFormatGroup->SetItemIndex(params->format);
+    CANFormatGroupClick();
+    for (int param = 1; param <= ParamCount; ++param) {
+        ShiftCombo(param)->setCurrentIndex(params->shifts[param - 1]);
+        IdEdit(param)->setText(QString::number(params->ids[param - 1]));
+    }
+    SetResultColor(0);
+}
+
+// Each row is applied only when the unit answered it; a failed row changes nothing it feeds.
+void TCANFrame::ApplyVehicle(const TPageData &V, RowSet Set)
+{
+    bool allRead = RowRead(V, 1) && CarIdFromReply(V(1, 1)).has_value();
+    if (Set == RowSet::Vehicle) {
+        if (allRead)
+            allRead = ApplyCarId(V(1, 1));
+        allRead = RowRead(V, 2) && ApplyEventMask(V(2, 1)) && allRead;
+        if (RowRead(V, 3))
+            ShowLiveValues(DecodeLiveText(V(3, 1).toString(), false));
+        else
+            allRead = false;
+    }
+    SetResultColor(allRead ? 0 : 1);
+}
+
+bool TCANFrame::ApplyCarId(const QVariant &Value)
+{
+    const std::optional<int> carId = CarIdFromReply(Value);
+    if (!carId)
+        return false;
+    LocateCar(*carId);
+    return true;
+}
+
+bool TCANFrame::ApplyEventMask(const QVariant &Value)
+{
+    const std::optional<quint32> mask = EventMaskFromReply(Value);
+    if (!mask)
+        return false;
+    for (int box = 0; box < EventBoxCount; ++box)
+        if (QCheckBox *check = EventBox(box))
+            check->setChecked(DeviceMaskHasBox(*mask, box));
+    return true;
+}
+
+// Every identifier is checked; one that is empty, not a number or above 65535 turns its label
+// red and nothing is built.
+std::optional<UserParams> TCANFrame::CurrentUserParams()
+{
+    UserParams params;
+    params.format = ui->CANFormatGroup->ItemIndex() & 1;
+    bool ok = true;
+    for (int param = 1; param <= ParamCount; ++param) {
+        params.shifts[param - 1] = std::clamp(ShiftCombo(param)->currentIndex(), 0, MaxShift);
+        const std::optional<int> id = ParamIdFromText(IdEdit(param)->text());
+        if (id) {
+            params.ids[param - 1] = *id;
+        } else {
+            SetLabelColor(IdLabel(param), clRed);
+            ok = false;
+        }
+    }
+    return ok ? std::optional(params) : std::nullopt;
+}
+
+quint32 TCANFrame::CheckedEventMask() const
+{
+    quint32 mask = 0;
+    for (int box = 0; box < EventBoxCount; ++box)
+        if (const QCheckBox *check = EventBox(box); check && check->isChecked())
+            mask |= 1u << box;
+    return mask;
+}
+
+void TCANFrame::GetPageData(TPageData &V)
+{
+    V.Clear();
+    switch (CurrentRowSet()) {
+    case RowSet::UserParam:
+        if (const std::optional<UserParams> params = CurrentUserParams()) {
+            V = TPageData(2, 2, QVariant());
+            V(1, 1) = 1;
+            V(1, 2) = EncodeUserParams(*params);
+        }
+        break;
+    case RowSet::CarId:
+        V = TPageData(2, 2, QVariant());
+        V(1, 1) = 1;
+        V(1, 2) = CarIdText(SelectedCarId());
+        break;
+    case RowSet::Vehicle:
+        V = TPageData(3, 2, QVariant());
+        V(1, 1) = 1;
+        V(1, 2) = CarIdText(SelectedCarId());
+        V(2, 1) = 2;
+        V(2, 2) = EventMaskText(CheckedEventMask());
+        V(3, 1) = 3;
+        V(3, 2) = QString();
+        break;
+    case RowSet::None:
+        break;
+    }
+}
+
+// Green only when every row was sent and confirmed.
+void TCANFrame::ShowWriteResults(const TWriteResults &Results)
+{
+    SetResultColor(AllWritten(Results) ? 0 : 1);
+}
+
+void TCANFrame::SetResultColor(int Result)
+{
+    if (Result != 0 && Result != 1)
+        return;
+    ResetResultColor();
+    for (QWidget *group : ResultGroups())
+        SetLabelColor(group, ResultColors[Result]);
+}
+
+void TCANFrame::ResetResultColor()
+{
+    for (int param = 1; param <= ParamCount; ++param)
+        ResetLabelColor(IdLabel(param));
+    for (QWidget *group : ResultGroups())
+        ResetLabelColor(group);
+}
+
+// The groups that show a read's or write's result: the user sheet's, and the vehicle group so
+// that a type 505 unit's result is seen on its own sheet.
+QList<QWidget *> TCANFrame::ResultGroups() const
+{
+    return {ui->CANFormatGroup, ui->Panel1, ui->Panel2, ui->CarGroup};
+}
+
+// --- Vehicle ---
+
+void TCANFrame::SetCarMask(int Mask)
+{
+    // The option comes first: clearing it enables the ignition box again.
+    if (auto *option = window()->findChild<QCheckBox *>(QStringLiteral("CANCheckBox"))) {
+        if (DatabaseMaskHasBox(quint32(Mask), IgnitionBox)) {
+            option->setEnabled(true);
+        } else {
+            option->setChecked(false);
+            option->setEnabled(false);
+        }
+    }
+    for (int box = 0; box < EventBoxCount; ++box)
+        if (QCheckBox *check = EventBox(box))
+            check->setEnabled(DatabaseMaskHasBox(quint32(Mask), box));
+}
+
+// --- Live values ---
+
+void TCANFrame::ShowLiveData(const QString &Text)
+{
+    ShowLiveValues(DecodeLiveText(Text, true));
+}
+
+void TCANFrame::ShowLiveValues(const LiveValues &Values)
+{
+    const std::array<QLabel *, LiveFieldCount> labels = {ui->Label33, ui->Label31, ui->Label39,
+                                                         ui->Label36, ui->Label43, ui->Label42,
+                                                         ui->Label37, ui->Label30, ui->Label32};
+    for (int field = 0; field < LiveFieldCount; ++field) {
+        labels[field]->setText(QString::number(Values.fields[field]));
+        SetBold(labels[field], true);
+        SetLabelColor(labels[field], clGreen);
+    }
+    ShowBodyStatus(Values.body);
+    ShowDriveStatus(Values.drive);
+    ShowEngineStatus(Values.engine);
+}
+
+void TCANFrame::ShowBodyStatus(int Value)
+{
+    ShowStatusBits(Value, 0);
+}
+
+void TCANFrame::ShowDriveStatus(int Value)
+{
+    ShowStatusBits(Value, 8);
+}
+
+void TCANFrame::ShowEngineStatus(int Value)
+{
+    ShowStatusBits(Value, 16);
+}
+
+// Bit i of the byte is status bit FirstBit + i; only events the vehicle supports show a state.
+void TCANFrame::ShowStatusBits(int Value, int FirstBit)
+{
+    for (int i = 0; i < 8; ++i) {
+        const EventStateTexts &texts = LiveStateTexts[FirstBit + i];
+        auto *label = findChild<QLabel *>(QString::fromLatin1(texts.label));
+        const QCheckBox *box = EventBox(BoxOfStatusBit(FirstBit + i));
+        if (label == nullptr || box == nullptr)
+            continue;
+        const bool supported = box->isEnabled();
+        const bool set = (Value >> i) & 1;
+        if (supported) {
+            label->setText(QString::fromUtf8(set ? texts.set : texts.clear));
+            SetLabelColor(label, set ? clRed : clGreen);
+        } else {
+            label->setText(NoData);
+            ResetLabelColor(label);
+        }
+        SetBold(label, supported);
+    }
+}
+
+// --- Handlers ---
+
+void TCANFrame::CANFormatGroupClick()
+{
+    ui->Panel2->setVisible(ui->CANFormatGroup->ItemIndex() == 1);
+    ResetResultColor();
+}
+
+bool TCANFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *edit = qobject_cast<QLineEdit *>(watched);
+    if (edit == nullptr || event->type() != QEvent::KeyPress)
+        return TPageFrame::eventFilter(watched, event);
+    bool drop = false;
+    Guarded([&] { drop = !IdEditKeyPress(edit, static_cast<QKeyEvent *>(event)->text()); });
+    return drop || TPageFrame::eventFilter(watched, event);
+}
+
+// Only digits and Backspace are typed; keys without a character (arrows, Tab, Delete) pass.
+bool TCANFrame::IdEditKeyPress(QLineEdit *Edit, const QString &Key)
+{
+    ResetResultColor();
+    ResetLabelColor(IdLabel(Edit->property("Tag").toInt()));
+    if (Key.size() != 1 || Key.at(0) == QLatin1Char('\t') || Key.at(0).unicode() == 127)
+        return true;
+    const QChar c = Key.at(0);
+    return c == QLatin1Char('\b') || (c >= QLatin1Char('0') && c <= QLatin1Char('9'));
+}
+
+void TCANFrame::wheelEvent(QWheelEvent *event)
+{
+    event->accept();
+    for (QComboBox *list : {ui->ProdDBL, ui->ModelDBL, ui->YearDBL}) {
+        if (!list->hasFocus())
+            continue;
+        const Qt::Key key = event->angleDelta().y() >= 0 ? Qt::Key_Up : Qt::Key_Down;
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(list, &press);
+        return;
+    }
+}
+
+void TCANFrame::CheckBox1Click()
+{
+    if (ui->CheckBox1->isChecked())
+        Timer.start();
+    else
+        Timer.stop();
+}
+
+void TCANFrame::ComboBox2Change()
+{
+    Timer.setInterval(RefreshIntervalMs(ui->ComboBox2->currentIndex()));
+}
+
+void TCANFrame::StopAutoRefresh()
+{
+    ui->CheckBox1->setChecked(false);
+    Timer.stop();
+}
+
+void TCANFrame::FocusChanged(QWidget *Old, QWidget *Now)
+{
+    const bool wasInside = Old != nullptr && isAncestorOf(Old);
+    const bool isInside = Now != nullptr && (Now == this || isAncestorOf(Now));
+    if (wasInside && Now != nullptr && !isInside)
+        StopAutoRefresh();
+}
+
+void TCANFrame::showEvent(QShowEvent *event)
+{
+    TPageFrame::showEvent(event);
+    if (!event->spontaneous())
+        Guarded([&] { StopAutoRefresh(); });
+}
+
+void TCANFrame::hideEvent(QHideEvent *event)
+{
+    TPageFrame::hideEvent(event);
+    if (!event->spontaneous())
+        Guarded([&] { StopAutoRefresh(); });
+}
+
+void TCANFrame::TimerTimer()
+{
+    PostExecCommand(CommandTarget, LiveValuesCode, this);
+}
+
+void TCANFrame::customEvent(QEvent *event)
+{
+    if (event->type() == WM_COMMANDDONE)
+        Guarded([&] { WMCommandDone(*static_cast<TCommandDoneEvent *>(event)); });
+    else
+        TPageFrame::customEvent(event);
+}
+
+// Only the current answer to a request the unit answered is shown; any other is dropped.
+void TCANFrame::WMCommandDone(const TCommandDoneEvent &Done)
+{
+    if (Done.IsCurrent() && Done.Record.Status == 1)
+        ShowLiveData(Done.Record.Text1);
+}
+
+// --- Vehicle database ---
+
+QComboBox *TCANFrame::VehicleList(int List) const
+{
+    const std::array<QComboBox *, 3> lists = {ui->ProdDBL, ui->ModelDBL, ui->YearDBL};
+    return lists.at(List);
+}
+
+// The maker, model and year lists show the database's lists; choosing in one runs the cascade,
+// and every year that becomes current applies its mask.
+void TCANFrame::BindVehicleLists()
+{
+    for (const TDm::TList list : {TDm::ProdList, TDm::ModelList, TDm::YearList}) {
+        QComboBox *box = VehicleList(list);
+        box->setModel(Dm->ListModel(list));
+        box->setModelColumn(Dm->ListColumn(list));
+        box->setCurrentIndex(Dm->CurrentRow(list));
+        connect(box, &QComboBox::activated, Dm,
+                [list](int row) { Guarded([&] { Dm->SelectRow(list, row); }); });
+    }
+    connect(Dm, &TDm::CurrentRowChanged, this, [this](TDm::TList list, int row) {
+        Guarded([&] { VehicleList(list)->setCurrentIndex(row); });
+    });
+    connect(Dm, &TDm::CarMaskSelected, this,
+            [this](int mask) { Guarded([&] { SetCarMask(mask); }); });
+}
+
+void TCANFrame::LocateCar(int CarId)
+{
+    if (Dm != nullptr)
+        Dm->LocateCar(CarId);
+}
+
+// The car id of the chosen year; without a database or a year there is nothing to write.
+int TCANFrame::SelectedCarId() const
+{
+    const std::optional<int> carId = Dm != nullptr ? Dm->CarId() : std::nullopt;
+    if (!carId)
+        throw EConvertError(QStringLiteral("Не выбран автомобиль"));
+    return *carId;
 }

@@ -85,6 +85,8 @@ public:
 
     // The last answer, kept until the next request is answered.
     const MainReplyRecord &Record() const { return record; }
+    // Requests waiting for their turn (the one being served not counted).
+    int WaitingCount() const { return int(queue.size()); }
 
     // Takes a request; it is served from the event loop.
     void WMExecCommand(const TExecCommandEvent &request);

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -230,11 +229,7 @@ void TLogView::SaveToFile(const QString &path) const
                   file.flush(); // a full disk shows at the flush
         reason = file.errorString();
     } else {
-        // The old file stays as it was until the new one is complete.
-        QSaveFile file(path);
-        written =
-            file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-        reason = file.errorString();
+        written = SaveWholeFile(path, bytes, false, reason);
     }
     if (!written)
         throw std::runtime_error(

@@ -8,6 +8,7 @@
 #include "main/MainConnection.h"
 #include "main/MainConst.h"
 #include "main/MainPageTransfer.h"
+#include "main/SettingsFile.h"
 #include "main/fAbout.h"
 #include "pages/RadioGroup.h"
 #include "pages/UnitEngNumbersFrame.h"
@@ -25,6 +26,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -32,6 +35,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSignalBlocker>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -236,6 +241,10 @@ void TMainForm::CreateFrames()
             history->LoadGridLayout();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
+            can->DeviceModel = [this] {
+                return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
+            };
+            can->CommandTarget = this;
             can->RemoveStandartSetSheet();
             if (!VehicleDatabaseAvailable())
                 can->SetCarSelectSheetTabVisible(false);
@@ -719,8 +728,8 @@ void TMainForm::SetUpEngine()
     h.DisconnectAction = [this] { DisconnectActionExecute(); };
     h.SetActionsConnected = [this] { SetActionsConnected(); };
     h.RefreshStatusBar = [this] { UpdateStatusBar(); };
-    // The device model's pages and the firmware dialog have nothing to adapt or resume yet.
-    h.ApplyDeviceModel = [](int, int) {};
+    h.ApplyDeviceModel = [this](int version, int type) { ApplyDeviceModel(version, type); };
+    // The firmware dialog has nothing to resume yet.
     h.OpenFirmwareResume = [] {};
     h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
     h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
@@ -862,9 +871,88 @@ void TMainForm::AboutActionExecute()
 
 void TMainForm::ChangeFirmwareExecute() {}
 
-void TMainForm::SaveSettingsToFileExecute() {}
+TMainSettingsFile TMainForm::PagesSettingsFile()
+{
+    TMainSettingsFile file;
+    file.Frame = [this](int tag) -> QWidget * {
+        return tag >= 0 && tag < FrameCount ? Frames[tag] : nullptr;
+    };
+    file.ModeComboChange = [this] {
+        if (auto *events = Frames[3])
+            QMetaObject::invokeMethod(events, "ModeComboChange", Qt::DirectConnection);
+    };
+    return file;
+}
 
-void TMainForm::LoadSettingsFromFileExecute() {}
+void TMainForm::SaveSettingsToFileExecute()
+{
+    const QByteArray bytes = PagesSettingsFile().Collect().Encode();
+    const QString path = QFileDialog::getSaveFileName(this);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SaveWholeFile(path, bytes, true, error))
+        ShowError(QStringLiteral("Не удалось сохранить файл настроек %1: %2").arg(path, error));
+}
+
+void TMainForm::LoadSettingsFromFileExecute()
+{
+    const QString path = QFileDialog::getOpenFileName(this);
+    if (path.isEmpty())
+        return;
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        ShowError(QStringLiteral("Не удалось открыть файл настроек %1: %2")
+                      .arg(path, source.errorString()));
+        return;
+    }
+    TSettingsFile file;
+    if (!file.Parse(source.readAll())) {
+        ShowMessage(QStringLiteral("Неверный формат файла настроек"));
+        return;
+    }
+    PagesSettingsFile().Apply(file);
+}
+
+void TMainForm::ApplyDeviceModel(int Version, int DeviceType)
+{
+    if (auto *history = Frames[6])
+        QMetaObject::invokeMethod(history, "SetDeviceModel", Qt::DirectConnection,
+                                  Q_ARG(int, DeviceType), Q_ARG(int, Version));
+    for (const TDeviceModelCell &cell : DeviceModelCells(DeviceType, Version)) {
+        QWidget *page = Frames[cell.PageTag];
+        if (auto *control = page ? page->findChild<QWidget *>(cell.Control) : nullptr)
+            ApplyDeviceModelCell(control, cell.Action);
+    }
+}
+
+void TMainForm::ApplyDeviceModelCell(QWidget *Control, TDeviceModelCell::TAction Action)
+{
+    switch (Action) {
+    case TDeviceModelCell::Show:
+    case TDeviceModelCell::Hide: {
+        const bool visible = Action == TDeviceModelCell::Show;
+        Control->setVisible(visible);
+        // A sheet of a tab control: its tab comes and goes with it.
+        for (QWidget *parent = Control->parentWidget(); parent; parent = parent->parentWidget()) {
+            if (auto *tabs = qobject_cast<QTabWidget *>(parent)) {
+                if (const int index = tabs->indexOf(Control); index >= 0)
+                    tabs->setTabVisible(index, visible);
+                break;
+            }
+        }
+        break;
+    }
+    case TDeviceModelCell::EnableFirstItem:
+    case TDeviceModelCell::DisableFirstItem:
+        Control->setEnabled(Action == TDeviceModelCell::EnableFirstItem);
+        if (auto *combo = qobject_cast<QComboBox *>(Control)) {
+            const QSignalBlocker quiet(combo);
+            combo->setCurrentIndex(0);
+        }
+        break;
+    }
+}
 
 void TMainForm::ReadPageActionExecute()
 {

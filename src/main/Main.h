@@ -6,8 +6,10 @@
 // engine with the connection and the page transfer built on it, and the log.
 
 #include "main/CommandEngine.h"
+#include "main/DeviceModel.h"
 #include "main/ErrorLog.h"
 #include "main/ExecCommandService.h"
+#include "main/MainSettingsFile.h"
 #include "pages/PageFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -80,6 +82,9 @@ public:
     // Sends Text to the unit at once, without waiting for an answer; false (nothing sent)
     // without a connection.
     bool SendDirectCommand(const QString &Text);
+    // Shows, hides and sets what the pages offer for the identified unit; the History page's
+    // record layout first.
+    void ApplyDeviceModel(int Version, int DeviceType);
 
     void SetActionsBusy();
     void SetActionsConnected();
@@ -137,6 +142,8 @@ private:
     void ChangeFirmwareExecute();
     void SaveSettingsToFileExecute();
     void LoadSettingsFromFileExecute();
+    TMainSettingsFile PagesSettingsFile();
+    static void ApplyDeviceModelCell(QWidget *Control, TDeviceModelCell::TAction Action);
     void ReadPageActionExecute();
     void WritePageActionExecute();
     void ReadAllPagesActionExecute();

@@ -1,7 +1,9 @@
 #include "main/MainPageTransfer.h"
 
+#include "can/CANRows.h"
 #include "main/CommandEngine.h"
 #include "pages/EventsRows.h"
+#include "pages/GPRSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -116,6 +118,12 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 3:
         v = ReadEventValues();
         break;
+    case 1:
+        v = ReadGPRSValues();
+        break;
+    case 5:
+        v = ReadCANValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -134,6 +142,12 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
         break;
     case 3:
         WriteEventPage();
+        break;
+    case 1:
+        WriteGPRSPage();
+        break;
+    case 5:
+        WriteCANPage();
         break;
     case 6:
         // The history page's "write" is the erase of the unit's history.
@@ -208,4 +222,49 @@ void TMainPageTransfer::WriteEventPage()
             return PageTransfer::WriteCommand{EventsRows::WriteCommandText(row, value),
                                               EventsRows::WriteCode(row)};
         });
+}
+
+// --- The GPRS page ---
+
+TPageData TMainPageTransfer::ReadGPRSValues()
+{
+    const auto codes = GPRSRows::ReadCodes();
+    return PageTransfer::ReadRows(
+        QVector<int>(codes.begin(), codes.end()),
+        [this](int code, int row, TPageData &res) {
+            if (code == 0) { // the time synchronisation row is never read
+                res(row, 1) = GPRSRows::UnreadRowValue;
+                res(row, 2) = 1;
+                return;
+            }
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::WriteGPRSPage()
+{
+    WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
+}
+
+// --- The CAN page ---
+
+TPageData TMainPageTransfer::ReadCANValues()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    if (set == CANRows::RowSet::None)
+        return {};
+    return ReadPageRows(CANRows::ReadCodes(set));
+}
+
+void TMainPageTransfer::WriteCANPage()
+{
+    const CANRows::RowSet set =
+        CANRows::RowSetFor(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    const QVector<int> codes = CANRows::WriteCodes(set);
+    WritePageRows(int(codes.size()), [set, codes](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{CANRows::WriteCommandText(set, row, value.toString()),
+                                          codes[row - 1]};
+    });
 }

@@ -49,6 +49,13 @@ public:
     // The events page.
     TPageData ReadEventValues();
     void WriteEventPage();
+    // The GPRS page.
+    TPageData ReadGPRSValues();
+    void WriteGPRSPage();
+
+    // The CAN page: its rows follow the connected unit's type and firmware.
+    TPageData ReadCANValues();
+    void WriteCANPage();
 
 private:
     void RunPageAction(uint8_t transferState, const std::function<void()> &action);

@@ -36,6 +36,8 @@ TWriteResults WriteRows(int rows, const GetDataFn &getData, const WriteCommandFn
                 if (row < 1 || row > rows || (v.ColCount() >= 3 && v(r, 3).toInt() == -1))
                     continue;
                 const WriteCommand cmd = command(row, v(r, 2));
+                if (cmd.text.isEmpty())
+                    continue; // a row the page keeps but never sends
                 exec(cmd.text, cmd.code, row, res);
                 results[row - 1] = Failed;
             }

@@ -30,7 +30,7 @@ TPageData NewReadData(int rows);
 // true. Rows not reached stay (0, 0).
 TPageData ReadRows(const QVector<int> &codes, const ExecFn &exec, const StopFn &stop);
 
-// What a write row turns into on the wire.
+// What a write row turns into on the wire; a row with no text is not sent.
 struct WriteCommand
 {
     QString text;

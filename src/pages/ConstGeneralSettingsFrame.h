@@ -4,6 +4,8 @@
 // "GeneralSettingsFrame". Index k of GeneralCaptions is bound in the frame's code to one
 // label or group box.
 
+#include "pages/ConstForFrames.h"
+
 #include <QString>
 
 #include <array>
@@ -12,11 +14,7 @@ namespace ConstGeneralSettingsFrame {
 
 inline constexpr const char *Section = "GeneralSettingsFrame";
 
-struct CaptionPair
-{
-    const char *Ident;
-    const char *Default;
-};
+using CaptionPair = ::CaptionPair;
 
 inline constexpr int GeneralCaptionCount = 10;
 extern const std::array<CaptionPair, GeneralCaptionCount> GeneralCaptions;

@@ -1,5 +1,7 @@
 #include "pages/PageFrame.h"
 
+#include "settings/funcs.h"
+
 #include <QKeyEvent>
 #include <QPalette>
 
@@ -66,6 +68,11 @@ void TPageFrame::ResetLabelColor(QWidget *Label)
     Label->setPalette(QPalette());
 }
 
+void TPageFrame::Guarded(const std::function<void()> &Body)
+{
+    RunGuarded("settings page", Body, TGuardPolicy::Drop);
+}
+
 bool TPageFrame::IsTypedCharacter(const QKeyEvent &Key)
 {
     if (Key.text().isEmpty())
@@ -78,4 +85,47 @@ bool TPageFrame::IsTypedCharacter(const QKeyEvent &Key)
     default:
         return true;
     }
+}
+
+QVariant TPageFrame::ReadStored(const char *Ident, const QVariant &Default) const
+{
+    if (!Settings)
+        return Default;
+    return Settings->ReadOrDefault(MakeSetItem(Section(), QString::fromLatin1(Ident), Default));
+}
+
+int TPageFrame::ReadStoredInt(const char *Ident, int Default) const
+{
+    bool ok = false;
+    const int value = ReadStored(Ident, Default).toInt(&ok);
+    return ok ? value : Default;
+}
+
+bool TPageFrame::ReadStoredBool(const char *Ident, bool Default) const
+{
+    return ReadStored(Ident, Default).toBool();
+}
+
+QString TPageFrame::ReadCaption(const CaptionPair &Pair) const
+{
+    return ReadStored(Pair.Ident, QString::fromUtf8(Pair.Default)).toString();
+}
+
+void TPageFrame::WriteStored(const char *Ident, const QVariant &Value)
+{
+    if (Settings)
+        Guarded(
+            [&] { Settings->Write(MakeSetItem(Section(), QString::fromLatin1(Ident), Value)); });
+}
+
+void TPageFrame::SaveCaptionPairs(std::span<const CaptionPair> Pairs)
+{
+    for (const CaptionPair &pair : Pairs)
+        WriteStored(pair.Ident, ReadCaption(pair));
+}
+
+QString TPageFrame::LabelText(const QString &Stored)
+{
+    QString text = Stored;
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }

@@ -16,6 +16,7 @@
 // A row's caption shows its status: ResultColors[0] green when done, ResultColors[1] red when
 // failed, back to the window-text colour (ResetLabelColor) when the user edits the row.
 
+#include "pages/ConstForFrames.h"
 #include "pages/PageData.h"
 #include "settings/SettingsRW.h"
 
@@ -23,7 +24,9 @@
 #include <QFrame>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <span>
 
 class QKeyEvent;
 
@@ -58,10 +61,25 @@ protected:
     // Paints Label with ResultColors[Result]; any other result leaves it unchanged.
     static void SetResultColor(QWidget *Label, int Result);
     static void ResetLabelColor(QWidget *Label);
-    // Whether a key types a character into an edit. Tab moves the focus and Delete edits the
-    // text; on some systems their events also carry a control character, which no key filter of
-    // an edit must see.
+
+    // Handlers must not let an exception out of the event loop; a failing step is dropped.
+    static void Guarded(const std::function<void()> &Body);
+
+    // Keys that type a character into an edit. Tab moves the focus and Delete edits the text; on
+    // some systems their events also carry a control character, which must not reach a filter.
     static bool IsTypedCharacter(const QKeyEvent &Key);
+    // A stored caption as a label shows it: stored line breaks (CR LF) become line breaks.
+    static QString LabelText(const QString &Stored);
+
+    // Values in the page's own section of the store. A stored value that cannot be read or
+    // converted counts as absent: the default applies. A failed write is dropped.
+    QVariant ReadStored(const char *Ident, const QVariant &Default) const;
+    int ReadStoredInt(const char *Ident, int Default) const;
+    bool ReadStoredBool(const char *Ident, bool Default) const;
+    QString ReadCaption(const CaptionPair &Pair) const;
+    void WriteStored(const char *Ident, const QVariant &Value);
+    // Writes every pair back as stored (or its default), whatever the page shows.
+    void SaveCaptionPairs(std::span<const CaptionPair> Pairs);
 
     QString SettingsKey;
     std::unique_ptr<TSettingsRW> Settings;

@@ -20,15 +20,6 @@ namespace C = ConstEventsSettingsFrame;
 
 namespace {
 
-// Handlers must not let an exception out of the event loop; a failing step is dropped.
-template <typename F> void Guarded(F &&f)
-{
-    try {
-        f();
-    } catch (const std::exception &) {
-    }
-}
-
 const QColor &clGreen = TPageFrame::ResultColors[0];
 const QColor &clRed = TPageFrame::ResultColors[1];
 

@@ -1,8 +1,19 @@
 #pragma once
 
-// The GPRS page: data channels, servers and alarm phones.
+// Page 1: GPRS on or off, the modem reboot time, the server password, the main and the
+// alternative connection parameters and the two alarm phones with their logic. Converts between
+// its controls and the unit's rows (GPRSRows) and colours the row labels after a read or write.
 
 #include "pages/PageFrame.h"
+
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+
+namespace Ui {
+class TGPRSSettingsFrame;
+}
 
 class TGPRSSettingsFrame : public TPageFrame
 {
@@ -11,4 +22,36 @@ public:
     static constexpr int PageTag = 1;
 
     explicit TGPRSSettingsFrame(QWidget *parent = nullptr);
+    ~TGPRSSettingsFrame() override;
+
+    void SaveUISettings() override;
+    void SetPageData(const TPageData &v) override;
+    void GetPageData(TPageData &v) override;
+    void ShowWriteResults(const TWriteResults &results) override;
+
+protected:
+    void LoadUISettings() override;
+    void ApplyPageData(const TPageData &v) override;
+
+private:
+    void LoadCaptions();
+    void LoadRememberedValues();
+    void SaveRememberedValues();
+
+    void ShowField(QLineEdit *edit, QLabel *label, bool failed, const QString &text);
+    void ShowAlarmLogic(int byte);
+    int AlarmLogicValue() const;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void GPRSActiveCheckBoxClick();
+    void RebootTimeComboChange();
+    bool GPRSPasswordEditKeyPress(QLineEdit *edit, const QString &key);
+    void AltPhoneNumberEditChange(QLineEdit *edit);
+
+    // The label that shows row `row`'s status (rows 1 and 4..21), else nullptr.
+    QLabel *RowLabel(int row) const;
+    // The edits of rows 5..21 in row order.
+    QList<QLineEdit *> TextEdits() const;
+
+    std::unique_ptr<Ui::TGPRSSettingsFrame> ui;
 };

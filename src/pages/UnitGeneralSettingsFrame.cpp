@@ -3,31 +3,17 @@
 #include "pages/ConstGeneralSettingsFrame.h"
 #include "settings/Delphi.h"
 #include "settings/SettingsRW.h"
-#include "settings/funcs.h"
 #include "ui_UnitGeneralSettingsFrame.h"
 
 #include <QKeyEvent>
 #include <QPalette>
 
 #include <exception>
-#include <functional>
 
 using namespace GeneralRows;
 namespace C = ConstGeneralSettingsFrame;
 
 namespace {
-
-// Handlers must not let an exception out of the event loop; a failing step is dropped.
-void Guarded(const std::function<void()> &f)
-{
-    RunGuarded("general page", f, TGuardPolicy::Drop);
-}
-
-QString LabelText(const QString &stored)
-{
-    QString text = stored;
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 const QColor &clGreen = TPageFrame::ResultColors[0];
 const QColor &clRed = TPageFrame::ResultColors[1];
@@ -86,29 +72,6 @@ void TGeneralSettingsFrame::LoadUISettings()
     UpdateAccessibleNames();
 }
 
-namespace {
-
-// A stored value that the store cannot give or convert counts as absent.
-QVariant ReadStored(const TSettingsRW &settings, const char *ident, const QVariant &def)
-{
-    return settings.ReadOrDefault(
-        MakeSetItem(QString::fromLatin1(C::Section), QString::fromLatin1(ident), def));
-}
-
-int ReadStoredInt(const TSettingsRW &settings, const char *ident, int def)
-{
-    bool ok = false;
-    const int value = ReadStored(settings, ident, def).toInt(&ok);
-    return ok ? value : def;
-}
-
-bool ReadStoredBool(const TSettingsRW &settings, const char *ident, bool def)
-{
-    return ReadStored(settings, ident, def).toBool();
-}
-
-} // namespace
-
 void TGeneralSettingsFrame::LoadCaptions()
 {
     QWidget *const bound[C::GeneralCaptionCount] = {
@@ -116,9 +79,7 @@ void TGeneralSettingsFrame::LoadCaptions()
         ui->PathSmoothLabel,   ui->GPSOffLabel, ui->GSMOffLabel, ui->TimeOffLabel,
         ui->TimeGSMOnLabel,    ui->EnergyGroup};
     for (int k = 0; k < C::GeneralCaptionCount; ++k) {
-        const auto &pair = C::GeneralCaptions[k];
-        const QString text =
-            ReadStored(*Settings, pair.Ident, QString::fromUtf8(pair.Default)).toString();
+        const QString text = ReadCaption(C::GeneralCaptions[k]);
         if (auto *label = qobject_cast<QLabel *>(bound[k]))
             label->setText(LabelText(text));
         else if (auto *group = qobject_cast<QGroupBox *>(bound[k]))
@@ -128,17 +89,16 @@ void TGeneralSettingsFrame::LoadCaptions()
 
 void TGeneralSettingsFrame::LoadRememberedValues()
 {
-    TSettingsRW &s = *Settings;
     ui->ObjectNumberEdit->setText(
-        QString::number(ReadStoredInt(s, C::DefObjectNumber, C::DefaultObjectNumber)));
-    ui->LatEdit->setText(QString::number(ReadStoredInt(s, C::DefLat, C::DefaultLat)));
-    ui->LonEdit->setText(QString::number(ReadStoredInt(s, C::DefLon, C::DefaultLon)));
-    ui->TimeIntervalEdit->setText(QString::number(ReadStoredInt(s, C::DefTime, C::DefaultTime)));
-    ui->PathSmoothingCheckBox->setChecked(ReadStoredBool(s, C::DefSmooth, C::DefaultSmooth));
-    ui->GPSOffBox->setChecked(ReadStoredBool(s, C::DefGPSOff, C::DefaultGPSOff));
-    ui->GSMOffBox->setChecked(ReadStoredBool(s, C::DefGSMOff, C::DefaultGSMOff));
-    ui->TimeOffEdit->setText(QString::number(ReadStoredInt(s, C::DefTimeOff, C::DefaultTimeOff)));
-    ui->TimeGSMOnEdit->setText(QString::number(ReadStoredInt(s, C::DefGSMOn, C::DefaultGSMOn)));
+        QString::number(ReadStoredInt(C::DefObjectNumber, C::DefaultObjectNumber)));
+    ui->LatEdit->setText(QString::number(ReadStoredInt(C::DefLat, C::DefaultLat)));
+    ui->LonEdit->setText(QString::number(ReadStoredInt(C::DefLon, C::DefaultLon)));
+    ui->TimeIntervalEdit->setText(QString::number(ReadStoredInt(C::DefTime, C::DefaultTime)));
+    ui->PathSmoothingCheckBox->setChecked(ReadStoredBool(C::DefSmooth, C::DefaultSmooth));
+    ui->GPSOffBox->setChecked(ReadStoredBool(C::DefGPSOff, C::DefaultGPSOff));
+    ui->GSMOffBox->setChecked(ReadStoredBool(C::DefGSMOff, C::DefaultGSMOff));
+    ui->TimeOffEdit->setText(QString::number(ReadStoredInt(C::DefTimeOff, C::DefaultTimeOff)));
+    ui->TimeGSMOnEdit->setText(QString::number(ReadStoredInt(C::DefGSMOn, C::DefaultGSMOn)));
 }
 
 void TGeneralSettingsFrame::SaveUISettings()
@@ -152,16 +112,13 @@ void TGeneralSettingsFrame::SaveUISettings()
 
 void TGeneralSettingsFrame::SaveRememberedValues()
 {
-    TSettingsRW &s = *Settings;
-    const QString section = QString::fromLatin1(C::Section);
     // An edit that does not hold a number keeps what was stored before.
     const auto writeNumber = [&](const char *ident, const QLineEdit *edit) {
         if (const std::optional<int> n = EditNumber(edit->text()))
-            Guarded([&] { s.Write(MakeSetItem(section, QString::fromLatin1(ident), *n)); });
+            WriteStored(ident, *n);
     };
     const auto writeFlag = [&](const char *ident, const QCheckBox *box) {
-        Guarded(
-            [&] { s.Write(MakeSetItem(section, QString::fromLatin1(ident), box->isChecked())); });
+        WriteStored(ident, box->isChecked());
     };
     writeNumber(C::DefObjectNumber, ui->ObjectNumberEdit);
     writeNumber(C::DefLat, ui->LatEdit);
@@ -176,16 +133,7 @@ void TGeneralSettingsFrame::SaveRememberedValues()
 
 void TGeneralSettingsFrame::SaveCaptions()
 {
-    // Each caption is written back as stored (or its default), whatever the label shows.
-    const QString section = QString::fromLatin1(C::Section);
-    for (const auto &pair : C::GeneralCaptions) {
-        Guarded([&] {
-            const QString ident = QString::fromLatin1(pair.Ident);
-            const QVariant value =
-                ReadStored(*Settings, pair.Ident, QString::fromUtf8(pair.Default));
-            Settings->Write(MakeSetItem(section, ident, value.toString()));
-        });
-    }
+    SaveCaptionPairs(C::GeneralCaptions);
 }
 
 // --- Rows ---

@@ -5,11 +5,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtDebug>
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <optional>
 #include <tuple>
@@ -376,4 +378,28 @@ TBlockList HexImageToBlocks(const QStringList &lines)
         blocks.append(
             makeBlock(QString::fromLatin1(data.mid(pos, kBlockBytes).toHex().toUpper()), pos));
     return blocks;
+}
+
+bool SaveWholeFile(const QString &path, const QByteArray &bytes, bool ownerOnly, QString &error)
+{
+    QSaveFile file(path);
+    // Unbuffered, so that a short write (a full disk) is seen here and not lost in a flush that
+    // the commit would take for success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        error = file.errorString();
+        return false;
+    }
+    if (ownerOnly)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(bytes) != bytes.size()) {
+        error = qt_error_string(errno);
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
 }

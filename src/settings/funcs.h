@@ -73,6 +73,11 @@ int ExtractNum3Dot(const QString &s);
 // The three digits before the first CR LF that follows three digits; 0 when nothing matches.
 int ExtractNum3Crlf(const QString &s);
 
+// Writes a file so that the old one stays whole until the new one is complete (a full disk or a
+// crash halfway leaves the old file); `ownerOnly` makes the new file readable by its owner only.
+// False with the system's reason in `error`.
+bool SaveWholeFile(const QString &path, const QByteArray &bytes, bool ownerOnly, QString &error);
+
 // Puts the text on the system clipboard (does nothing without a GUI application).
 void CopyTextToClipboard(const QString &text);
 

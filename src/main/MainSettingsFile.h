@@ -1,0 +1,37 @@
+#pragma once
+
+// The main window's settings file: what the General, GPRS, Events, CAN and Engineering-numbers
+// pages show, saved to a file and loaded back into the pages. Nothing is sent to the unit; the
+// user writes the pages afterwards. Controls are found by their object names on their pages.
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+class TSettingsFile;
+
+class TMainSettingsFile
+{
+public:
+    // The page frame with the given Tag, or null.
+    std::function<QWidget *(int Tag)> Frame;
+    // Runs the Events page's mode handler after the mode was loaded.
+    std::function<void()> ModeComboChange;
+
+    // The file of what the pages show now.
+    TSettingsFile Collect() const;
+
+    // Applies a parsed file page by page. Throws EConvertError when an index key is missing or not
+    // a number: the keys before it stay applied, the later ones are not.
+    void Apply(const TSettingsFile &File) const;
+
+    struct TKey;
+
+private:
+    QWidget *Control(const TKey &Key) const;
+    QString Read(const TKey &Key) const;
+    void Write(const TKey &Key, const QString &Value) const;
+    void ApplyKey(const TSettingsFile &File, const TKey &Key) const;
+    void ApplyPage(const TSettingsFile &File, int Page) const;
+};

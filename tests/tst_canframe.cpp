@@ -1,0 +1,364 @@
+// The CAN page against the simulated unit on a real pseudo-terminal: the rows each device model
+// reads and writes, the user parameters, the vehicle's car id and event mask, the live values,
+// auto-refresh and the page's own handlers.
+
+#include "CaridFixture.h"
+#include "SimConnection.h"
+#include "TestConfigDir.h"
+#include "can/UnitCANFrame.h"
+#include "main/ExecCommandService.h"
+#include "main/MainPageTransfer.h"
+#include "pages/RadioGroup.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+namespace {
+
+const QColor Green = TPageFrame::ResultColors[0];
+const QColor Red = TPageFrame::ResultColors[1];
+
+// The engine, the connection and the page transfer as the main window wires them, with the CAN
+// page current in a window of its own.
+struct Rig
+{
+    std::unique_ptr<CaridFixture> Carid;
+    unitsim::UnitSimulator Sim;
+    TCommandEngine Engine;
+    QObject Owner;
+    TMainConnection Connection{Engine, &Owner};
+    TMainPageTransfer Transfer{Engine};
+    TExecCommandService Service{Engine};
+    QWidget Window;
+    TCANFrame *Page = new TCANFrame(&Window);
+    bool connected = false;
+
+    // `database`: the file in tests/data the vehicle database is opened from; none when empty.
+    explicit Rig(const QString &database = {})
+    {
+        if (!database.isEmpty()) {
+            Carid = std::make_unique<CaridFixture>(database);
+            Dm = Carid->dm.get();
+        }
+        SpeedUp(Engine, Connection);
+        Engine.Hooks.SetActionsConnected = [this] { connected = true; };
+        Page->Init(QStringLiteral("W9CAN"));
+        Page->RemoveStandartSetSheet();
+        Page->DeviceModel = [this] {
+            return std::pair(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+        };
+        Transfer.Hooks.CurrentFrame = [this] { return Page; };
+        Page->CommandTarget = &Service;
+    }
+    ~Rig() { Dm = nullptr; }
+
+    // Connects to a unit that then counts as `type` with firmware `version`.
+    bool Connect(int type, int version)
+    {
+        if (!ConnectCable(Sim, Connection, Engine, connected))
+            return false;
+        SetModel(type, version);
+        return true;
+    }
+    void SetModel(int type, int version)
+    {
+        Engine.Identity.DeviceType = type;
+        Engine.Identity.DeviceVersion = version;
+        Sim.clearLog();
+    }
+    void NeverAnswer(const QStringList &commands)
+    {
+        auto faults = Sim.faults();
+        faults.neverAnswer = commands;
+        Sim.setFaults(faults);
+    }
+
+    template <typename T> T *Child(const QString &name) { return Page->findChild<T *>(name); }
+    QLineEdit *Id(int n) { return Child<QLineEdit>(QStringLiteral("Par%1IndexEdit").arg(n)); }
+    QComboBox *Shift(int n) { return Child<QComboBox>(QStringLiteral("Par%1Shift").arg(n)); }
+    QCheckBox *Box(int n) { return Child<QCheckBox>(QStringLiteral("c%1").arg(n)); }
+    QString Text(const char *label) { return Child<QLabel>(QString::fromLatin1(label))->text(); }
+    TRadioGroup *Format() { return Child<TRadioGroup>(QStringLiteral("CANFormatGroup")); }
+    QColor Colour(const char *name = "CANFormatGroup")
+    {
+        return TPageFrame::LabelColor(Child<QWidget>(QString::fromLatin1(name)));
+    }
+};
+
+} // namespace
+
+class TestCANFrame : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    // Which rows each device model reads and writes; a model outside every set sends nothing
+    // and a write of it shows red.
+    void rowSetsByTypeAndFirmware()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect(504, 41));
+        const QStringList vehicleReads = {"+carid", "+zacc", "+cancur"};
+        const struct
+        {
+            int type, version;
+            QStringList reads;
+        } models[] = {{504, 41, {"+canuser"}}, {505, 16, {"+carid"}},    {505, 17, {}},
+                      {505, 18, vehicleReads}, {505, 999, vehicleReads}, {505, 1000, {}}};
+        for (const auto &m : models) {
+            rig.SetModel(m.type, m.version);
+            rig.Transfer.ReadPageActionExecute();
+            QCOMPARE(Sent(rig.Sim), m.reads);
+        }
+        rig.SetModel(505, 17);
+        rig.Transfer.WritePageActionExecute();
+        QVERIFY(Sent(rig.Sim).isEmpty());
+        QCOMPARE(rig.Colour(), Red);
+    }
+
+    // The 24-digit user parameter value both ways; a value the page cannot decode, an
+    // unanswered read and an identifier that does not fit are failures that lose nothing.
+    void userParameters()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect(504, 41));
+        rig.Sim.setSetting(QStringLiteral("canuser"), "000100490064006500000000");
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Format()->ItemIndex(), 1);
+        QVERIFY(!rig.Child<QWidget>(QStringLiteral("Panel2"))->isHidden());
+        QCOMPARE((QList<int>{rig.Shift(1)->currentIndex(), rig.Shift(2)->currentIndex(),
+                             rig.Shift(3)->currentIndex(), rig.Shift(4)->currentIndex()}),
+                 (QList<int>{1, 1, 1, 0}));
+        QCOMPARE((QStringList{rig.Id(1)->text(), rig.Id(2)->text(), rig.Id(3)->text()}),
+                 (QStringList{"100", "101", "0"}));
+        QCOMPARE(rig.Colour("Panel1"), Green);
+
+        for (const QByteArray &bad :
+             {QByteArray("12345"), QByteArray("0001004900640065000000XY")}) {
+            rig.Sim.setSetting(QStringLiteral("canuser"), bad);
+            rig.Transfer.ReadPageActionExecute();
+            QCOMPARE(rig.Colour(), Red);
+            QCOMPARE(rig.Id(2)->text(), QStringLiteral("101"));
+        }
+        rig.NeverAnswer({"+canuser"});
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Colour("Panel2"), Red);
+        QCOMPARE(rig.Format()->ItemIndex(), 1);
+        rig.NeverAnswer({});
+
+        rig.Format()->SetItemIndex(0);
+        QVERIFY(rig.Child<QWidget>(QStringLiteral("Panel2"))->isHidden());
+        for (int n = 1; n <= 3; ++n)
+            rig.Shift(n)->setCurrentIndex(0);
+        rig.Sim.clearLog();
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(rig.Sim), QStringList{"+canuser000000000064006500000000"});
+        QCOMPARE(rig.Colour(), Green);
+
+        for (const QString &bad : {QStringLiteral("65536"), QString(), QStringLiteral("1 2")}) {
+            rig.Sim.clearLog();
+            rig.Id(3)->setText(bad);
+            rig.Transfer.WritePageActionExecute();
+            QVERIFY(Sent(rig.Sim).isEmpty());
+            QCOMPARE(rig.Colour("Par3IndexLabel"), Red);
+            QCOMPARE(rig.Colour("Par1IndexLabel"), rig.Colour("Panel1"));
+            QCOMPARE(rig.Colour(), Red);
+        }
+        rig.Id(3)->setText(QStringLiteral("65535"));
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(rig.Sim).last(), QStringLiteral("+canuser0000000000640065FFFF0000"));
+    }
+
+    // A type 505 unit's vehicle: a read locates the car and ticks the boxes of the unit's mask;
+    // the write sends the chosen year's car id, the mask and the bare "+zrec". Only rows the
+    // unit answered are applied, and only a write the unit confirmed in full shows green.
+    void vehicleAgainstTheDatabase()
+    {
+        Rig rig(QStringLiteral("carid.mdb"));
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("YearDBL"))->currentText(),
+                 QStringLiteral("2013-2018"));
+        QVERIFY(rig.Connect(505, 18));
+        rig.Sim.setSetting(QStringLiteral("carid"), "001F");
+        rig.Sim.setSetting(QStringLiteral("zacc"), "800001");
+        rig.Transfer.ReadPageActionExecute();
+        QVERIFY(rig.Child<QComboBox>(QStringLiteral("ProdDBL"))->currentText().startsWith("МАЗ"));
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("ModelDBL"))->currentText(), "5440");
+        QVERIFY(rig.Box(0)->isChecked() && rig.Box(23)->isChecked() && !rig.Box(5)->isChecked());
+        QVERIFY(rig.Box(1)->isEnabled() && !rig.Box(0)->isEnabled()); // mask 0x5A5A5A
+        QCOMPARE(rig.Colour("CarGroup"), Green);
+        QVERIFY(rig.Text("Label36") != QStringLiteral("н/д"));
+
+        rig.Sim.clearLog();
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(rig.Sim), (QStringList{"+carid001F", "+zacc800001", "+zrec"}));
+        QCOMPARE(rig.Colour(), Green);
+        rig.NeverAnswer({"+zacc"});
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(rig.Colour(), Red);
+
+        Dm->LocateCar(11);
+        rig.NeverAnswer({"+carid", "+zacc"});
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("YearDBL"))->currentText(), "2013-2018");
+        QVERIFY(rig.Box(0)->isChecked() && rig.Box(23)->isChecked());
+        QCOMPARE(rig.Colour("CarGroup"), Red);
+
+        rig.NeverAnswer({});
+        rig.SetModel(505, 16);
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(rig.Sim), QStringList{"+carid000B"});
+    }
+
+    // Without a database the lists stay empty and a vehicle write sends nothing and shows red.
+    void vehicleWithoutDatabase()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect(505, 18));
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("ProdDBL"))->count(), 0);
+        rig.Transfer.WritePageActionExecute();
+        QVERIFY(Sent(rig.Sim).isEmpty());
+        QCOMPARE(rig.Colour(), Red);
+    }
+
+    // The 64-character live text with its decimal tail, and the status bytes shown only for
+    // the events the vehicle supports.
+    void liveValues()
+    {
+        TCANFrame page;
+        const auto text = [&page](const char *label) {
+            return page.findChild<QLabel *>(QString::fromLatin1(label))->text();
+        };
+        page.ShowLiveData(QStringList{"0123", "32", "0005", "0BB8", "00000064", "00001388", "0000",
+                                      "5A", "00", "0028", "000001F4", "03", "10", "24", "00001000"}
+                              .join(QString()));
+        const char *labels[] = {"Label33", "Label31", "Label39", "Label36", "Label43",
+                                "Label42", "Label37", "Label30", "Label32"};
+        QStringList shown;
+        for (const char *label : labels)
+            shown << text(label);
+        QCOMPARE(shown, (QStringList{"1000", "50", "5", "3000", "100", "5000", "90", "40", "500"}));
+        QCOMPARE(TPageFrame::LabelColor(page.findChild<QLabel *>("Label31")), Green);
+
+        page.findChild<QCheckBox *>("c22")->setEnabled(false);
+        page.ShowBodyStatus(0x03);
+        QCOMPARE(text("lb0"), QStringLiteral("Открыта"));
+        QCOMPARE(TPageFrame::LabelColor(page.findChild<QLabel *>("lb0")), Red);
+        QVERIFY(page.findChild<QLabel *>("lb0")->font().bold());
+        QCOMPARE(text("lb1"), QStringLiteral("н/д"));
+        QVERIFY(!page.findChild<QLabel *>("lb1")->font().bold());
+        QCOMPARE(text("lb2"), QStringLiteral("Закрыта"));
+
+        // A short text shows what it holds and 0 for the rest.
+        page.ShowLiveData(QStringLiteral("0010"));
+        QCOMPARE(text("Label33"), QStringLiteral("16"));
+        QCOMPARE(text("Label32"), QStringLiteral("0"));
+    }
+
+    // The period list, the timer, and auto-refresh stopping when the page is hidden.
+    void autoRefreshControls()
+    {
+        QWidget window;
+        auto *page = new TCANFrame(&window);
+        window.show();
+        auto *box = page->findChild<QCheckBox *>("CheckBox1");
+        auto *period = page->findChild<QComboBox *>("ComboBox2");
+        QCOMPARE(period->currentIndex(), 5);
+        period->setCurrentIndex(0);
+        QCOMPARE(page->Timer.interval(), 500);
+        period->setCurrentIndex(3);
+        QCOMPARE(page->Timer.interval(), 3000);
+        box->setChecked(true);
+        QVERIFY(page->Timer.isActive());
+        page->hide();
+        QVERIFY(!box->isChecked());
+        QVERIFY(!page->Timer.isActive());
+    }
+
+    // Auto-refresh through the single-command service: live values arrive; requests made
+    // while a page read runs wait for it; on a unit slower than the period requests never pile
+    // up and an unanswered request changes nothing.
+    void autoRefreshAgainstTheUnit()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect(505, 18));
+        rig.Window.show();
+        auto *box = rig.Child<QCheckBox>(QStringLiteral("CheckBox1"));
+        rig.Child<QComboBox>(QStringLiteral("ComboBox2"))->setCurrentIndex(0);
+        box->setChecked(true);
+        QVERIFY(QTest::qWaitFor([&] { return rig.Text("Label36") != QStringLiteral("н/д"); }));
+
+        rig.Sim.setLatency(200);
+        rig.Sim.clearLog();
+        rig.Transfer.ReadPageActionExecute();
+        QVERIFY(WaitForSent(rig.Sim, QStringLiteral("+cancur"), 5000));
+        const QStringList sent = Sent(rig.Sim);
+        QCOMPARE(sent.mid(sent.indexOf(QStringLiteral("+carid")), 3),
+                 (QStringList{"+carid", "+zacc", "+cancur"}));
+        QVERIFY(QTest::qWaitFor([&] { return Sent(rig.Sim).size() > sent.size(); }));
+
+        box->setChecked(false);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !rig.Engine.IsPending() && rig.Service.WaitingCount() == 0; }));
+        QCoreApplication::processEvents();
+        rig.Sim.setSilent(true);
+        const QString shown = rig.Text("Label36");
+        box->setChecked(true);
+        int ticks = 0, mostWaiting = 0;
+        QObject::connect(&rig.Page->Timer, &QTimer::timeout, &rig.Service, [&] {
+            ++ticks;
+            mostWaiting = std::max(mostWaiting, rig.Service.WaitingCount());
+        });
+        rig.Page->Timer.setInterval(1);
+        QVERIFY(QTest::qWaitFor([&] { return ticks >= 100; }));
+        QCOMPARE(mostWaiting, 1);
+        box->setChecked(false);
+        QVERIFY(QTest::qWaitFor([&] { return !rig.Engine.IsPending(); }));
+        QCOMPARE(rig.Text("Label36"), shown);
+    }
+
+    // Identifier edits take digits and Backspace only; typing puts the groups' colour back.
+    // The wheel steps the focused vehicle list only.
+    void keysAndWheel()
+    {
+        QWidget window;
+        auto *page = new TCANFrame(&window);
+        page->Init(QStringLiteral("W9CAN"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *edit = page->findChild<QLineEdit *>("Par2IndexEdit");
+        edit->clear();
+        page->SetResultColor(1);
+        QTest::keyClicks(edit, "1a2-3");
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QStringLiteral("12"));
+        QCOMPARE(TPageFrame::LabelColor(page->findChild<QWidget *>("Panel1")),
+                 TPageFrame::LabelColor(&window));
+
+        auto *model = page->findChild<QComboBox *>("ModelDBL");
+        model->addItems({"A", "B", "C"});
+        page->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(2);
+        const auto wheel = [page](int delta) {
+            QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(page, &event);
+        };
+        wheel(-120);
+        QCOMPARE(model->currentIndex(), 0);
+        model->setFocus();
+        wheel(-120);
+        wheel(-120);
+        QCOMPARE(model->currentIndex(), 2);
+        wheel(120);
+        QCOMPARE(model->currentIndex(), 1);
+    }
+};
+
+QTEST_MAIN(TestCANFrame)
+#include "tst_canframe.moc"
