@@ -261,26 +261,6 @@ private slots:
         QCOMPARE(text("Label32"), QStringLiteral("0"));
     }
 
-    // The period list, the timer, and auto-refresh stopping when the page is hidden.
-    void autoRefreshControls()
-    {
-        QWidget window;
-        auto *page = new TCANFrame(&window);
-        window.show();
-        auto *box = page->findChild<QCheckBox *>("CheckBox1");
-        auto *period = page->findChild<QComboBox *>("ComboBox2");
-        QCOMPARE(period->currentIndex(), 5);
-        period->setCurrentIndex(0);
-        QCOMPARE(page->Timer.interval(), 500);
-        period->setCurrentIndex(3);
-        QCOMPARE(page->Timer.interval(), 3000);
-        box->setChecked(true);
-        QVERIFY(page->Timer.isActive());
-        page->hide();
-        QVERIFY(!box->isChecked());
-        QVERIFY(!page->Timer.isActive());
-    }
-
     // Auto-refresh through the single-command service: live values arrive; requests made
     // while a page read runs wait for it; on a unit slower than the period requests never pile
     // up and an unanswered request changes nothing.
@@ -323,15 +303,29 @@ private slots:
         QCOMPARE(rig.Text("Label36"), shown);
     }
 
-    // Identifier edits take digits and Backspace only; typing puts the groups' colour back.
-    // The wheel steps the focused vehicle list only.
-    void keysAndWheel()
+    // The page's own handlers: the stored identifiers and format come back at the next start
+    // with the parameter panel following the format; identifier edits take digits and
+    // Backspace only and typing puts the groups' colour back; the wheel steps the focused
+    // vehicle list only; the period list sets the timer, and auto-refresh stops when the focus
+    // leaves the page and when the page is hidden.
+    void pageHandlers()
     {
+        {
+            TCANFrame stored;
+            stored.Init(QStringLiteral("W9CAN"));
+            stored.findChild<QLineEdit *>("Par4IndexEdit")->setText(QStringLiteral("4321"));
+            stored.findChild<TRadioGroup *>("CANFormatGroup")->SetItemIndex(1);
+            stored.SaveUISettings();
+        }
         QWidget window;
         auto *page = new TCANFrame(&window);
+        auto *outside = new QLineEdit(&window);
         page->Init(QStringLiteral("W9CAN"));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(page->findChild<QLineEdit *>("Par4IndexEdit")->text(), QStringLiteral("4321"));
+        QVERIFY(!page->findChild<QWidget *>("Panel2")->isHidden());
+
         auto *edit = page->findChild<QLineEdit *>("Par2IndexEdit");
         edit->clear();
         page->SetResultColor(1);
@@ -343,7 +337,6 @@ private slots:
 
         auto *model = page->findChild<QComboBox *>("ModelDBL");
         model->addItems({"A", "B", "C"});
-        page->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(2);
         const auto wheel = [page](int delta) {
             QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta),
                               Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -351,12 +344,27 @@ private slots:
         };
         wheel(-120);
         QCOMPARE(model->currentIndex(), 0);
+        page->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(2);
         model->setFocus();
         wheel(-120);
         wheel(-120);
-        QCOMPARE(model->currentIndex(), 2);
         wheel(120);
         QCOMPARE(model->currentIndex(), 1);
+
+        auto *box = page->findChild<QCheckBox *>("CheckBox1");
+        auto *period = page->findChild<QComboBox *>("ComboBox2");
+        QCOMPARE(period->currentIndex(), 5);
+        period->setCurrentIndex(0);
+        QCOMPARE(page->Timer.interval(), 500);
+        period->setCurrentIndex(3);
+        QCOMPARE(page->Timer.interval(), 3000);
+        box->setChecked(true);
+        QVERIFY(page->Timer.isActive());
+        outside->setFocus();
+        QVERIFY(!box->isChecked() && !page->Timer.isActive());
+        box->setChecked(true);
+        page->hide();
+        QVERIFY(!box->isChecked() && !page->Timer.isActive());
     }
 };
 

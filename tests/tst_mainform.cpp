@@ -192,19 +192,20 @@ private slots:
         }
 
         auto *history = static_cast<THistoryFrame *>(form.Frames[6]);
+        // The raw view starts hidden; Ctrl+Alt+H swaps the two views on the history page only.
         Action(form, "GeneralSettingAction")->trigger();
         PressKey(form, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(!history->Panel2()->isHidden());
+        QVERIFY(history->Panel2()->isHidden());
         QVERIFY(!history->Panel3()->isHidden());
 
         Action(form, "HistoryAction")->trigger();
         PressKey(form, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(history->Panel2()->isHidden());
+        QVERIFY(!history->Panel2()->isHidden());
         QVERIFY(history->Panel3()->isHidden());
         PressKey(form, Qt::Key_H, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(!history->Panel2()->isHidden());
+        QVERIFY(history->Panel2()->isHidden());
         PressKey(form, Qt::Key_H, Qt::ControlModifier);
-        QVERIFY(!history->Panel2()->isHidden());
+        QVERIFY(history->Panel2()->isHidden());
     }
 
     void escapeActsByState()

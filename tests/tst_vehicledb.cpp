@@ -187,14 +187,27 @@ private slots:
         QVERIFY(broken.dm->OpenError().contains("повреждён"));
         QVERIFY(!broken.dm->Connection().isValid());
 
-        // Not an Access file at all.
-        QTemporaryDir textDir;
-        QFile text(textDir.filePath("carid.mdb"));
-        QVERIFY(text.open(QIODevice::WriteOnly) && text.write(QByteArray(8192, 'x')) > 0);
-        text.close();
-        TDm notJet(textDir.path());
-        QVERIFY(!notJet.DbAvailable());
-        QVERIFY(notJet.OpenError().contains("не является базой данных Access"));
+        // Not an Access file at all; cut short, so that the last pages of the tables are missing;
+        // one byte of the catalogue changed so that libmdb itself crashes on it.
+        QFile good(W9_TEST_DATA_DIR "/carid.mdb");
+        QVERIFY(good.open(QIODevice::ReadOnly));
+        const QByteArray sound = good.readAll();
+        QByteArray crashing = sound;
+        crashing[8247] = 77;
+        const QList<QPair<QByteArray, QString>> damaged{
+            {QByteArray(8192, 'x'), "не является базой данных Access"},
+            {sound.left(40 * 4096), "таблица Producer повреждена: прочитано строк 0 из 11"},
+            {crashing, "оборвалось"},
+        };
+        for (const auto &[bytes, reason] : damaged) {
+            QTemporaryDir dir;
+            QFile file(dir.filePath("carid.mdb"));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+            file.close();
+            const TDm dm(dir.path());
+            QVERIFY(!dm.DbAvailable());
+            QVERIFY2(dm.OpenError().contains(reason), qPrintable(dm.OpenError()));
+        }
 
         // The tables without rows (and without the unrelated Info table): empty lists.
         CaridFixture empty{"carid-empty.mdb"};

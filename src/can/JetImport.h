@@ -1,7 +1,8 @@
 #pragma once
 
-// The vehicle tables of a Jet (Access) file "carid.mdb", read with libmdb and copied in their
-// stored row order into an SQLite database, where every query of the program runs.
+// The vehicle tables of a Jet (Access) file "carid.mdb", read with libmdb (in a child process, so
+// that a damaged file cannot bring the program down) and copied in their stored row order into an
+// SQLite database, where every query of the program runs.
 
 #include <QString>
 
@@ -24,11 +25,11 @@ public:
 // without an order is the first stored), and gives the connection Jet's str(n) (a leading blank
 // for a number that is not negative) and LIKE (letter case ignored in every alphabet, not only
 // for ASCII letters as SQLite's own). Throws Error for a file that cannot be read, is damaged, or
-// lacks one of the tables or columns.
+// lacks one of the tables or columns, and when the reading crashes or stalls.
 void Load(const QString &path, QSqlDatabase &db);
 
-// Reads every row of the same tables with libmdb and does nothing with them; the number of rows.
-// Throws Error as Load does. For measuring what the copy adds to the reading.
+// Reads every row of the same tables with libmdb, in this process, and does nothing with them;
+// the number of rows. Throws Error as Load does. For measuring what the copy adds to the reading.
 qint64 Scan(const QString &path);
 
 } // namespace JetImport

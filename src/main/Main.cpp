@@ -254,7 +254,9 @@ void TMainForm::CreateFrames()
     add(new TGPRSSettingsFrame(this));
     add(new TGPSSettingsFrame(this));
     add(new TEventsSettingsFrame(this));
-    add(new TFlagsInfoFrame(this));
+    auto *flags = new TFlagsInfoFrame(this);
+    flags->MessageHook = [this](const QString &text) { ShowError(text); };
+    add(flags);
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
     add(new TEngNumbersFrame(this));
@@ -764,6 +766,10 @@ void TMainForm::SetUpPageTransfer()
     h.CurrentFrame = [this] { return CurrentFrame; };
     h.ShowPage = [this](int tag) { ShowPage(tag); };
     h.ShowError = [this](const QString &text) { ShowError(text); };
+    h.Confirm = [this](const QString &question) {
+        return QMessageBox::question(this, QApplication::applicationName(), question,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
 }
 
 void TMainForm::SetUpLog()
@@ -916,9 +922,8 @@ void TMainForm::LoadSettingsFromFileExecute()
 
 void TMainForm::ApplyDeviceModel(int Version, int DeviceType)
 {
-    if (auto *history = Frames[6])
-        QMetaObject::invokeMethod(history, "SetDeviceModel", Qt::DirectConnection,
-                                  Q_ARG(int, DeviceType), Q_ARG(int, Version));
+    if (auto *history = qobject_cast<THistoryFrame *>(Frames[THistoryFrame::PageTag]))
+        history->SetDeviceModel(DeviceType, Version);
     for (const TDeviceModelCell &cell : DeviceModelCells(DeviceType, Version)) {
         QWidget *page = Frames[cell.PageTag];
         if (auto *control = page ? page->findChild<QWidget *>(cell.Control) : nullptr)

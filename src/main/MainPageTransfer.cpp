@@ -1,9 +1,13 @@
 #include "main/MainPageTransfer.h"
 
 #include "can/CANRows.h"
+#include "history/HistoryReading.h"
+#include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
 #include "pages/EventsRows.h"
+#include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
+#include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
 
@@ -121,8 +125,17 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 1:
         v = ReadGPRSValues();
         break;
+    case 2:
+        v = ReadGPSValues();
+        break;
+    case 4:
+        v = ReadFlagsValues();
+        break;
     case 5:
         v = ReadCANValues();
+        break;
+    case THistoryFrame::PageTag:
+        v = ReadHistoryValues();
         break;
     default:
         // A page without rows of its own shows an empty read.
@@ -146,11 +159,17 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     case 1:
         WriteGPRSPage();
         break;
+    case 2:
+        WriteGPSPage();
+        break;
+    case 4:
+        WriteFlagsPage();
+        break;
     case 5:
         WriteCANPage();
         break;
-    case 6:
-        // The history page's "write" is the erase of the unit's history.
+    case THistoryFrame::PageTag:
+        ClearHistory();
         break;
     default:
         WritePageRows(0, [](int, const QVariant &) { return PageTransfer::WriteCommand{}; });
@@ -247,6 +266,30 @@ void TMainPageTransfer::WriteGPRSPage()
     WritePageRows(GPRSRows::RowCount, GPRSRows::WriteCommandFor);
 }
 
+// --- The GPS page ---
+
+TPageData TMainPageTransfer::ReadGPSValues()
+{
+    return ReadPageRows({GPSRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteGPSPage()
+{
+    WritePageRows(1, GPSRows::WriteCommandFor);
+}
+
+// --- The flags page ---
+
+TPageData TMainPageTransfer::ReadFlagsValues()
+{
+    return ReadPageRows({FlagsRows::ReadCode});
+}
+
+void TMainPageTransfer::WriteFlagsPage()
+{
+    WritePageRows(1, FlagsRows::WriteCommandFor);
+}
+
 // --- The CAN page ---
 
 TPageData TMainPageTransfer::ReadCANValues()
@@ -267,4 +310,35 @@ void TMainPageTransfer::WriteCANPage()
         return PageTransfer::WriteCommand{CANRows::WriteCommandText(set, row, value.toString()),
                                           codes[row - 1]};
     });
+}
+
+// --- The history page ---
+
+TPageData TMainPageTransfer::ReadHistoryValues()
+{
+    TPageData request;
+    if (auto *history = qobject_cast<THistoryFrame *>(CurrentFrame()))
+        history->GetPageData(request);
+    return HistoryReading::ReadHistoryValues(
+        request,
+        [this](int code, int row, TPageData &res) {
+            Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this](const QString &text, int code, int row, TPageData &res) {
+            Engine.ExecCommandText(text, code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+void TMainPageTransfer::ClearHistory()
+{
+    const QString question = QStringLiteral("Вы уверены что хотите удалить все записи истории?");
+    if (!Hooks.Confirm || !Hooks.Confirm(question))
+        return;
+    TPageData v(1, 2);
+    Engine.ExecCommand(HistoryReading::EraseCode, Engine.DefaultRetries, 1, v);
+    if (v(1, 2).toInt() == 1) {
+        if (auto *history = qobject_cast<THistoryFrame *>(CurrentFrame()))
+            history->ClearGrid();
+    }
 }

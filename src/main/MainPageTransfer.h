@@ -24,6 +24,8 @@ struct TPageTransferHooks
     std::function<void(int tag)> ShowPage;
     // The general error message of an action that failed.
     std::function<void(const QString &text)> ShowError;
+    // A Yes/No question; unset counts as No.
+    std::function<bool(const QString &question)> Confirm;
 };
 
 class TMainPageTransfer
@@ -53,9 +55,21 @@ public:
     TPageData ReadGPRSValues();
     void WriteGPRSPage();
 
+    // The GPS page (single-page actions only).
+    TPageData ReadGPSValues();
+    void WriteGPSPage();
+
+    // The flags page (single-page actions only).
+    TPageData ReadFlagsValues();
+    void WriteFlagsPage();
+
     // The CAN page: its rows follow the connected unit's type and firmware.
     TPageData ReadCANValues();
     void WriteCANPage();
+
+    // The history page: its read, and its "write", which erases the unit's history.
+    TPageData ReadHistoryValues();
+    void ClearHistory();
 
 private:
     void RunPageAction(uint8_t transferState, const std::function<void()> &action);

@@ -644,10 +644,7 @@ QString FormatChecked(const QString &format, const QVariantList &args) noexcept
 
 // ---- dates ---------------------------------------------------------------------------------
 
-namespace {
-
-// The locale's long time format without its time-zone part.
-QString longTimeFormatWithoutZone()
+QString LongTimeFormatWithoutZone()
 {
     const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
     QString result;
@@ -662,8 +659,6 @@ QString longTimeFormatWithoutZone()
     return result.trimmed();
 }
 
-} // namespace
-
 QString DateTimeToStr(const QDateTime &value)
 {
     if (!value.isValid())
@@ -672,7 +667,7 @@ QString DateTimeToStr(const QDateTime &value)
     const QString date = locale.toString(value.date(), QLocale::ShortFormat);
     if (value.time() == QTime(0, 0))
         return date;
-    return date + QLatin1Char(' ') + locale.toString(value.time(), longTimeFormatWithoutZone());
+    return date + QLatin1Char(' ') + locale.toString(value.time(), LongTimeFormatWithoutZone());
 }
 
 int HexDigitValue(QChar c)

@@ -56,3 +56,5 @@ QString FormatChecked(const QString &format, const QVariantList &args) noexcept;
 // The system's short date, a blank and the long time without time zone; the time is left out at
 // midnight exactly.
 QString DateTimeToStr(const QDateTime &value);
+// The system's long time format without its time-zone part.
+QString LongTimeFormatWithoutZone();

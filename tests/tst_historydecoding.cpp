@@ -1,0 +1,292 @@
+// History records decoded without a window: records built field by field from the unit's
+// record format, every variant's row, the layouts' columns, and the simulated unit's own records
+// read back through the same format.
+
+#include "history/ConstHistoryFrame.h"
+#include "history/HistoryRecord.h"
+#include "history/HistoryRows.h"
+#include "settings/Delphi.h"
+#include "unitsim/HistoryRecords.h"
+
+#include <QtTest>
+
+#include <ctime>
+
+using namespace HistoryRecord;
+
+namespace {
+
+// 128 hex digits, all zero, with fields put at their character positions (1-based).
+struct Rec
+{
+    QString text = QString(RecordLength, QLatin1Char('0'));
+
+    Rec &put(int position, const QString &hex)
+    {
+        text.replace(position - 1, hex.size(), hex);
+        return *this;
+    }
+    operator QString() const { return text; }
+};
+
+// A record with a known position, date, time, speed, inputs and event.
+Rec Common()
+{
+    return Rec()
+        .put(1, "210D2FD9") // 5545.12345 N
+        .put(9, "9644AF00") // 03736.00000 W
+        .put(17, "04BFAE")  // 311214
+        .put(23, "01E240")  // 123456
+        .put(29, "03E8")    // 100.0 knots
+        .put(123, "44")     // input 1 on, others on, backup power
+        .put(125, "37");    // key 3, event 7
+}
+
+QStringList Row(THistoryVariant variant, const QString &record)
+{
+    return THistoryRowBuilder().ComposeRow(variant, QStringLiteral("00001[x0001]"), record);
+}
+
+void SetZone(const char *zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+} // namespace
+
+class TestHistoryDecoding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale::c());
+        SetDecimalSeparatorForTesting(QLatin1Char('.'));
+    }
+    void cleanup() { SetZone("UTC"); }
+
+    void coordinatesInDegreesAndRaw()
+    {
+        const QString r = Common();
+        QCOMPARE(DecodeLatitude(r), QStringLiteral("55°45'07.41\"N"));
+        QCOMPARE(DecodeLongitude(r), QStringLiteral("37°36'00.00\"W"));
+        // The raw field keeps the hemisphere bit: negative, and the same eight digits back.
+        QVERIFY(RawLongitude(r) < 0);
+        QCOMPARE(IntToHex(RawLongitude(r), 8), QStringLiteral("9644AF00"));
+        QCOMPARE(CoordinateFromRaw(false, RawLongitude(r)), DecodeLongitude(r));
+        const QString zero = Rec();
+        QCOMPARE(DecodeLatitude(zero), QStringLiteral("0°00'00.00\"N"));
+        QCOMPARE(DecodeLongitude(zero), QStringLiteral("0°00'00.00\"E"));
+        // Lower-case digits read as well; 89°59.99999' S rounds up to a whole degree.
+        QCOMPARE(DecodeLatitude(Rec().put(1, "b567dfff")), QStringLiteral("90°00'00.00\"S"));
+    }
+
+    void dateAndTimeInTheRecordsOwnLocalTime()
+    {
+        SetZone("UTC");
+        QCOMPARE(DecodeDateTime(Common()).toUTC(),
+                 QDateTime(QDate(2014, 12, 31), QTime(12, 34, 56), Qt::UTC));
+        // East of Greenwich a time shortly before midnight shows the next day.
+        SetZone("Europe/Berlin");
+        const QDateTime late = DecodeDateTime(Rec().put(17, "04BFAE").put(23, "038E28")); // 23:30
+        QCOMPARE(late.date(), QDate(2015, 1, 1));
+        QCOMPARE(late.time(), QTime(0, 30));
+        // Each record moves by the offset of its own season, whatever the season is now.
+        const QString summer = Rec().put(17, "024CBA").put(23, "01D4C0"); // 15.07.14 12:00:00
+        const QString winter = Rec().put(17, "024A62").put(23, "01D4C0"); // 15.01.14 12:00:00
+        QCOMPARE(DecodeDateTime(summer).time(), QTime(14, 0));
+        QCOMPARE(DecodeDateTime(winter).time(), QTime(13, 0));
+
+        // Impossible values spoil both texts: day 0, month 13, hour 25.
+        const THistoryRowBuilder builder;
+        for (const QString &bad :
+             {Rec().put(23, "01E240").text, Rec().put(17, "002C32").text, // 011314
+              Common().put(23, "03D090").text}) {                         // 250000
+            QCOMPARE(builder.DecodeDateText(bad), QStringLiteral("Empty date"));
+            QCOMPARE(builder.DecodeTimeText(bad), QStringLiteral("Empty time"));
+        }
+    }
+
+    void commonColumnsSpeedInputsAndEvent()
+    {
+        QCOMPARE(DecodeSpeed(Common()), QStringLiteral(" 185.200"));
+        // Every speed the field can hold, against the floating-point format.
+        for (int v = 0; v <= 0xFFFF; ++v)
+            QCOMPARE(DecodeSpeed(Rec().put(29, IntToHex(v, 4))),
+                     Format(QStringLiteral("%8.3f"), {v * 0.1852}));
+
+        const QStringList row = Row(THistoryVariant::Type505, Common());
+        QCOMPARE(row.size(), 29);
+        QCOMPARE(row[0], QStringLiteral("00001[x0001]"));
+        QCOMPARE(row[1], QStringLiteral("7"));
+        QCOMPARE(row[6], QStringLiteral(" 185.200"));
+        // Inputs byte 44: input 1 on (bit 2 set), inputs 2-6 on (their bits clear), backup power.
+        QCOMPARE(row.mid(21),
+                 QStringList({"Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Резервное", "3"}));
+        // Byte 3B: input 1 off, inputs 2 (01), 3 (08), 4 (02), 5 (10), 6 (20) off, main power.
+        QCOMPARE(HistoryRows::InputTexts(0x3B),
+                 QStringList({"Откл.", "Откл.", "Откл.", "Откл.", "Откл.", "Откл.", "Основное"}));
+        QCOMPARE(HistoryRows::InputTexts(0x08).mid(0, 4),
+                 QStringList({"Откл.", "Вкл.", "Откл.", "Вкл."}));
+    }
+
+    void type504CanValuesAndExtraBlock()
+    {
+        // CAN block: 2, 1, 2, 2, 4, 4, 2, 1 bytes; the 4-byte values may read negative.
+        Rec r = Common();
+        r.put(33, "3039").put(37, "50").put(39, "0190").put(43, "0BB8");
+        r.put(47, "FFFFFFFE").put(55, "0001E240").put(63, "0FA0").put(67, "5A");
+        r.put(75, "FF78FF79005F00BE"); // ids 65400, 65401, 95, 190
+        r.put(91, "000A0014000B0016abcdef0100000001");
+
+        r.put(69, "01");
+        QStringList row = Row(THistoryVariant::Type504, r);
+        QCOMPARE(row.size(), 31);
+        QCOMPARE(row.mid(7, 8),
+                 QStringList({"12345", "80", "400", "3000", "-2", "123456", "4000", "90"}));
+        // Counters in both slots: high and low halves; their parameter cells read 0.
+        QCOMPARE(row.mid(15, 8), QStringList({"10", "20", "11", "22", "0", "0", "[00095] ABCDEF01",
+                                              "[00190] 00000001"}));
+        QCOMPARE(row.mid(23),
+                 QStringList({"Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Резервное", "3"}));
+
+        r.put(75, "00010002"); // ids 1 and 2: no counters
+        row = Row(THistoryVariant::Type504, r);
+        QCOMPARE(row.mid(15, 8),
+                 QStringList({"0", "0", "0", "0", "[00001] 000A0014", "[00002] 000B0016",
+                              "[00095] ABCDEF01", "[00190] 00000001"}));
+
+        r.put(69, "00"); // kind 0: the two 8-byte halves as stored
+        row = Row(THistoryVariant::Type504, r);
+        QCOMPARE(row.mid(15, 8),
+                 QStringList({"0", "0", "0", "0", "[00001] 000A0014000B0016",
+                              "[00002] abcdef0100000001", "[00000] Не исп.", "[00000] Не исп."}));
+
+        r.put(69, "02");
+        row = Row(THistoryVariant::Type504, r);
+        QCOMPARE(row.mid(15, 8),
+                 QStringList({"0", "0", "0", "0", "[00000] Не исп.", "[00000] Не исп.",
+                              "[00000] Не исп.", "[00000] Не исп."}));
+    }
+
+    void type505RowsByFirmware()
+    {
+        Rec r = Common();
+        r.put(33, "30D4").put(37, "4B").put(39, "04D2").put(43, "0A8C");
+        r.put(47, "80000000").put(55, "FFFFFFFF").put(63, "0FA0").put(67, "55");
+        r.put(71, "02")
+            .put(73, "00C8")
+            .put(77, "0000CB20")
+            .put(85, "A5")
+            .put(87, "01")
+            .put(89, "FF");
+        r.put(91, "FFFFFF9C"); // distance to service: -100
+
+        const QStringList basic = Row(THistoryVariant::Type505, r);
+        QCOMPARE(basic.mid(7, 14),
+                 QStringList({"12500", "75", "1234", "2700", "2147483648", "4294967295", "4000",
+                              "85", "2", "200", "52000", "10100101", "00000001", "11111111"}));
+        QCOMPARE(basic[21], QStringLiteral("Вкл."));
+
+        const QStringList v22 = Row(THistoryVariant::Type505v22, r);
+        QCOMPARE(v22.size(), 30);
+        QCOMPARE(v22[9], QStringLiteral("1234"));
+        QCOMPARE(v22[21], QStringLiteral("-100"));
+        QCOMPARE(v22[29], QStringLiteral("3"));
+        const QStringList v30 = Row(THistoryVariant::Type505v30, r);
+        QCOMPARE(v30[9], QStringLiteral("12.34"));
+        QCOMPARE(v30.mid(21), v22.mid(21));
+    }
+
+    void driverRecordsAndTheirNames()
+    {
+        Rec r = Common();
+        r.put(33, "0017BB21").put(41, "02");
+        // "Иванов" padded with 00, "Пётр" with FF; bytes 00 and FF read as blanks.
+        r.put(71, "C8E2E0EDEEE2000000000000").put(95, "CFB8F2F0FFFFFFFFFFFFFFFF");
+        QStringList row = Row(THistoryVariant::Type505Driver, r);
+        QCOMPARE(row.size(), 19);
+        QCOMPARE(row.mid(7, 4), QStringList({"155523.3", "2", "Иванов      ", "Пётр        "}));
+        QCOMPARE(row.mid(11),
+                 QStringList({"Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Резервное", "3"}));
+
+        // A name pair that is not hex ends that name only; the row still fits.
+        r.put(75, "zz");
+        QVERIFY(HistoryRows::RecordFits(THistoryVariant::Type505Driver, r));
+        QCOMPARE(Row(THistoryVariant::Type505Driver, r)[9], QStringLiteral("Ив"));
+        // Outside the names, or in another variant, such a record gets no row.
+        QVERIFY(!HistoryRows::RecordFits(THistoryVariant::Type505, r));
+        QVERIFY(!HistoryRows::RecordFits(THistoryVariant::Type505Driver, Rec().put(127, "G0")));
+        QVERIFY(!HistoryRows::RecordFits(THistoryVariant::Type504, Rec().text.left(127)));
+        QVERIFY(HistoryRows::RecordFits(THistoryVariant::Type504, Common()));
+    }
+
+    void layoutsAndVariantsByUnit()
+    {
+        namespace C = ConstHistoryFrame;
+        struct Case
+        {
+            int type, version, layout, columns;
+            THistoryVariant variant;
+        };
+        const Case cases[] = {
+            {504, 0, 1, 31, THistoryVariant::Type504},
+            {504, 999, 1, 31, THistoryVariant::Type504},
+            {505, 7, 2, 19, THistoryVariant::Type505Driver},
+            {505, 0, 3, 29, THistoryVariant::Type505},
+            {505, 21, 3, 29, THistoryVariant::Type505},
+            {505, 22, 4, 30, THistoryVariant::Type505v22},
+            {505, 30, 4, 30, THistoryVariant::Type505v30},
+            {505, 1000, 4, 30, THistoryVariant::None},
+            {506, 22, 0, 0, THistoryVariant::None},
+        };
+        for (const Case &c : cases) {
+            QCOMPARE(C::LayoutFor(c.type, c.version), c.layout);
+            QCOMPARE(C::LayoutTitles(c.layout).size(), c.columns);
+            QCOMPARE(HistoryRows::VariantFor(c.type, c.version), c.variant);
+            if (c.variant != THistoryVariant::None)
+                QCOMPARE(HistoryRows::ColumnCount(c.variant), c.columns);
+        }
+        const QStringList one = C::LayoutTitles(1);
+        QCOMPARE(one.mid(19, 4),
+                 QStringList({"Доп. парам. 1", "Доп. парам. 2", "Доп. парам. 3", "Доп. парам. 4"}));
+        QCOMPARE(C::LayoutTitles(3)[9], QStringLiteral("Мгновенный расход топлава (л)"));
+        QCOMPARE(C::LayoutTitles(3)[17], QStringLiteral("Общий расход топлава (л)"));
+        QCOMPARE(C::LayoutTitles(4)[9], QStringLiteral("Мгновенный расход топлива (л)"));
+        QCOMPARE(C::LayoutTitles(4)[21], QStringLiteral("Пробег до ТО"));
+        QCOMPARE(C::LayoutTitles(2)[10], QStringLiteral("Имя"));
+    }
+
+    // The simulated unit's records, read back through the record format: what its generator
+    // means to store must come out of the decoder.
+    void simulatedUnitRecordsFollowTheFormat()
+    {
+        const QDateTime start(QDate(2024, 3, 1), QTime(6, 0), Qt::UTC);
+        for (const auto &[type, firmware] :
+             {std::pair{504, 41}, {505, 17}, {505, 7}, {505, 22}, {505, 30}}) {
+            const unitsim::HistoryRecords sim(type, firmware, 40);
+            const THistoryVariant variant = HistoryRows::VariantFor(type, firmware);
+            for (int i = 0; i < 40; ++i) {
+                const QString r = QString::fromLatin1(sim.recordHex(i));
+                QVERIFY(HistoryRows::RecordFits(variant, r));
+                QVERIFY(DecodeLatitude(r).startsWith(QStringLiteral("55°")));
+                QVERIFY(DecodeLatitude(r).endsWith(QStringLiteral("\"N")));
+                QVERIFY(DecodeLongitude(r).startsWith(QStringLiteral("37°")));
+                const qint64 offset = start.secsTo(DecodeDateTime(r));
+                QVERIFY(offset >= i * 300 && offset < i * 300 + 60);
+                QVERIFY(DecodeSpeed(r).trimmed().toDouble() <= 130.0);
+                QCOMPARE(Row(variant, r).size(), HistoryRows::ColumnCount(variant));
+            }
+        }
+        const unitsim::HistoryRecords driver(505, 7, 3);
+        const QStringList names =
+            Row(THistoryVariant::Type505Driver, QString::fromLatin1(driver.recordHex(1)));
+        QCOMPARE(names[9].trimmed(), QStringLiteral("Петров"));
+        QCOMPARE(names[10].trimmed(), QStringLiteral("Павел"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryDecoding)
+#include "tst_historydecoding.moc"
