@@ -18,6 +18,12 @@ inline const QStringList GeneralReads = {"+object",    "+latit", "+longit",     
                                          "+turn",      "+qsafe", "+safemodoff", "+timegps",
                                          "+safemodon", "+tunfix"};
 
+// The engineering-numbers page's reads on a 505 unit (the last is only on later units).
+inline const QStringList EngNumbersReads = {
+    "+disp",     "+enaing",   "+ing0",     "+ing1",     "+ing2", "+ing3",    "+ing4",
+    "+ing5",     "+ing6",     "+ing7",     "+ing8",     "+ing9", "+touchon", "+keyread0",
+    "+keyread1", "+keyread2", "+keyread3", "+keyread4", "+idtm"};
+
 // A 505 unit on the cable with a known IMEI.
 inline unitsim::UnitSimOptions CableUnit()
 {

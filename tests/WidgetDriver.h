@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 inline QAction *FindAction(const QWidget &window, const char *name)
 {
@@ -20,3 +22,26 @@ inline void PressKey(QWidget &window, Qt::Key key, Qt::KeyboardModifiers modifie
     QTest::keyClick(focus && focus->window() == &window ? focus : &window, key, modifiers);
     QCoreApplication::processEvents();
 }
+
+// Closes every message box that opens while it lives (as the user's OK would) and keeps their
+// texts.
+class MessageBoxCatcher : public QObject
+{
+public:
+    QStringList Texts;
+
+    MessageBoxCatcher()
+    {
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                Texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        timer.start();
+    }
+
+private:
+    QTimer timer;
+};

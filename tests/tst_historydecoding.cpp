@@ -125,11 +125,9 @@ private slots:
         // Inputs byte 44: input 1 on (bit 2 set), inputs 2-6 on (their bits clear), backup power.
         QCOMPARE(row.mid(21),
                  QStringList({"Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Вкл.", "Резервное", "3"}));
-        // Byte 3B: input 1 off, inputs 2 (01), 3 (08), 4 (02), 5 (10), 6 (20) off, main power.
-        QCOMPARE(HistoryRows::InputTexts(0x3B),
-                 QStringList({"Откл.", "Откл.", "Откл.", "Откл.", "Откл.", "Откл.", "Основное"}));
-        QCOMPARE(HistoryRows::InputTexts(0x08).mid(0, 4),
-                 QStringList({"Откл.", "Вкл.", "Откл.", "Вкл."}));
+        // Byte 28 (bits 3 and 5): input 1 off, inputs 3 and 6 off, the others on, main power.
+        QCOMPARE(HistoryRows::InputTexts(0x28),
+                 QStringList({"Откл.", "Вкл.", "Откл.", "Вкл.", "Вкл.", "Откл.", "Основное"}));
     }
 
     void type504CanValuesAndExtraBlock()
@@ -256,7 +254,6 @@ private slots:
         QCOMPARE(C::LayoutTitles(3)[17], QStringLiteral("Общий расход топлава (л)"));
         QCOMPARE(C::LayoutTitles(4)[9], QStringLiteral("Мгновенный расход топлива (л)"));
         QCOMPARE(C::LayoutTitles(4)[21], QStringLiteral("Пробег до ТО"));
-        QCOMPARE(C::LayoutTitles(2)[10], QStringLiteral("Имя"));
     }
 
     // The simulated unit's records, read back through the record format: what its generator

@@ -1,5 +1,5 @@
 // The history page in the real main window against the simulated unit: reading the newest
-// records and ranges, records that do not come, Esc, both erase paths with their questions, the
+// records, both erase paths with their questions, ranges, records that do not come, Esc, the
 // layout that follows the identified unit and the column widths kept across a restart; and the
 // page alone: filling, bad records and the coordinate switch.
 
@@ -92,7 +92,6 @@ struct Window
         return Page().GridModel().index(row, column).data().toString();
     }
     int Rows() const { return Page().GridModel().rowCount(); }
-    QString Info() const { return Page().InfoBar()->currentMessage(); }
     void ChooseRange(const QString &from, const QString &to) const
     {
         Child<QRadioButton>("ReadFromToRadio")->click();
@@ -137,7 +136,7 @@ private slots:
     }
     void init() { ClearStore(); }
 
-    void readsTheNewestRecordsNewestFirst()
+    void readsTheNewestRecordsAndErasesAfterAsking()
     {
         Window w;
         QVERIFY(w.Connect(505, 17, 30));
@@ -145,7 +144,8 @@ private slots:
 
         w.Trigger("ReadPageAction");
         QCOMPARE(Sent(w.Sim), QStringList{"+point"} + ReadCommands(0, 29));
-        QCOMPARE(w.Info(), QStringLiteral("Всего записей 00029[x001D]"));
+        QCOMPARE(w.Page().InfoBar()->currentMessage(),
+                 QStringLiteral("Всего записей 00029[x001D]"));
         QCOMPARE(w.Rows(), 30);
         QCOMPARE(w.Cell(0, 0), QStringLiteral("00029[x001D]"));
         QCOMPARE(w.Cell(29, 0), QStringLiteral("00000[x0000]"));
@@ -166,6 +166,52 @@ private slots:
         QCOMPARE(w.Cell(0, 0), QStringLiteral("00099[x0063]"));
         QCOMPARE(w.Rows(), 50);
         QVERIFY2(w.Messages.isEmpty(), qPrintable(w.Messages.join('\n')));
+
+        // Both erase paths ask first, each its own question.
+        w.Form->Engine().Timings.EraseTimeoutMs = 300;
+        w.Sim.clearLog();
+        QString question;
+        AnswerMessageBox(QMessageBox::No, &question);
+        w.Trigger("WritePageAction");
+        QCOMPARE(question, QStringLiteral("Вы уверены что хотите удалить все записи истории?"));
+        auto *button = w.Child<QPushButton>("ClearHisButton");
+        AnswerMessageBox(QMessageBox::No, &question);
+        button->click();
+        QCOMPARE(question, QStringLiteral("Вы уверены, что хотите очистить ВСЕ записи истории?"));
+        QCoreApplication::processEvents();
+        QVERIFY(Sent(w.Sim).isEmpty());
+        QCOMPARE(w.Rows(), 50);
+
+        // The page's erase: a unit that does not confirm it gets the error box, the rows stay.
+        auto faults = w.Sim.faults();
+        faults.neverAnswer = QStringList{QStringLiteral("+erase")};
+        w.Sim.setFaults(faults);
+        QString error;
+        AnswerMessageBox(QMessageBox::Yes);
+        AnswerMessageBox(QMessageBox::Ok, &error);
+        button->click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            error, QStringLiteral("Ошибка при получении результата, попробуйте еще раз"), 5000);
+        QCOMPARE(w.Rows(), 50);
+
+        // Confirmed by the unit: the grid empties, the raw view stays.
+        w.Sim.setFaults({});
+        w.Sim.clearLog();
+        AnswerMessageBox(QMessageBox::Yes);
+        button->click();
+        QTRY_COMPARE(w.Rows(), 0);
+        QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
+        QCOMPARE(w.Page().RawModel().rowCount(), 50);
+
+        // The write action's erase.
+        w.Sim.setHistoryCount(30);
+        w.Trigger("ReadPageAction");
+        w.Sim.clearLog();
+        AnswerMessageBox(QMessageBox::Yes);
+        w.Trigger("WritePageAction");
+        QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
+        QCOMPARE(w.Sim.historyCount(), 0);
+        QCOMPARE(w.Rows(), 0);
     }
 
     void rangesAndTheirLimits()
@@ -242,59 +288,6 @@ private slots:
         QVERIFY(w.Rows() == sent || w.Rows() == sent - 1);
         QCOMPARE(w.Cell(0, 0), HistoryReading::RecordLabel(w.Rows() - 1));
         QCOMPARE(w.Form->Engine().State, uint8_t(StateConnected));
-    }
-
-    void bothErasePathsAskFirst()
-    {
-        Window w;
-        QVERIFY(w.Connect(505, 17, 30));
-        w.Form->Engine().Timings.EraseTimeoutMs = 300;
-        w.Trigger("ReadPageAction");
-        w.Sim.clearLog();
-
-        // The write action asks its own question.
-        QString question;
-        AnswerMessageBox(QMessageBox::No, &question);
-        w.Trigger("WritePageAction");
-        QCOMPARE(question, QStringLiteral("Вы уверены что хотите удалить все записи истории?"));
-        auto *button = w.Child<QPushButton>("ClearHisButton");
-        AnswerMessageBox(QMessageBox::No, &question);
-        button->click();
-        QCOMPARE(question, QStringLiteral("Вы уверены, что хотите очистить ВСЕ записи истории?"));
-        QCoreApplication::processEvents();
-        QVERIFY(Sent(w.Sim).isEmpty());
-        QCOMPARE(w.Rows(), 30);
-
-        // The page's erase: a unit that does not confirm it gets the error box, the rows stay.
-        auto faults = w.Sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+erase")};
-        w.Sim.setFaults(faults);
-        QString error;
-        AnswerMessageBox(QMessageBox::Yes);
-        AnswerMessageBox(QMessageBox::Ok, &error);
-        button->click();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            error, QStringLiteral("Ошибка при получении результата, попробуйте еще раз"), 5000);
-        QCOMPARE(w.Rows(), 30);
-
-        // Confirmed by the unit: the grid empties, the raw view stays.
-        w.Sim.setFaults({});
-        w.Sim.clearLog();
-        AnswerMessageBox(QMessageBox::Yes);
-        button->click();
-        QTRY_COMPARE(w.Rows(), 0);
-        QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
-        QCOMPARE(w.Page().RawModel().rowCount(), 50);
-
-        // The write action's erase.
-        w.Sim.setHistoryCount(30);
-        w.Trigger("ReadPageAction");
-        w.Sim.clearLog();
-        AnswerMessageBox(QMessageBox::Yes);
-        w.Trigger("WritePageAction");
-        QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
-        QCOMPARE(w.Sim.historyCount(), 0);
-        QCOMPARE(w.Rows(), 0);
     }
 
     void layoutFollowsTheUnitAndWidthsSurviveARestart()

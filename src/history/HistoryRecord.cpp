@@ -158,7 +158,9 @@ QDateTime DecodeDateTime(const QString &Record, const QTimeZone &Zone)
     const QTime time(t.mid(0, 2).toInt(), t.mid(2, 2).toInt(), t.mid(4, 2).toInt());
     if (!date.isValid() || !time.isValid())
         throw EConvertError(QStringLiteral("'%1 %2' is not a valid date and time").arg(d, t));
-    return QDateTime(date, time, Qt::UTC).toTimeZone(Zone);
+    const QDateTime utc(date, time, Qt::UTC);
+    // A system without zone data still has the C library's local time.
+    return Zone.isValid() ? utc.toTimeZone(Zone) : utc.toLocalTime();
 }
 
 // "%8.3f" of tenths of a knot x 0.1852, worked in whole ten-thousandths of a km/h: the product

@@ -16,7 +16,6 @@
 #include <QMessageBox>
 #include <QStyle>
 
-#include <exception>
 #include <span>
 
 namespace C = ConstHistoryFrame;
@@ -39,14 +38,6 @@ bool RangeKeyAllowed(const QString &text)
         return false;
     const QChar c = text[0];
     return c == QLatin1Char('\b') || c == QLatin1Char('$') || HexDigitValue(c) >= 0;
-}
-
-// Keys that type a character; Tab and Delete move the focus or edit on their own.
-bool IsTypedCharacter(const QKeyEvent &key)
-{
-    if (key.text().isEmpty())
-        return false;
-    return key.key() != Qt::Key_Tab && key.key() != Qt::Key_Backtab && key.key() != Qt::Key_Delete;
 }
 
 QVariant Cell(const TPageData &v, int row, int col)
@@ -212,19 +203,14 @@ void THistoryFrame::HistoryGridSectionResized(int Column, int NewWidth)
 
 // ---- reading ----
 
-int THistoryFrame::EditNumber(QLineEdit *Edit) const
-{
-    return StrToInt(Edit->text());
-}
-
 void THistoryFrame::GetPageData(TPageData &V)
 {
     if (ui->ReadLast50Radio->isChecked()) {
         V = HistoryReading::LastRecordsRequest();
         return;
     }
-    const int from = EditNumber(ui->FromEdit);
-    const int to = EditNumber(ui->ToEdit);
+    const int from = StrToInt(ui->FromEdit->text());
+    const int to = StrToInt(ui->ToEdit->text());
     if (qint64(to) < qint64(from) - 1) {
         // No record lies in such a range, and the result would not even hold the count.
         SetEditTextColor(ui->FromEdit, ResultColors[1]);

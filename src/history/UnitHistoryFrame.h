@@ -10,7 +10,6 @@
 
 #include <memory>
 
-class QLineEdit;
 class QStatusBar;
 class QTableView;
 class TCommandDoneEvent;
@@ -42,7 +41,6 @@ public:
     // Column widths of the record grid, loaded before Init and saved before SaveUISettings.
     void LoadGridLayout();
     void SaveGridLayout();
-    THistoryColumnWidths &ColWidths() { return colWidths; }
 
     // The layout for the identified unit; a type other than 504 and 505 keeps the layout shown.
     void SetDeviceModel(int DeviceType, int Version);
@@ -73,7 +71,6 @@ private:
     void CoodrSystemCheckClick();
     void ReadLast50RadioClick();
     bool eventFilter(QObject *Watched, QEvent *Event) override;
-    int EditNumber(QLineEdit *Edit) const;
 
     std::unique_ptr<Ui::THistoryFrame> ui;
     THistoryGridModel *gridModel;

@@ -259,8 +259,12 @@ void TMainForm::CreateFrames()
     add(flags);
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
-    add(new TEngNumbersFrame(this));
-    add(new TTouchMemKeysFrame(this));
+    auto *engNumbers = new TEngNumbersFrame(this);
+    engNumbers->SetMainWindow(engine.get(), this);
+    add(engNumbers);
+    auto *touchKeys = new TTouchMemKeysFrame(this);
+    touchKeys->SetMainWindow(this);
+    add(touchKeys);
 }
 
 void TMainForm::DestroyFrames()

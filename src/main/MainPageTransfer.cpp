@@ -5,11 +5,13 @@
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
 #include "pages/EventsRows.h"
+#include "pages/EngNumbersRows.h"
 #include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
 #include "pages/GPSRows.h"
 #include "pages/GeneralRows.h"
 #include "pages/PageFrame.h"
+#include "pages/TouchKeysRows.h"
 
 #include <exception>
 
@@ -137,6 +139,12 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case THistoryFrame::PageTag:
         v = ReadHistoryValues();
         break;
+    case 7:
+        v = ReadEngNumbersValues();
+        break;
+    case 8:
+        v = ReadTouchKeysValues();
+        break;
     default:
         // A page without rows of its own shows an empty read.
         v = ReadPageRows({});
@@ -171,6 +179,12 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     case THistoryFrame::PageTag:
         ClearHistory();
         break;
+    case 7:
+        WriteEngNumbersPage();
+        break;
+    case 8:
+        WriteTouchKeysPage();
+        break;
     default:
         WritePageRows(0, [](int, const QVariant &) { return PageTransfer::WriteCommand{}; });
         break;
@@ -185,6 +199,19 @@ TPageData TMainPageTransfer::ReadPageRows(const QVector<int> &codes)
         codes,
         [this](int code, int row, TPageData &res) {
             Engine.ExecCommand(code, Engine.DefaultRetries, row, res);
+        },
+        [this] { return StopRequested(StateReading); });
+}
+
+TPageData TMainPageTransfer::ReadPageRows(int rows, int (*code)(int row), QString (*text)(int row))
+{
+    QVector<int> codes;
+    for (int r = 1; r <= rows; ++r)
+        codes << code(r);
+    return PageTransfer::ReadRows(
+        codes,
+        [this, text](int code, int row, TPageData &res) {
+            Engine.ExecCommandText(text(row), code, Engine.DefaultRetries, row, res);
         },
         [this] { return StopRequested(StateReading); });
 }
@@ -241,6 +268,42 @@ void TMainPageTransfer::WriteEventPage()
             return PageTransfer::WriteCommand{EventsRows::WriteCommandText(row, value),
                                               EventsRows::WriteCode(row)};
         });
+}
+
+// --- The engineering-numbers page ---
+
+TPageData TMainPageTransfer::ReadEngNumbersValues()
+{
+    const TDeviceIdentity &unit = Engine.Identity;
+    return ReadPageRows(EngNumbersRows::RowCount(unit.DeviceType, unit.DeviceVersion),
+                        &EngNumbersRows::ReadCode, &EngNumbersRows::ReadCommandText);
+}
+
+void TMainPageTransfer::WriteEngNumbersPage()
+{
+    const TDeviceIdentity &unit = Engine.Identity;
+    WritePageRows(EngNumbersRows::RowCount(unit.DeviceType, unit.DeviceVersion),
+                  [](int row, const QVariant &value) {
+                      return PageTransfer::WriteCommand{
+                          EngNumbersRows::WriteCommandText(row, value),
+                          EngNumbersRows::WriteCode(row)};
+                  });
+}
+
+// --- The touch-memory keys page ---
+
+TPageData TMainPageTransfer::ReadTouchKeysValues()
+{
+    return ReadPageRows(TouchKeysRows::RowCount, &TouchKeysRows::ReadCode,
+                        &TouchKeysRows::ReadCommandText);
+}
+
+void TMainPageTransfer::WriteTouchKeysPage()
+{
+    WritePageRows(TouchKeysRows::RowCount, [](int row, const QVariant &value) {
+        return PageTransfer::WriteCommand{TouchKeysRows::WriteCommandText(row, value),
+                                          TouchKeysRows::WriteCode(row)};
+    });
 }
 
 // --- The GPRS page ---

@@ -47,6 +47,12 @@ public:
     // The general page.
     TPageData ReadGeneralValues();
     void WriteGeneralPage();
+    // The engineering-numbers page (18 or 19 rows by the unit's type and firmware).
+    TPageData ReadEngNumbersValues();
+    void WriteEngNumbersPage();
+    // The touch-memory keys page.
+    TPageData ReadTouchKeysValues();
+    void WriteTouchKeysPage();
 
     // The events page.
     TPageData ReadEventValues();
@@ -81,6 +87,8 @@ private:
 
     // The loops every page's reader and writer share.
     TPageData ReadPageRows(const QVector<int> &codes);
+    // Rows whose read command text is made per row (an index filled in).
+    TPageData ReadPageRows(int rows, int (*code)(int row), QString (*text)(int row));
     void WritePageRows(int rows, const PageTransfer::WriteCommandFn &command);
 
     TCommandEngine &Engine;

@@ -40,10 +40,11 @@ using WriteCommandFn = std::function<WriteCommand(int row, const QVariant &value
 
 using GetDataFn = std::function<void(TPageData &v)>;
 
-// Takes the write rows from `getData` ([r,1] row number 1..rows, [r,2] value), sends them and
-// gives one result per page row (a row whose [r,3] is -1 is not sent): -1 not sent, 0 written, 1
-// sent but not confirmed. An unassigned table sends nothing. An exception while the rows are
-// gathered or sent ends the loop; the rows done so far keep their results and `onAbort` runs.
+// Takes the write rows from `getData` ([r,1] row number 1..rows, [r,2] value, [r,3] -1 for a row
+// not sent), sends them and
+// gives one result per page row: -1 not sent, 0 written, 1 sent but not confirmed. An unassigned
+// table sends nothing. An exception while the rows are gathered or sent ends the loop; the rows
+// done so far keep their results and `onAbort` runs.
 TWriteResults WriteRows(int rows, const GetDataFn &getData, const WriteCommandFn &command,
                         const ExecTextFn &exec, const std::function<void()> &onAbort = {});
 

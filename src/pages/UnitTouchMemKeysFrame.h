@@ -1,8 +1,18 @@
 #pragma once
 
-// The touch-memory keys page: the keys the unit accepts.
+// Page 8: the touch-memory keys switch and the five keys the unit accepts. Only the single-page
+// actions reach it. A write sends something only after the page has been changed (the switch
+// changed, also by loading or reading, or a key typed into the list).
 
 #include "pages/PageFrame.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace Ui {
+class TTouchMemKeysFrame;
+}
 
 class TTouchMemKeysFrame : public TPageFrame
 {
@@ -11,4 +21,28 @@ public:
     static constexpr int PageTag = 8;
 
     explicit TTouchMemKeysFrame(QWidget *parent = nullptr);
+    ~TTouchMemKeysFrame() override;
+
+    // Serves the key reader's requests (the main window).
+    void SetMainWindow(QObject *targetWnd);
+
+    void SaveUISettings() override;
+    void SetPageData(const TPageData &v) override;
+    void GetPageData(TPageData &v) override;
+    void ShowWriteResults(const TWriteResults &results) override;
+
+    // False, after telling the user, when a key is longer than the unit keeps.
+    bool ValidateKeys();
+    bool IsModified() const { return Modified; }
+
+protected:
+    void LoadUISettings() override;
+    void ApplyPageData(const TPageData &v) override;
+
+private:
+    void TMemCheckBoxClick();
+
+    std::unique_ptr<Ui::TTouchMemKeysFrame> ui;
+    QPointer<QObject> TargetWnd;
+    bool Modified = false;
 };

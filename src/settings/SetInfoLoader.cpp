@@ -117,7 +117,9 @@ bool ToBool(const QString &text)
     return value;
 }
 
-void SetTableRows(QTableWidget *table, const QStringList &lines)
+} // namespace
+
+void SetValueListRows(QTableWidget *table, const QStringList &lines)
 {
     table->setColumnCount(2);
     table->setRowCount(static_cast<int>(lines.size()));
@@ -129,6 +131,8 @@ void SetTableRows(QTableWidget *table, const QStringList &lines)
         table->setItem(r, 1, new QTableWidgetItem(value));
     }
 }
+
+namespace {
 
 QStringList TableRows(const QTableWidget *table)
 {
@@ -191,7 +195,7 @@ void ApplyText(QWidget *control, TSetInfoKind kind, const QString &text)
         break;
     }
     case TSetInfoKind::ValueListRows:
-        SetTableRows(static_cast<QTableWidget *>(control), SplitStoredLines(text));
+        SetValueListRows(static_cast<QTableWidget *>(control), SplitStoredLines(text));
         break;
     case TSetInfoKind::ComboIndex:
         static_cast<QComboBox *>(control)->setCurrentIndex(text.trimmed().toInt());

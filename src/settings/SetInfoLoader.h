@@ -13,6 +13,7 @@
 
 #include <QString>
 
+class QTableWidget;
 class QWidget;
 class TSettingsRW;
 
@@ -25,3 +26,6 @@ void SaveSetInfoTable(QWidget *Owner, TSettingsRW &Settings, const QString &Sect
 // CR LF after every item.
 QStringList SplitStoredLines(const QString &Text);
 QString JoinStoredLines(const QStringList &Lines);
+
+// A value list's rows from "key=value" lines (a line without "=" is a key with no value).
+void SetValueListRows(QTableWidget *Table, const QStringList &Lines);

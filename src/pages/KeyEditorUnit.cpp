@@ -1,0 +1,131 @@
+#include "pages/KeyEditorUnit.h"
+
+#include "main/ExecCommandService.h"
+#include "pages/TouchKeysRows.h"
+#include "pages/ValueListEditor.h"
+#include "ui_KeyEditorUnit.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTableWidget>
+
+#include <exception>
+
+namespace {
+
+const char *const kReadFailed = "Ошибка чтения, попробуйте еще раз";
+
+template <typename F> void Guarded(F &&f) noexcept
+{
+    try {
+        f();
+    } catch (const std::exception &e) {
+        qWarning("key reader: %s", e.what());
+    } catch (...) {
+        qWarning("key reader: unknown error");
+    }
+}
+
+} // namespace
+
+TKeyReaderForm::TKeyReaderForm(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TKeyReaderForm>())
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("KeyReaderForm"));
+    connect(ui->ReadBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { ReadBtnClick(); }); });
+    connect(ui->OkBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OkBtnClick(); }); });
+    connect(ui->CancelBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { CancelBtnClick(); }); });
+}
+
+TKeyReaderForm::~TKeyReaderForm() = default;
+
+void TKeyReaderForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    Guarded([this] { FormShow(); });
+}
+
+void TKeyReaderForm::customEvent(QEvent *event)
+{
+    if (event->type() == WM_COMMANDDONE)
+        Guarded([&] { WMCommandDone(*static_cast<TCommandDoneEvent *>(event)); });
+}
+
+void TKeyReaderForm::FormShow()
+{
+    ui->KeyEdit->setText(Key);
+}
+
+// The dialog stays open and usable while the request is served.
+void TKeyReaderForm::ReadBtnClick()
+{
+    PostExecCommand(TargetWnd, TouchKeysRows::PresentedKeyCode, this);
+}
+
+// An answer that came without a reply, or that a later request has overtaken, leaves the key
+// as it was.
+void TKeyReaderForm::WMCommandDone(const TCommandDoneEvent &done)
+{
+    if (!done.IsCurrent() || done.Record.Status == 0) {
+        QMessageBox::critical(this, QApplication::applicationName(),
+                              QString::fromUtf8(kReadFailed));
+        return;
+    }
+    Key = TouchKeysRows::ExtractKeyText(done.Record.Text());
+    ui->KeyEdit->setText(Key);
+}
+
+void TKeyReaderForm::OkBtnClick()
+{
+    Key = ui->KeyEdit->text();
+    accept();
+}
+
+void TKeyReaderForm::CancelBtnClick()
+{
+    Key.clear();
+    reject();
+}
+
+namespace KeyListActions {
+
+void Bind(QTableWidget &list, QAction *addKey, QAction *changeKey, QAction *clearKey,
+          const QPointer<QObject> &targetWnd)
+{
+    auto *popup = new QMenu(&list);
+    popup->setObjectName(QStringLiteral("KeyTablePopup"));
+    popup->addActions({addKey, changeKey, clearKey});
+    QObject::connect(
+        &list, &QWidget::customContextMenuRequested, popup,
+        [&list, popup](const QPoint &at) { popup->popup(list.viewport()->mapToGlobal(at)); });
+    // The target is read when the action runs: the main window sets it after creating the page.
+    const QPointer<QObject> *target = &targetWnd;
+    QObject::connect(changeKey, &QAction::triggered, &list,
+                     [&list, target] { Guarded([&] { ChangeKeyExecute(list, *target); }); });
+    QObject::connect(clearKey, &QAction::triggered, &list,
+                     [&list] { Guarded([&] { ClearKeyExecute(list); }); });
+}
+
+void ChangeKeyExecute(QTableWidget &list, QObject *targetWnd)
+{
+    if (list.currentColumn() != ValueListEditor::ValueColumn)
+        return;
+    const int row = list.currentRow() + 1;
+    TKeyReaderForm reader;
+    reader.setWindowTitle(ValueListEditor::KeyName(list, row));
+    reader.TargetWnd = targetWnd;
+    reader.Key = ValueListEditor::Value(list, row);
+    if (reader.exec() == QDialog::Accepted)
+        ValueListEditor::SetValue(list, row, reader.Key);
+}
+
+void ClearKeyExecute(QTableWidget &list)
+{
+    ValueListEditor::SetValue(list, list.currentRow() + 1, QString());
+}
+
+} // namespace KeyListActions

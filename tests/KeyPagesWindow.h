@@ -1,0 +1,82 @@
+#pragma once
+
+// The main window connected to the simulated unit, for the tests of the engineering-numbers and
+// touch-memory keys pages: page actions, the pages' controls by name and the single-command
+// service drained before a check.
+
+#include "SimConnection.h"
+#include "WidgetDriver.h"
+#include "main/Main.h"
+
+#include <QTableWidget>
+
+#include <memory>
+
+// Keeps the answers posted to it.
+class TAnswerCatcher : public QObject
+{
+public:
+    QList<MainReplyRecord> Answers;
+
+protected:
+    void customEvent(QEvent *e) override
+    {
+        if (e->type() == WM_COMMANDDONE)
+            Answers << static_cast<TCommandDoneEvent *>(e)->Record;
+    }
+};
+
+struct KeyPagesWindow
+{
+    unitsim::UnitSimulator Sim; // outlives the window's connection to it
+    std::unique_ptr<TMainForm> Form = std::make_unique<TMainForm>(QStringLiteral("1.0.0.0"));
+    MessageBoxCatcher Boxes;
+    int Page;
+
+    explicit KeyPagesWindow(int page) : Page(page)
+    {
+        SpeedUp(Form->Engine(), Form->Connection());
+        Form->MessageHook = [this](const QString &text, bool) { Boxes.Texts << text; };
+        Form->show();
+        Form->ShowPage(page);
+    }
+
+    bool Connect(const unitsim::UnitSimOptions &options = CableUnit())
+    {
+        if (!Sim.start(options))
+            return false;
+        TConnectChoice choice;
+        choice.PortName = Sim.portPath();
+        Form->Connection().Connect(choice);
+        QAction *disconnect = FindAction(*Form, "DisconnectAction");
+        if (!QTest::qWaitFor([&] { return disconnect->isEnabled() && !Form->Engine().IsPending(); },
+                             5000))
+            return false;
+        Sim.clearLog();
+        return true;
+    }
+
+    void Read() { FindAction(*Form, "ReadPageAction")->trigger(); }
+    void Write() { FindAction(*Form, "WritePageAction")->trigger(); }
+
+    // Every request posted before this one has been answered and its answer handled.
+    bool ServiceDone()
+    {
+        TAnswerCatcher last;
+        PostExecCommand(Form.get(), 105, &last);
+        return QTest::qWaitFor([&] { return !last.Answers.isEmpty(); }, 5000);
+    }
+
+    template <typename T> T *Child(const char *name) const
+    {
+        return Form->Frames[Page]->findChild<T *>(QString::fromLatin1(name));
+    }
+    QString Cell(const char *list, int row) const
+    {
+        return Child<QTableWidget>(list)->item(row - 1, 1)->text();
+    }
+    void SetCell(const char *list, int row, const QString &text)
+    {
+        Child<QTableWidget>(list)->item(row - 1, 1)->setText(text);
+    }
+};

@@ -1,0 +1,167 @@
+// The touch-memory keys page and the key reader in the main window against the simulated unit:
+// when a write sends anything, the key checks and filter, result markers, and the key fetched
+// from the unit's reader.
+
+#include "KeyPagesWindow.h"
+#include "TestConfigDir.h"
+#include "pages/KeyEditorUnit.h"
+#include "pages/TouchKeysRows.h"
+#include "pages/UnitTouchMemKeysFrame.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+const QStringList DefaultKeyWrites = {"+touchon00",
+                                      "+keysafe0A5A5A5A5A5A5A5A5",
+                                      "+keysafe15A5A5A5A5A5A5A5A",
+                                      "+keysafe2A5A5A5A5A5A5A5A5",
+                                      "+keysafe35A5A5A5A5A5A5A5A",
+                                      "+keysafe4A5A5A5A5A5A5A5A5"};
+
+// Runs `drive` on the key reader once it is open, then opens it for row `row` of the key list.
+void WithKeyReader(KeyPagesWindow &w, int row, const std::function<void(TKeyReaderForm &)> &drive)
+{
+    auto *keys = w.Child<QTableWidget>("TMemKeys");
+    keys->setCurrentCell(row - 1, 1);
+    QTimer::singleShot(0, [&] {
+        auto *reader = qobject_cast<TKeyReaderForm *>(QApplication::activeModalWidget());
+        QVERIFY(reader);
+        drive(*reader);
+    });
+    w.Child<QAction>("ChangeKey")->trigger();
+}
+
+QLineEdit &KeyEdit(TKeyReaderForm &reader)
+{
+    return *reader.findChild<QLineEdit *>(QStringLiteral("KeyEdit"));
+}
+
+void Click(TKeyReaderForm &reader, const char *button)
+{
+    reader.findChild<QPushButton *>(QLatin1String(button))->click();
+}
+
+} // namespace
+
+class TestTouchMemKeys : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
+
+private slots:
+    void init() { ClearStore(); }
+
+    void writeSendsTheShownKeysOnceThePageChanged()
+    {
+        // The stored switch ("on" by default) counts as a change from start-up on.
+        KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
+        QVERIFY(w.Connect());
+        w.Write();
+        QCOMPARE(Sent(w.Sim), DefaultKeyWrites);
+
+        auto *box = w.Child<QCheckBox>("TMemCheckBox");
+        box->setChecked(false);
+        w.Sim.clearLog();
+        w.Write();
+        QCOMPARE(Sent(w.Sim), QStringList{"+touchonFF"});
+
+        box->setChecked(true);
+        w.SetCell("TMemKeys", 2, QString(17, QLatin1Char('1')));
+        w.Sim.clearLog();
+        w.Write();
+        QVERIFY(Sent(w.Sim).isEmpty());
+        QCOMPARE(w.Boxes.Texts,
+                 QStringList{"Один из введенных ключей Touch Memory слишком длинный"});
+        w.SetCell("TMemKeys", 2, QString(16, QLatin1Char('1')));
+        w.Write();
+        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+keysafe11111111111111111")));
+
+        // A key the unit did not give shows the marker; it is not written back nor stored.
+        unitsim::UnitSimFaults faults;
+        faults.neverAnswer = QStringList{QStringLiteral("+keyread3")};
+        w.Sim.setFaults(faults);
+        w.Read();
+        QCOMPARE(w.Cell("TMemKeys", 4), QStringLiteral("Read error"));
+        w.Sim.setFaults({});
+        w.Sim.clearLog();
+        w.Write();
+        QCOMPARE(Sent(w.Sim).filter(QStringLiteral("+keysafe")).size(), 4);
+        w.Form->Frames[TTouchMemKeysFrame::PageTag]->SaveUISettings();
+        QVERIFY(Stored(QStringLiteral("TouchMemKeysFrame/VEValues"))
+                    .contains(QStringLiteral("Ключ 4=5A5A5A5A5A5A5A5A\r\n")));
+    }
+
+    void onlyATypedKeyOrTheSwitchMakesThePageWritable()
+    {
+        Store(QStringLiteral("VERINFO/ver"), QStringLiteral("1.0.0.0"));
+        Store(QStringLiteral("TouchMemKeysFrame/defTMemCheckBox"), QStringLiteral("0"));
+        KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
+        QVERIFY(w.Connect());
+        w.Child<QAction>("ClearKey")->trigger();
+        w.Write();
+        QVERIFY(Sent(w.Sim).isEmpty());
+
+        // Typed keys pass the filter: hex digits upper-cased, "$" kept, anything else dropped.
+        auto *keys = w.Child<QTableWidget>("TMemKeys");
+        keys->setEnabled(true);
+        keys->setCurrentCell(0, 1);
+        keys->editItem(keys->item(0, 1));
+        auto *editor = keys->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->clear();
+        QTest::keyClicks(editor, QStringLiteral("a$g1f"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents(); // the list takes the text from a queued call
+        QCOMPARE(w.Cell("TMemKeys", 1), QStringLiteral("A$1F"));
+        w.Write();
+        QCOMPARE(Sent(w.Sim), QStringList{"+touchonFF"});
+    }
+
+    void theKeyReaderFetchesTheKeyHeldToTheUnit()
+    {
+        KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
+        QVERIFY(w.Connect());
+        w.Sim.setPresentedKey("00112233445566AA");
+        WithKeyReader(w, 2, [](TKeyReaderForm &reader) {
+            QCOMPARE(KeyEdit(reader).text(), QStringLiteral("5A5A5A5A5A5A5A5A"));
+            Click(reader, "ReadBtn");
+            QVERIFY(QTest::qWaitFor(
+                [&] { return KeyEdit(reader).text() == QStringLiteral("00112233445566AA"); },
+                5000));
+            Click(reader, "OkBtn");
+        });
+        QCOMPARE(w.Cell("TMemKeys", 2), QStringLiteral("00112233445566AA"));
+
+        // No answer: the message, and the key stays as it was.
+        w.Sim.setSilent(true);
+        WithKeyReader(w, 3, [&w](TKeyReaderForm &reader) {
+            Click(reader, "ReadBtn");
+            QVERIFY(QTest::qWaitFor([&] { return !w.Boxes.Texts.isEmpty(); }, 5000));
+            QCOMPARE(w.Boxes.Texts, QStringList{"Ошибка чтения, попробуйте еще раз"});
+            QCOMPARE(KeyEdit(reader).text(), QStringLiteral("A5A5A5A5A5A5A5A5"));
+            Click(reader, "OkBtn");
+        });
+        QCOMPARE(w.Cell("TMemKeys", 3), QStringLiteral("A5A5A5A5A5A5A5A5"));
+
+        // With the key name current the reader does not open.
+        w.Child<QTableWidget>("TMemKeys")->setCurrentCell(0, 0);
+        w.Child<QAction>("ChangeKey")->trigger();
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    void keysInARepliesText()
+    {
+        QCOMPARE(TouchKeysRows::ExtractKeyText("\r\n>0011\r\nOK\r\n"), QStringLiteral("0011"));
+        QCOMPARE(TouchKeysRows::ExtractKeyText("AB\r\nOK"), QStringLiteral("AB"));
+        QCOMPARE(TouchKeysRows::ExtractKeyText(">0011"), QString());
+        QCOMPARE(TouchKeysRows::ExtractKeyText("0"), QString());
+    }
+};
+
+QTEST_MAIN(TestTouchMemKeys)
+#include "tst_touchmemkeys.moc"
