@@ -13,6 +13,20 @@
 
 namespace {
 
+// Runs `action` once `due` holds, checked from the event loop every couple of milliseconds.
+void AfterTick(QObject *context, std::function<bool()> due, std::function<void()> action)
+{
+    auto *poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, due, action] {
+        if (due()) {
+            poll->stop();
+            poll->deleteLater();
+            action();
+        }
+    });
+    poll->start(2);
+}
+
 // A TRes for the row forms of the engine.
 struct TRows
 {
@@ -116,13 +130,14 @@ private slots:
     {
         engine->Timings.EraseTimeoutMs = 50000;
         engine->Timings.DialTimeoutMs = 60000;
-        engine->SendCommand("+erase ATD", "OK", 117);
+        unit->Answer("+erase ATD", "OK\r\n");
+        unit->Answer("ATD5551234", "OK\r\n");
+        unit->Answer("+object", "OK\r\n");
+        engine->ExecCommandText("+erase ATD", 117, 0);
         QCOMPARE(engine->TimeoutMs, 50000u);
-        engine->AbandonPending();
-        engine->SendCommand("ATD5551234", "CONNECT", 1028);
+        engine->ExecCommandText("ATD5551234", 117, 0);
         QCOMPARE(engine->TimeoutMs, 60000u);
-        engine->AbandonPending();
-        engine->SendCommand("+object", "OK", 5);
+        engine->ExecCommandText("+object", 117, 0);
         QCOMPARE(engine->TimeoutMs, 150u);
     }
 
@@ -475,6 +490,46 @@ private slots:
         unit->AnswerValue("+object", "7");
         QCOMPARE(Exec(5)[0], QVariant(QString("7")));
         QCOMPARE(unit->Count("+foo"), TCommandEngine::DefaultRetries + 1);
+    }
+
+    // A command whose own time-out outlasts the silence limit is decided by that time-out; the
+    // silence is counted again from its end.
+    void longCommandsOutlastTheSilenceLimit()
+    {
+        Identify();
+        int alarms = 0;
+        uint32_t firstAlarm = 0;
+        device->OnErrorWaitInterval = [&](QObject *) {
+            if (engine->SilenceAlarm() && alarms++ == 0)
+                firstAlarm = GetTickCount();
+        };
+        engine->Timings.CommandTimeoutMs = 5000;
+        engine->Timings.EraseTimeoutMs = 50000;
+        engine->Timings.DialTimeoutMs = 60000;
+        TFastClock clock([this] { return device.get(); }, 100);
+        const auto answerAfter = [this](uint32_t ms, const QString &reply) {
+            const uint32_t from = GetTickCount();
+            AfterTick(
+                this, [from, ms] { return uint32_t(GetTickCount() - from) >= ms; },
+                [this, reply] { unit->Write(reply); });
+        };
+        clock.Start();
+        answerAfter(40000, "\r\nOK\r\n");
+        QCOMPARE(engine->ExecCommand(117, 0)[1].toInt(), 1);
+        QCOMPARE(unit->Count("+erase"), 1);
+
+        answerAfter(45000, "\r\nCONNECT\r\n");
+        engine->SendCommand("ATD5551234", "CONNECT", 1028, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(unit->Count("+v") == 1, 20000);
+        QTRY_VERIFY(!engine->IsPending());
+        QCOMPARE(alarms, 0);
+        QCOMPARE(closes, 0);
+        QCOMPARE(unit->Count("ATD5551234"), 1);
+
+        unit->Answer("+v", QString());
+        const uint32_t lastReply = device->LastReceiveTick();
+        QTRY_VERIFY_WITH_TIMEOUT(alarms > 0, 20000);
+        QVERIFY(uint32_t(firstAlarm - lastReply) >= 30000);
     }
 
     void simulatedUnit_data()

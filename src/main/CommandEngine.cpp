@@ -76,20 +76,39 @@ void TCommandEngine::MarkDone()
     Queue.CallFinished(values);
 }
 
-void TCommandEngine::EndExchange()
+void TCommandEngine::NoteCommandEnded()
 {
-    replyBuffer.clear();
-    if (Queue.OnLine() == TExchange::Command && timeoutMs > TDevice::SilenceAlarmMs) {
+    if (timeoutMs > TDevice::SilenceAlarmMs) {
         longCommandEnd = GetTickCount();
         longCommandEnded = true;
     }
+}
+
+void TCommandEngine::EndExchange()
+{
+    replyBuffer.clear();
+    if (Queue.OnLine() == TExchange::Command)
+        NoteCommandEnded();
     Queue.ExchangeEnded();
+}
+
+void TCommandEngine::DropLine()
+{
+    if (Queue.OnLine() != TExchange::None)
+        EndExchange();
 }
 
 void TCommandEngine::AbandonPending()
 {
-    if (Waiting())
-        EndExchange();
+    if (Waiting()) {
+        // Its reply may still be on its way: it is gathered and dropped until it is complete or
+        // the command's time-out has passed, so that it is never taken for the next command's.
+        NoteCommandEnded();
+        absorbUntil = expectedReply;
+        absorbTimeoutMs = timeoutMs;
+        replyBuffer.clear();
+        Queue.ExchangeSent(TExchange::Abandoned);
+    }
     MarkDone();
 }
 
@@ -195,6 +214,8 @@ void TCommandEngine::SendUnawaited(const QString &text)
         return;
     lastSendTick = GetTickCount();
     exchangeStart = lastSendTick;
+    absorbUntil = QStringLiteral("OK");
+    absorbTimeoutMs = Timings.CommandTimeoutMs;
     replyBuffer.clear();
     Queue.ExchangeSent(TExchange::KeepAlive);
     device->SendCommand(text);
@@ -315,8 +336,9 @@ void TCommandEngine::TimerTimer()
         return;
     switch (Queue.OnLine()) {
     case TExchange::KeepAlive:
-        // An unanswered keep-alive is forgotten after a command's time-out.
-        if (ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+    case TExchange::Abandoned:
+        // An exchange whose answer never came is forgotten after its time-out.
+        if (ElapsedSince(exchangeStart) > absorbTimeoutMs)
             EndExchange();
         break;
     case TExchange::Command:
@@ -425,9 +447,11 @@ void TCommandEngine::CableConnect()
 void TCommandEngine::CableDisconnect()
 {
     state = StateCableDisconnect;
-    // The goodbye takes the slot over from the pending command (an identification step still
-    // waiting for its reply included) and goes ahead of every queued request.
+    // The goodbye takes the line over from whatever is pending (an identification step still
+    // waiting for its reply, the keep-alive) and goes ahead of every queued request: a late
+    // answer to what it replaced can only close the port sooner.
     AbandonPending();
+    DropLine();
     if (Queue.Free())
         SendGoodbye();
     else
@@ -448,8 +472,7 @@ void TCommandEngine::SendGoodbye()
 void TCommandEngine::BeginModemHangUp()
 {
     AbandonPending();
-    if (Queue.OnLine() == TExchange::KeepAlive)
-        EndExchange(); // "+++" takes the line over: the port closes before any answer
+    DropLine(); // "+++" takes the line over: the port closes before any answer
     state = StateModemEscape;
     retriesLeft = 3;
     SendByCode(1029);
@@ -464,8 +487,7 @@ bool TCommandEngine::SilenceAlarm()
     // Nothing more goes out: the connection closes once the device's call has returned.
     portActive = false;
     AbandonPending();
-    if (Queue.OnLine() == TExchange::KeepAlive)
-        EndExchange();
+    DropLine();
     state = StateIdle;
     return true;
 }
@@ -487,8 +509,7 @@ void TCommandEngine::ConnectionClosed()
     longCommandEnded = false;
     ModemWatch.Reset();
     StartupTail.clear();
-    if (Queue.OnLine() != TExchange::None)
-        EndExchange();
+    DropLine();
     replyBuffer.clear();
     MarkDone();
 }
@@ -515,8 +536,9 @@ void TCommandEngine::ProcessReply(const QString &text)
         case TExchange::None:
             return; // nothing awaited: the chunk was only logged
         case TExchange::KeepAlive:
+        case TExchange::Abandoned:
             replyBuffer += text;
-            if (TReplyDecoder::HasTerminatingReply(replyBuffer, QStringLiteral("OK")))
+            if (TReplyDecoder::HasTerminatingReply(replyBuffer, absorbUntil))
                 EndExchange();
             return;
         case TExchange::Command:

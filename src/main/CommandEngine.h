@@ -149,6 +149,7 @@ public:
 
     // --- transitions the connection calls ---
     void BeginConnection(uint8_t connType, const QString &phone);
+    void ForgetPhone() { phone.clear(); }
     void AttachDevice(TDevice *opened);
     // The port's open call has returned: PortActive follows it and the pacing starts now.
     void PortOpened();
@@ -157,8 +158,8 @@ public:
     // A chunk arrived (before it is logged and processed).
     void NoteReceived();
     void CableConnect();
-    // The goodbye: it goes out once the keep-alive's answer is in; the port closes on its
-    // answer, on its give-up, or at once when it cannot be sent.
+    // The goodbye takes the line over; the port closes on its answer, on its give-up, or at
+    // once when it cannot be sent.
     void CableDisconnect();
     // "+++" taking the line over; the caller closes the port shortly after.
     void BeginModemHangUp();
@@ -210,6 +211,8 @@ private:
     void PaceAndClearLine(bool fresh);
     void SendUnawaited(const QString &text);
     void EndExchange();
+    void NoteCommandEnded();
+    void DropLine();
     void Pause(uint32_t ms) const;
     void SendGoodbye();
     void ResendOrGiveUp();
@@ -244,7 +247,9 @@ private:
     QString phone;
 
     bool done = true;
-    uint32_t exchangeStart = 0;  // the time-out of the exchange on the line counts from here
+    uint32_t exchangeStart = 0; // the time-out of the exchange on the line counts from here
+    QString absorbUntil;        // the reply that ends a keep-alive or an abandoned command
+    uint32_t absorbTimeoutMs = 0;
     uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
     bool longCommandEnded = false;
     bool transferring = false;

@@ -256,7 +256,7 @@ void TMainConnection::DisconnectActionExecute()
     else
         ModemHangUp();
     PortName.clear();
-    Engine.BeginConnection(Engine.ConnType, QString());
+    Engine.ForgetPhone();
     Engine.Identity.ClearOnDisconnect();
     if (Hooks.UpdateStatusBar)
         Hooks.UpdateStatusBar();

@@ -3,6 +3,7 @@
 #include "main/ExecCommandService.h"
 #include "pages/TouchKeysRows.h"
 #include "pages/ValueListEditor.h"
+#include "settings/funcs.h"
 #include "ui_KeyEditorUnit.h"
 
 #include <QApplication>
@@ -14,18 +15,12 @@
 
 namespace {
 
-const char *const kReadFailed = "Ошибка чтения, попробуйте еще раз";
-
-template <typename F> void Guarded(F &&f) noexcept
+void Guarded(const std::function<void()> &body)
 {
-    try {
-        f();
-    } catch (const std::exception &e) {
-        qWarning("key reader: %s", e.what());
-    } catch (...) {
-        qWarning("key reader: unknown error");
-    }
+    RunGuarded("key reader", body);
 }
+
+const char *const kReadFailed = "Ошибка чтения, попробуйте еще раз";
 
 } // namespace
 
