@@ -44,6 +44,14 @@ bool TransferMayRestoreOver(uint8_t state)
     return state == StateReading || state == StateWriting || state == StateConnected;
 }
 
+// The states of a connection on its way out: the goodbye, the modem's escape and hang-up, a
+// close asked for.
+bool ConnectionEnding(uint8_t state)
+{
+    return state == StateCableDisconnect || state == StateModemHangUp ||
+           state == StateModemEscape || state == StateCloseRequested;
+}
+
 } // namespace
 
 TCommandEngine::TCommandEngine(QObject *parent) : QObject(parent), Queue(this)
@@ -233,6 +241,8 @@ TCommandValues TCommandEngine::ExecCommandText(const QString &text, int code, in
 
 TCommandValues TCommandEngine::RunCall(const QString &text, int code, int retries)
 {
+    if (Queue.Held())
+        return {0, 0};
     auto call = std::make_shared<TRequestQueue::TCall>();
     Queue.RunWhenFree([this, call, text, code, retries] { StartCall(call, text, code, retries); });
     WaitUntil([&call] { return call->Done; });
@@ -547,7 +557,9 @@ void TCommandEngine::ProcessReply(const QString &text)
         const bool bootLoaderSeen =
             replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive);
         replyBuffer += text;
-        if (!bootLoaderSeen &&
+        // The boot loader offers the resume to a connection being made, not to one ending (the
+        // goodbye after a broken-off upload draws the same answer).
+        if (!bootLoaderSeen && !ConnectionEnding(state) &&
             replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive)) {
             state = StateConnected;
             QMetaObject::invokeMethod(

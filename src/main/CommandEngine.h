@@ -125,9 +125,12 @@ public:
     // Ends the synchronous call in progress with the current `Values`.
     void MarkDone();
     // While suspended (counted), the engine sends, resends and gives up nothing; queued
-    // requests wait and the pending command's time-out starts again on resuming.
+    // requests wait and the pending command's time-out starts again on resuming. A synchronous
+    // call made meanwhile ends at once, unanswered (status 0): the firmware dialog, which
+    // suspends the engine, runs below it and could not go on while it waited.
     void SuspendSending();
     void ResumeSending();
+    bool SendingSuspended() const { return Queue.Held(); }
 
     // Row forms over a caller's result array (a TPageData: res(row, col) is a QVariant&).
     template <typename TRes> void ExecCommand(int code, int retries, int row, TRes &res)

@@ -2,6 +2,7 @@
 
 #include "can/DMUnit.h"
 #include "can/UnitCANFrame.h"
+#include "firmware/UpdateFirmwareFormUnit.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
 #include "main/LogView.h"
@@ -735,8 +736,7 @@ void TMainForm::SetUpEngine()
     h.SetActionsConnected = [this] { SetActionsConnected(); };
     h.RefreshStatusBar = [this] { UpdateStatusBar(); };
     h.ApplyDeviceModel = [this](int version, int type) { ApplyDeviceModel(version, type); };
-    // The firmware dialog has nothing to resume yet.
-    h.OpenFirmwareResume = [] {};
+    h.OpenFirmwareResume = [this] { StartBootloaderUpdate(); };
     h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
     h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
     h.WriteErrorLog = [this](const QString &where, const QString &what, const QString &detail) {
@@ -879,7 +879,54 @@ void TMainForm::AboutActionExecute()
     about.exec();
 }
 
-void TMainForm::ChangeFirmwareExecute() {}
+void TMainForm::ChangeFirmwareExecute()
+{
+    RunFirmwareDialog(false);
+}
+
+void TMainForm::StartBootloaderUpdate()
+{
+    RunFirmwareDialog(true);
+}
+
+void TMainForm::RunFirmwareDialog(bool Resume)
+{
+    // The command that drew the boot loader's answer is given up, and nothing but the dialog
+    // talks to the unit while it is open.
+    engine->AbandonPending();
+    const QPointer<TDevice> device = engine->Device;
+    if (!device)
+        return;
+    const TDeviceIdentity &identity = engine->Identity;
+    TChangeFirmwareForm form(identity.FirmwareCopy, identity.MemoryCopy, FirmwareResumeBlock, this);
+    if (!FirmwareImageFolder.isEmpty())
+        form.ImageFolder = FirmwareImageFolder;
+    if (MessageHook)
+        form.MessageHook = [this](const QString &text) { MessageHook(text, false); };
+    TFirmwareUpdate &update = form.Update();
+    update.Timings = FirmwareTimings;
+    update.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
+    update.LogPortWrite = [this](const QString &text) { logView->LogPortWrite(text); };
+    if (Resume) {
+        form.NextBlock = FirmwareResumeBlock;
+        form.Resume = true;
+    }
+    const bool keepAlive = device->WakeUp();
+    device->SetWakeUp(false);
+    engine->SuspendSending();
+    form.AttachDevice(device);
+    const int result = form.exec();
+    form.DetachDevice();
+    engine->ResumeSending();
+    connection->HookDeviceEvents();
+    if (result == QDialog::Accepted) {
+        DisconnectActionExecute();
+    } else if (device) {
+        device->SetWakeUp(keepAlive);
+        if (Resume) // the connection the boot loader answered stays open for the user to end
+            SetActionsConnected();
+    }
+}
 
 TMainSettingsFile TMainForm::PagesSettingsFile()
 {

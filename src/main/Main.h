@@ -5,6 +5,7 @@
 // facts. It owns the nine page frames, the store of its own window state and captions, the command
 // engine with the connection and the page transfer built on it, and the log.
 
+#include "firmware/FirmwareUpdate.h"
 #include "main/CommandEngine.h"
 #include "main/DeviceModel.h"
 #include "main/ErrorLog.h"
@@ -98,6 +99,15 @@ public:
     void ShowMessage(const QString &Text);
     void ShowError(const QString &Text);
 
+    // The firmware update: the first block the boot loader has not acknowledged in the upload
+    // in progress (-1: none to resume), the folder of the carried images and the dialog's waits
+    // (tests point and shorten them).
+    int FirmwareResumeBlock = -1;
+    QString FirmwareImageFolder;
+    TFirmwareTimings FirmwareTimings;
+    // The unit answered from its boot loader: the firmware dialog goes on with the upload.
+    void StartBootloaderUpdate();
+
     // Waiting for a reply runs the event loop, so the user may close the window meanwhile. The
     // engine brackets every such wait with EnterWait/LeaveWait; a close asked for inside is
     // carried out once the outermost wait has returned.
@@ -140,6 +150,7 @@ private:
     void DisconnectActionExecute();
     void AboutActionExecute();
     void ChangeFirmwareExecute();
+    void RunFirmwareDialog(bool Resume);
     void SaveSettingsToFileExecute();
     void LoadSettingsFromFileExecute();
     TMainSettingsFile PagesSettingsFile();

@@ -277,13 +277,7 @@ void TMainConnection::ModemHangUp()
 void TMainConnection::ClosePort()
 {
     if (TDevice *device = Engine.DetachDevice()) {
-        device->OnData = nullptr;
-        device->OnBeforeWrite = nullptr;
-        device->OnWriteError = nullptr;
-        device->OnComCreateError = nullptr;
-        device->OnPortEvent = nullptr;
-        device->OnErrorWaitInterval = nullptr;
-        device->OnWakeUp = nullptr;
+        device->UnbindEvents();
         device->SetWakeUp(false);
         if (!OpeningDevice)
             device->SetComActive(false);
