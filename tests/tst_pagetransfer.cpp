@@ -296,7 +296,7 @@ private slots:
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
     }
 
-    void aSecondTransferIsRefusedAndAClosedPortEndsTheWalk()
+    void aSecondTransferIsRefused()
     {
         Rig rig;
         QVERIFY(rig.Connect());
@@ -306,14 +306,6 @@ private slots:
         QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Sent(sim), GeneralReads);
-
-        // The port closes during a walk: the walk ends and the state stays closed.
-        sim.clearLog();
-        rig.Shown.clear();
-        QTimer::singleShot(100, &rig.Engine, [&] { rig.Connection.ClosePort(); });
-        rig.Transfer.ReadAllPagesActionExecute();
-        QCOMPARE(rig.Shown, QList<int>{0});
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
     }
 
     void aKeepAliveJustBeforeATransferIsNotTakenForARow_data()
