@@ -123,7 +123,9 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.Connect());
-        rig.Sim.setLatency(100);
+        unitsim::UnitSimFaults faults;
+        faults.neverAnswer = QStringList{QStringLiteral("+enaing")}; // held until its give-up
+        rig.Sim.setFaults(faults);
         auto early = std::make_unique<TRequester>();
         auto waiting = std::make_unique<TRequester>();
         TRequester last;
@@ -134,7 +136,7 @@ private slots:
         early.reset();   // its command is under way: the answer goes nowhere
         waiting.reset(); // its turn has not come: its command is never sent
         QVERIFY(Answered(last));
-        QCOMPARE(Sent(rig.Sim), (QStringList{"+enaing", "+disp"}));
+        QCOMPARE(Sent(rig.Sim), (QStringList{"+enaing", "+enaing", "+disp"}));
     }
 
     void withoutAConnectionTheAnswerComesAtOnce()
