@@ -253,6 +253,7 @@ private slots:
             QVERIFY(box->isChecked() && box->isEnabled());
         w.Get("CANCheckBox")->setChecked(true);
         w.Page().SetCANIgnitionAllowed(false);
+        w.Page().ModeComboChange();
         QVERIFY(!w.Page().CANIgnitionChecked() && !w.Get("CANCheckBox")->isEnabled());
         QVERIFY(c5->isEnabled());
     }
