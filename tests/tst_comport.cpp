@@ -20,7 +20,7 @@ public:
     {
         if (e->type() == WM_RECEIVEDATA) {
             ++dataEvents;
-            if (port && autoRead)
+            if (port)
                 text += port->ReadData();
             return true;
         }
@@ -34,7 +34,6 @@ public:
     }
 
     TnComPort *port = nullptr;
-    bool autoRead = true;
     int dataEvents = 0;
     int lostEvents = 0;
     QString text;
@@ -178,16 +177,14 @@ private slots:
             announced << cmd;
         };
 
+        // Line endings and cp1251 as such are the device test's; here the odd texts.
         const struct
         {
             QString cmd;
             QByteArray line;
         } cases[] = {
-            {QStringLiteral("+++"), "+++"},
             {QStringLiteral("+++ATH"), "+++ATH\r"},
             {QString(), "\r"},
-            {QStringLiteral("CABLE CONNECT"), "CABLE CONNECT\r"},
-            {QStringLiteral("+NAME=Трекер"), "+NAME=\xD2\xF0\xE5\xEA\xE5\xF0\r"},
             {QString(QStringLiteral("A") + QChar(0) + QStringLiteral("B")),
              QByteArray("A\0B\r", 4)},
         };
@@ -208,7 +205,7 @@ private slots:
         QCOMPARE(writeError, uint32_t(ETIMEDOUT));
     }
 
-    void receivesEveryByteInChunksUnlessPaused()
+    void receivesEveryByteUnlessPaused()
     {
         PtyPair pty;
         QVERIFY(pty.Ok());
@@ -219,16 +216,9 @@ private slots:
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
-        // The unit's text in cp1251, in three pieces with pauses between them.
-        const QByteArray cp = EncodeCp1251(QStringLiteral("Версия 5.05\r\n")) + all;
-        QVERIFY(pty.Write(cp.left(5)));
-        QTRY_VERIFY(receiver.text.size() >= 5);
-        QVERIFY(pty.Write(cp.mid(5, 100)));
-        QTRY_VERIFY(receiver.text.size() >= 105);
-        QVERIFY(pty.Write(cp.mid(105)));
-        QTRY_COMPARE(receiver.text.size(), cp.size());
-        QCOMPARE(receiver.text, DecodeCp1251(cp));
-        QVERIFY(receiver.dataEvents >= 3);
+        QVERIFY(pty.Write(all));
+        QTRY_COMPARE(receiver.text.size(), all.size());
+        QCOMPARE(receiver.text, DecodeCp1251(all));
 
         // The text is taken once: a later notice may find nothing left.
         QCOMPARE(port->ReadData(), QString());

@@ -190,14 +190,12 @@ private slots:
             auto *form = qobject_cast<TConnectForm *>(QApplication::activeModalWidget());
             QVERIFY(form);
             Modem(form)->click();
-            Phone(form)->setText(QStringLiteral("+79005556677"));
             Port(form)->setEditText(QStringLiteral("/tmp/w9-modem"));
             Ok(form)->click();
         });
         QVERIFY(TConnectForm::Ask(nullptr, choice));
         QCOMPARE(choice.ConnectType, uint8_t(1));
         QCOMPARE(choice.PortName, QStringLiteral("/tmp/w9-modem"));
-        QCOMPARE(choice.PhoneNumber, QStringLiteral("+79005556677"));
 
         QTimer::singleShot(
             0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
