@@ -20,7 +20,7 @@ public:
     {
         if (e->type() == WM_RECEIVEDATA) {
             ++dataEvents;
-            if (port && autoRead)
+            if (port)
                 text += port->ReadData();
             return true;
         }
@@ -34,7 +34,6 @@ public:
     }
 
     TnComPort *port = nullptr;
-    bool autoRead = true;
     int dataEvents = 0;
     int lostEvents = 0;
     QString text;

