@@ -1,12 +1,16 @@
 // Command engine figures against the simulated unit:
 //   pacing_ratio: elapsed time of N back-to-back commands / (N x 250 ms), replies without latency
 //   pending_wait_cpu_percent: process CPU time while one command waits for a silent unit
+//   keepalive_read_ratio: time of the general page's read at 500 ms reply latency with the
+//     keep-alive going out just before it / the same read without it
 // "--quick" shortens the run.
 
 #include "device/ComPort.h"
 #include "device/Device.h"
 #include "device/Tick.h"
 #include "main/CommandEngine.h"
+#include "main/PageTransfer.h"
+#include "pages/GeneralRows.h"
 #include "unitsim/UnitSimulator.h"
 
 #include <QCoreApplication>
@@ -18,6 +22,24 @@
 #include <memory>
 
 namespace {
+
+// Reads the general page's rows; the milliseconds it took and whether every row was answered.
+std::pair<double, bool> TimedPageRead(TCommandEngine &engine)
+{
+    const auto &codes = GeneralRows::ReadCodes;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const TPageData v =
+        PageTransfer::ReadRows(QVector<int>(codes.begin(), codes.end()),
+                               [&engine](int code, int row, TPageData &res) {
+                                   engine.ExecCommand(code, engine.DefaultRetries, row, res);
+                               },
+                               {});
+    bool all = true;
+    for (int r = 1; r <= v.RowCount(); ++r)
+        all = all && v(r, 2).toInt() == 1;
+    return {double(elapsed.nsecsElapsed()) / 1e6, all};
+}
 
 double ProcessCpuSeconds()
 {
@@ -64,6 +86,24 @@ int main(int argc, char *argv[])
     std::printf("pacing_commands: %d\n", commands);
     std::printf("pacing_answered: %d\n", answered);
     std::printf("pacing_ratio: %.4f\n", ratio);
+
+    // The page read over a slow link, alone and right behind a keep-alive.
+    sim.setLatency(500);
+    device->OnWakeUp = [&engine](QObject *) { engine.KeepAliveDue(); };
+    device->SetWakeUp(true);
+    engine.WaitMs(400); // both reads start on a quiet line, outside the pacing gap
+    const auto plain = TimedPageRead(engine);
+    engine.WaitMs(400);
+    SetTickOffsetForTesting(20000); // the wake-up interval has passed
+    device->TimerTick();            // the keep-alive goes out; the read starts right behind it
+    const auto raced = TimedPageRead(engine);
+    SetTickOffsetForTesting(0);
+    device->SetWakeUp(false);
+    sim.setLatency(0);
+    std::printf("keepalive_read_plain_ms: %.0f\n", plain.first);
+    std::printf("keepalive_read_raced_ms: %.0f\n", raced.first);
+    std::printf("keepalive_read_all_answered: %d\n", plain.second && raced.second ? 1 : 0);
+    std::printf("keepalive_read_ratio: %.3f\n", raced.first / plain.first);
 
     // One pending command that stays unanswered for the whole wait.
     sim.setSilent(true);

@@ -12,17 +12,21 @@
 
 #include <memory>
 
-// Keeps the answers posted to it.
+// Keeps the answers posted to it, and the tick test of each when it arrived.
 class TAnswerCatcher : public QObject
 {
 public:
     QList<MainReplyRecord> Answers;
+    QList<bool> Current;
 
 protected:
     void customEvent(QEvent *e) override
     {
-        if (e->type() == WM_COMMANDDONE)
-            Answers << static_cast<TCommandDoneEvent *>(e)->Record;
+        if (e->type() != WM_COMMANDDONE)
+            return;
+        const auto *done = static_cast<TCommandDoneEvent *>(e);
+        Answers << done->Record;
+        Current << done->IsCurrent();
     }
 };
 

@@ -50,8 +50,13 @@ template <typename Frame> struct PageRig : TransferRig
 
     void Read() { Transfer.ReadPageActionExecute(); }
     void Write() { Transfer.WritePageActionExecute(); }
-    // The commands of the next read or write only.
-    void ClearLog() { Sim.clearLog(); }
+    // Writes the page and gives the commands of that write.
+    QStringList Writing()
+    {
+        Sim.clearLog();
+        Write();
+        return Sent(Sim);
+    }
     void NeverAnswer(const QStringList &commands)
     {
         auto faults = Sim.faults();
@@ -67,6 +72,14 @@ template <typename Frame> struct PageRig : TransferRig
         return w;
     }
     QColor Colour(const char *label) { return TPageFrame::LabelColor(Child<QLabel>(label)); }
+    template <typename List> QStringList NotIn(const QColor &colour, const List &labels)
+    {
+        QStringList others;
+        for (const char *label : labels)
+            if (Colour(label) != colour)
+                others << QString::fromLatin1(label);
+        return others;
+    }
 };
 
 inline const QColor Green = TPageFrame::ResultColors[0];

@@ -9,8 +9,12 @@
 #include "main/MainConnection.h"
 #include "unitsim/UnitSimulator.h"
 
+#include "device/Tick.h"
+
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 inline const QString kImei = QStringLiteral("356938035643809");
 
@@ -82,17 +86,70 @@ inline bool ConnectCable(unitsim::UnitSimulator &sim, TMainConnection &connectio
     return engine.State == StateConnected;
 }
 
+// Runs `action` from the event loop once `due` holds (checked every couple of milliseconds).
+inline void AfterThat(QObject *context, std::function<bool()> due, std::function<void()> action)
+{
+    auto *poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, due, action] {
+        if (due()) {
+            poll->stop();
+            poll->deleteLater();
+            action();
+        }
+    });
+    poll->start(2);
+}
+
+// Runs `action` from the event loop once the unit has received `count` commands.
+inline void AfterSent(unitsim::UnitSimulator &sim, QObject *context, int count,
+                      std::function<void()> action)
+{
+    AfterThat(
+        context, [&sim, count] { return sim.commandCount() >= count; }, std::move(action));
+}
+
 // Presses Esc (as the main window passes it on) once the unit has received `count` commands.
 inline void EscAfter(unitsim::UnitSimulator &sim, TCommandEngine &engine, int count)
 {
-    auto *poll = new QTimer(&engine);
-    poll->setInterval(2);
-    QObject::connect(poll, &QTimer::timeout, &engine, [&sim, &engine, poll, count] {
-        if (sim.commandCount() >= count) {
-            poll->stop();
-            poll->deleteLater();
-            engine.EscapePressed();
-        }
-    });
-    poll->start();
+    AfterSent(sim, &engine, count, [&engine] { engine.EscapePressed(); });
 }
+
+// The tick clock run fast: while running, every couple of real milliseconds it moves on by
+// `StepMs` and, once per moved second, runs the device's own check (silence alarm and wake-up)
+// as its 1000 ms timer would, that is while the timer runs (the device's WakeUp). Everything that
+// measures time by the tick (time-outs, pacing, the silence alarm) sees minutes pass in seconds.
+// The clock is put back when it goes.
+class TFastClock
+{
+public:
+    explicit TFastClock(std::function<TDevice *()> device, uint32_t stepMs = 250)
+        : device(std::move(device)), stepMs(stepMs)
+    {
+        timer.setInterval(2);
+        QObject::connect(&timer, &QTimer::timeout, [this] { Step(); });
+    }
+    ~TFastClock() { SetTickOffsetForTesting(0); }
+
+    void Start() { timer.start(); }
+    void Stop() { timer.stop(); }
+    uint32_t StepMs() const { return stepMs; }
+
+private:
+    void Step()
+    {
+        offset += stepMs;
+        SetTickOffsetForTesting(offset);
+        sinceCheck += stepMs;
+        if (sinceCheck < 1000)
+            return;
+        sinceCheck -= 1000;
+        if (TDevice *d = device(); d && d->WakeUp())
+            d->TimerTick();
+    }
+
+    std::function<TDevice *()> device;
+    uint32_t stepMs;
+    uint32_t offset = 0;
+    uint32_t sinceCheck = 0;
+    QTimer timer;
+};

@@ -3,6 +3,8 @@
 
 #include "SimConnection.h"
 
+#include <QTest>
+
 #include <memory>
 
 namespace {
@@ -84,6 +86,15 @@ struct Rig
     }
 };
 
+// A unit that prints its start-up output, ending with "del all", once the port opens.
+unitsim::UnitSimOptions StartupUnit()
+{
+    auto options = CableUnit();
+    options.startupOutput = true;
+    options.startupDelayMs = 50;
+    return options;
+}
+
 unitsim::UnitSimOptions ModemUnit()
 {
     auto options = CableUnit();
@@ -157,10 +168,7 @@ private slots:
     void startupOutputThenDelAllStartsTheHandshake()
     {
         unitsim::UnitSimulator sim;
-        auto options = CableUnit();
-        options.startupOutput = true;
-        options.startupDelayMs = 50;
-        QVERIFY(sim.start(options));
+        QVERIFY(sim.start(StartupUnit()));
         Rig rig;
         rig.Cable(sim.portPath(), true);
         QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
@@ -197,6 +205,85 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 5000);
         // Once connected, Esc is the engine's again.
         QVERIFY(!rig.Connection.EscapeConnectionWait());
+    }
+
+    // The unsupported-unit box opens from the event loop, not inside the reply processing; the
+    // port lost while it is open ends the connection cleanly and the next one works.
+    void unsupportedUnitBoxAndALostPortLeaveNothingBehind()
+    {
+        auto options = CableUnit();
+        options.typepanByte = 0x38; // bit 1 clear
+        auto sim = std::make_unique<unitsim::UnitSimulator>();
+        QVERIFY(sim->start(options));
+        Rig rig;
+        rig.Engine.Hooks.ShowMessage = [&](const QString &text) {
+            rig.Messages << text;
+            sim.reset(); // the adapter is pulled while the box is open
+            QVERIFY(QTest::qWaitFor([&] { return rig.Engine.Device.isNull(); }, 3000));
+        };
+        rig.Cable(sim ? sim->portPath() : QString());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{"Не поддерживаемое устройство"}, 5000);
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QVERIFY(!rig.Engine.IsPending());
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+
+        unitsim::UnitSimulator next;
+        QVERIFY(next.start(CableUnit()));
+        rig.Cable(next.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
+    }
+
+    // Esc while the handshake waits out its pause after "del all" (the event loop runs once in
+    // it): nothing is started on the closed connection.
+    void escapeDuringTheDelAllPauseStartsNothing()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(StartupUnit()));
+        Rig rig;
+        QString seen;
+        rig.Connection.Hooks.LogPortRead = [&](const QString &text) {
+            seen += text;
+            if (seen.contains(QLatin1String("del all"), Qt::CaseInsensitive))
+                QMetaObject::invokeMethod(
+                    &rig.Engine, [&] { rig.Connection.EscapeConnectionWait(); },
+                    Qt::QueuedConnection);
+        };
+        rig.Cable(sim.portPath(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Engine.Device.isNull(), 5000);
+        QTest::qWait(50);
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QCOMPARE(sim.commandCount(), 0);
+        QVERIFY(rig.Messages.isEmpty());
+    }
+
+    // Minutes of keep-alives the unit answers keep the connection; once it falls silent it is
+    // dropped 30 s (and at most one check) after its last reply, without a message.
+    void silenceDropsAnIdleConnectionAndAnAnsweringUnitStays()
+    {
+        unitsim::UnitSimulator sim;
+        QVERIFY(sim.start(CableUnit()));
+        Rig rig;
+        rig.Engine.Timings.CommandTimeoutMs = 5000;
+        rig.Cable(sim.portPath());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
+        uint32_t lastReply = 0, closedAt = 0;
+        rig.Connection.Hooks.LogPortRead = [&](const QString &) { lastReply = GetTickCount(); };
+        rig.Connection.Hooks.LogSessionEnd = [&] { closedAt = GetTickCount(); };
+        TFastClock clock([&rig] { return rig.Engine.Device.data(); });
+        const uint32_t start = GetTickCount();
+        clock.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(uint32_t(GetTickCount() - start) > 180000, 20000);
+        QCOMPARE(rig.Actions, QStringLiteral("connected"));
+        QVERIFY(Sent(sim).count(QStringLiteral("+v")) >= 12);
+
+        sim.setSilent(true);
+        QTRY_VERIFY_WITH_TIMEOUT(closedAt != 0, 20000);
+        const uint32_t silence = closedAt - lastReply;
+        QVERIFY2(silence >= 30000 && silence <= 31000 + clock.StepMs(),
+                 qPrintable(QString::number(silence)));
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QVERIFY(rig.Messages.isEmpty());
     }
 
     void portThatDoesNotExist()

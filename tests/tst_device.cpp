@@ -191,6 +191,9 @@ private slots:
         QCOMPARE(events.written, (QStringList{"CABLE CONNECT", "+++"}));
         QVERIFY(uint32_t(device->LastSendTick() - before) <= uint32_t(after - before));
         QVERIFY(events.writeErrors.isEmpty());
+        // A character without a cp1251 code goes out as "?", one byte per character.
+        device->SendCommand(QStringLiteral("+name Ж\u2713\U0001F600"));
+        QCOMPARE(pty.Read(10), QByteArray("+name \xC6??\r"));
     }
 
     void ownerMayEndTheConnectionFromInsideTheEvents()

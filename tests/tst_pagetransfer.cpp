@@ -14,8 +14,11 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <QJsonObject>
+
 #include <array>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -74,6 +77,31 @@ struct Rig : TransferRig
     QColor Colour(const char *label) { return TPageFrame::LabelColor(Child<QLabel>(label)); }
 };
 
+// What the general page shows, row by row, as its write form gives it.
+QStringList Shown(TGeneralSettingsFrame &frame)
+{
+    TPageData v;
+    frame.GetPageData(v);
+    QStringList values;
+    for (int r = 1; r <= v.RowCount(); ++r)
+        values << v(r, 1).toString() + '=' + v(r, 2).toString();
+    return values;
+}
+
+// No command reached the unit before it had answered the one before.
+bool OneExchangeAtATime(const unitsim::UnitSimulator &sim)
+{
+    bool awaiting = false;
+    for (const QJsonObject &entry : sim.log()) {
+        const QString dir = entry.value(QStringLiteral("dir")).toString();
+        if (dir == QLatin1String("rx") && std::exchange(awaiting, true))
+            return false;
+        if (dir == QLatin1String("tx"))
+            awaiting = false;
+    }
+    return true;
+}
+
 const char *const RowLabels[10] = {
     "ObjectNumberLabel", "LatLabel",    "LonLabel",     "LabelTimeInterval", "PathSmoothLabel",
     "GPSOffLabel",       "GSMOffLabel", "TimeOffLabel", "TimeGSMOnLabel",    "RebootLabel"};
@@ -88,6 +116,7 @@ public:
 
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void cleanup() { SetTickOffsetForTesting(0); }
 
     void readPageFillsTheGeneralPage()
     {
@@ -237,8 +266,8 @@ private slots:
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(rig.Calls, (QStringList{"read 3", "read 5", "read 6", "read 7"}));
         QCOMPARE(Sent(sim).mid(0, 10), GeneralReads);
-        QCOMPARE(Sent(sim).size(), 10 + 23 + 19); // and the GPRS and engineering-numbers pages
-        QCOMPARE(Sent(sim).mid(10 + 23), EngNumbersReads);
+        QCOMPARE(Sent(sim).size(), 10 + 23 + 13 + 19); // the GPRS, events, engineering pages
+        QCOMPARE(Sent(sim).mid(10 + 23 + 13), EngNumbersReads);
         QCOMPARE(rig.Current, rig.Frames[7].get());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 
@@ -267,7 +296,7 @@ private slots:
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
     }
 
-    void aSecondTransferIsRefusedAndAClosedPortEndsTheWalk()
+    void aSecondTransferIsRefused()
     {
         Rig rig;
         QVERIFY(rig.Connect());
@@ -277,14 +306,128 @@ private slots:
         QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Sent(sim), GeneralReads);
+    }
 
-        // The port closes during a walk: the walk ends and the state stays closed.
+    void aKeepAliveJustBeforeATransferIsNotTakenForARow_data()
+    {
+        QTest::addColumn<int>("latency");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("read page, 700 ms") << 700 << "read";
+        QTest::newRow("write page, 500 ms") << 500 << "write";
+        QTest::newRow("read all pages, 300 ms") << 300 << "read all";
+    }
+
+    // A unit that answers late, as over a modem call, and the device's keep-alive going out just
+    // before the action: its answer is its own, every row gets the unit's own value.
+    void aKeepAliveJustBeforeATransferIsNotTakenForARow()
+    {
+        QFETCH(int, latency);
+        QFETCH(QString, action);
+        Rig rig;
+        QVERIFY(rig.Connect());
+        rig.Engine.Timings.CommandTimeoutMs = 5000;
+        auto &sim = rig.Sim;
+        sim.setSetting(QStringLiteral("object"), "0042");
+        sim.setSetting(QStringLiteral("timefix"), "05");
+        sim.setSetting(QStringLiteral("tunfix"), "14");
+        rig.Transfer.ReadPageActionExecute();
+        const QStringList unitValues = Shown(*rig.General);
+        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("917"));
+        rig.Child<QLineEdit>("TimeOffEdit")->setText(QStringLiteral("30"));
+
+        sim.setLatency(latency);
         sim.clearLog();
-        rig.Shown.clear();
-        QTimer::singleShot(100, &rig.Engine, [&] { rig.Connection.ClosePort(); });
-        rig.Transfer.ReadAllPagesActionExecute();
-        QCOMPARE(rig.Shown, QList<int>{0});
+        SetTickOffsetForTesting(20000); // the wake-up interval has passed
+        rig.Engine.Device->TimerTick();
+        if (action == QLatin1String("write"))
+            rig.Transfer.WritePageActionExecute();
+        else if (action == QLatin1String("read"))
+            rig.Transfer.ReadPageActionExecute();
+        else
+            rig.Transfer.ReadAllPagesActionExecute();
+
+        QCOMPARE(Sent(sim).first(), QStringLiteral("+v"));
+        QVERIFY(OneExchangeAtATime(sim));
+        for (const char *label : RowLabels)
+            QCOMPARE(rig.Colour(label), Green);
+        if (action == QLatin1String("write")) {
+            QCOMPARE(Sent(sim).size(), 11);
+            QCOMPARE(sim.setting(QStringLiteral("object")), QByteArray("0917"));
+            QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
+        } else {
+            QCOMPARE(Sent(sim).mid(1, 10), GeneralReads);
+            QCOMPARE(Shown(*rig.General), unitValues);
+        }
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+    }
+
+    // The disconnect takes over during a read; the read does not put its state back over it,
+    // and Esc then closes at once instead of saying goodbye again.
+    void disconnectDuringAReadClosesAtOnceOnEsc()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
+        auto faults = sim.faults();
+        faults.latencyMs = 50;
+        faults.neverAnswer = QStringList{QStringLiteral("CABLE DISCONNECT")};
+        sim.setFaults(faults);
+        rig.Engine.Timings.CommandTimeoutMs = 5000;
+        AfterSent(sim, &rig.Engine, 2, [&] { rig.Connection.DisconnectActionExecute(); });
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Engine.State, uint8_t(StateCableDisconnect));
+        QVERIFY(WaitForSent(sim, QStringLiteral("CABLE DISCONNECT"), 2000));
+        rig.Engine.EscapePressed();
         QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QVERIFY(!rig.Engine.Device);
+        QVERIFY(!rig.Engine.IsPending());
+        QVERIFY(sim.waitForClose(2000));
+        QCOMPARE(Sent(sim).count(QStringLiteral("CABLE DISCONNECT")), 1);
+        QCOMPARE(Sent(sim).mid(0, 2), GeneralReads.mid(0, 2));
+    }
+
+    void aUnitSilentFromTheMiddleOfATransferIsDroppedAfterThirtySeconds_data()
+    {
+        QTest::addColumn<bool>("allPages");
+        QTest::newRow("read page") << false;
+        QTest::newRow("read all pages") << true;
+    }
+
+    // The silence alarm keeps watching while rows wait for their replies: the connection goes
+    // 30 s (and at most one check) after the last reply, nothing is sent after that and the
+    // transfer ends.
+    void aUnitSilentFromTheMiddleOfATransferIsDroppedAfterThirtySeconds()
+    {
+        QFETCH(bool, allPages);
+        Rig rig;
+        QVERIFY(rig.Connect());
+        rig.Engine.Timings.CommandTimeoutMs = 5000;
+        auto &sim = rig.Sim;
+        auto faults = sim.faults();
+        faults.silentAfterCommands = 4;
+        sim.setFaults(faults);
+        TFastClock clock([&rig] { return rig.Engine.Device.data(); });
+        uint32_t lastReply = 0, closedAt = 0;
+        int sentAtClose = -1;
+        rig.Connection.Hooks.LogSessionEnd = [&] {
+            closedAt = GetTickCount();
+            sentAtClose = sim.commandCount();
+        };
+        rig.Connection.Hooks.LogPortRead = [&](const QString &) { lastReply = GetTickCount(); };
+        AfterSent(sim, &rig.Engine, 5, [&] { clock.Start(); });
+        if (allPages)
+            rig.Transfer.ReadAllPagesActionExecute();
+        else
+            rig.Transfer.ReadPageActionExecute();
+        QTRY_VERIFY(closedAt != 0);
+        const uint32_t silence = closedAt - lastReply;
+        QVERIFY2(silence >= 30000 && silence <= 31000 + clock.StepMs(),
+                 qPrintable(QString::number(silence)));
+        QTest::qWait(50);
+        QCOMPARE(sim.commandCount(), sentAtClose);
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QVERIFY(!rig.Engine.IsPending());
+        QVERIFY(!rig.Engine.TransferRunning());
     }
 
     // The shared loops on their own: where a read stops, what a write reports.

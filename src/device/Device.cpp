@@ -178,6 +178,17 @@ void TDevice::SendCommand(const QString &cmd)
         d->LastSendTick = GetTickCount();
 }
 
+void TDevice::UnbindEvents()
+{
+    OnData = nullptr;
+    OnBeforeWrite = nullptr;
+    OnWriteError = nullptr;
+    OnComCreateError = nullptr;
+    OnPortEvent = nullptr;
+    OnErrorWaitInterval = nullptr;
+    OnWakeUp = nullptr;
+}
+
 void TDevice::TimerTick()
 {
     if (!d->comportobject->Active())

@@ -77,6 +77,9 @@ public:
     // driven without waiting for the timer.
     void TimerTick();
 
+    // Leaves every event unassigned (the owner lets go of the device, or hands it over).
+    void UnbindEvents();
+
     // Events: an unassigned (empty) one is skipped. Sender is the TDevice.
     TDataRecievEvent OnData;
     TnComPortBeforeWrite OnBeforeWrite;

@@ -44,6 +44,14 @@ bool TransferMayRestoreOver(uint8_t state)
     return state == StateReading || state == StateWriting || state == StateConnected;
 }
 
+// The states of a connection on its way out: the goodbye, the modem's escape and hang-up, a
+// close asked for.
+bool ConnectionEnding(uint8_t state)
+{
+    return state == StateCableDisconnect || state == StateModemHangUp ||
+           state == StateModemEscape || state == StateCloseRequested;
+}
+
 } // namespace
 
 TCommandEngine::TCommandEngine(QObject *parent) : QObject(parent), Queue(this)
@@ -76,20 +84,39 @@ void TCommandEngine::MarkDone()
     Queue.CallFinished(values);
 }
 
-void TCommandEngine::EndExchange()
+void TCommandEngine::NoteCommandEnded()
 {
-    replyBuffer.clear();
-    if (Queue.OnLine() == TExchange::Command && timeoutMs > TDevice::SilenceAlarmMs) {
+    if (timeoutMs > TDevice::SilenceAlarmMs) {
         longCommandEnd = GetTickCount();
         longCommandEnded = true;
     }
+}
+
+void TCommandEngine::EndExchange()
+{
+    replyBuffer.clear();
+    if (Queue.OnLine() == TExchange::Command)
+        NoteCommandEnded();
     Queue.ExchangeEnded();
+}
+
+void TCommandEngine::DropLine()
+{
+    if (Queue.OnLine() != TExchange::None)
+        EndExchange();
 }
 
 void TCommandEngine::AbandonPending()
 {
-    if (Waiting())
-        EndExchange();
+    if (Waiting()) {
+        // Its reply may still be on its way: it is gathered and dropped until it is complete or
+        // the command's time-out has passed, so that it is never taken for the next command's.
+        NoteCommandEnded();
+        absorbUntil = expectedReply;
+        absorbTimeoutMs = timeoutMs;
+        replyBuffer.clear();
+        Queue.ExchangeSent(TExchange::Abandoned);
+    }
     MarkDone();
 }
 
@@ -172,16 +199,34 @@ void TCommandEngine::SendCommand(const QString &cmd, const QString &expected, in
 
 void TCommandEngine::KeepAliveDue()
 {
-    if (!Queue.Free() || Queue.HasQueued() || !PortUsable())
+    if (!Queue.HasQueued() && PortUsable())
+        SendUnawaited(device->WakeUpCommand());
+}
+
+void TCommandEngine::SendDirect(const QString &text)
+{
+    RunWhenFree([this, text] {
+        if (PortUsable())
+            SendUnawaited(text);
+    });
+}
+
+// Nobody waits for the answer, but the line is held until it is in (or a command's time-out has
+// passed), so that it is never taken for the reply to the next command.
+void TCommandEngine::SendUnawaited(const QString &text)
+{
+    if (!Queue.Free())
         return;
     PaceAndClearLine(true);
     if (!PortUsable() || !Queue.Free())
         return;
     lastSendTick = GetTickCount();
     exchangeStart = lastSendTick;
+    absorbUntil = QStringLiteral("OK");
+    absorbTimeoutMs = Timings.CommandTimeoutMs;
     replyBuffer.clear();
     Queue.ExchangeSent(TExchange::KeepAlive);
-    device->SendCommand(device->WakeUpCommand());
+    device->SendCommand(text);
 }
 
 TCommandValues TCommandEngine::ExecCommand(int code, int retries)
@@ -196,6 +241,8 @@ TCommandValues TCommandEngine::ExecCommandText(const QString &text, int code, in
 
 TCommandValues TCommandEngine::RunCall(const QString &text, int code, int retries)
 {
+    if (Queue.Held())
+        return {0, 0};
     auto call = std::make_shared<TRequestQueue::TCall>();
     Queue.RunWhenFree([this, call, text, code, retries] { StartCall(call, text, code, retries); });
     WaitUntil([&call] { return call->Done; });
@@ -299,8 +346,9 @@ void TCommandEngine::TimerTimer()
         return;
     switch (Queue.OnLine()) {
     case TExchange::KeepAlive:
-        // An unanswered keep-alive is forgotten after a command's time-out.
-        if (ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+    case TExchange::Abandoned:
+        // An exchange whose answer never came is forgotten after its time-out.
+        if (ElapsedSince(exchangeStart) > absorbTimeoutMs)
             EndExchange();
         break;
     case TExchange::Command:
@@ -409,9 +457,11 @@ void TCommandEngine::CableConnect()
 void TCommandEngine::CableDisconnect()
 {
     state = StateCableDisconnect;
-    // The goodbye takes the slot over from the pending command (an identification step still
-    // waiting for its reply included) and goes ahead of every queued request.
+    // The goodbye takes the line over from whatever is pending (an identification step still
+    // waiting for its reply, the keep-alive) and goes ahead of every queued request: a late
+    // answer to what it replaced can only close the port sooner.
     AbandonPending();
+    DropLine();
     if (Queue.Free())
         SendGoodbye();
     else
@@ -432,8 +482,7 @@ void TCommandEngine::SendGoodbye()
 void TCommandEngine::BeginModemHangUp()
 {
     AbandonPending();
-    if (Queue.OnLine() == TExchange::KeepAlive)
-        EndExchange(); // "+++" takes the line over: the port closes before any answer
+    DropLine(); // "+++" takes the line over: the port closes before any answer
     state = StateModemEscape;
     retriesLeft = 3;
     SendByCode(1029);
@@ -448,8 +497,7 @@ bool TCommandEngine::SilenceAlarm()
     // Nothing more goes out: the connection closes once the device's call has returned.
     portActive = false;
     AbandonPending();
-    if (Queue.OnLine() == TExchange::KeepAlive)
-        EndExchange();
+    DropLine();
     state = StateIdle;
     return true;
 }
@@ -471,8 +519,7 @@ void TCommandEngine::ConnectionClosed()
     longCommandEnded = false;
     ModemWatch.Reset();
     StartupTail.clear();
-    if (Queue.OnLine() != TExchange::None)
-        EndExchange();
+    DropLine();
     replyBuffer.clear();
     MarkDone();
 }
@@ -499,8 +546,9 @@ void TCommandEngine::ProcessReply(const QString &text)
         case TExchange::None:
             return; // nothing awaited: the chunk was only logged
         case TExchange::KeepAlive:
+        case TExchange::Abandoned:
             replyBuffer += text;
-            if (TReplyDecoder::HasTerminatingReply(replyBuffer, QStringLiteral("OK")))
+            if (TReplyDecoder::HasTerminatingReply(replyBuffer, absorbUntil))
                 EndExchange();
             return;
         case TExchange::Command:
@@ -509,7 +557,9 @@ void TCommandEngine::ProcessReply(const QString &text)
         const bool bootLoaderSeen =
             replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive);
         replyBuffer += text;
-        if (!bootLoaderSeen &&
+        // The boot loader offers the resume to a connection being made, not to one ending (the
+        // goodbye after a broken-off upload draws the same answer).
+        if (!bootLoaderSeen && !ConnectionEnding(state) &&
             replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive)) {
             state = StateConnected;
             QMetaObject::invokeMethod(

@@ -125,9 +125,12 @@ public:
     // Ends the synchronous call in progress with the current `Values`.
     void MarkDone();
     // While suspended (counted), the engine sends, resends and gives up nothing; queued
-    // requests wait and the pending command's time-out starts again on resuming.
+    // requests wait and the pending command's time-out starts again on resuming. A synchronous
+    // call made meanwhile ends at once, unanswered (status 0): the firmware dialog, which
+    // suspends the engine, runs below it and could not go on while it waited.
     void SuspendSending();
     void ResumeSending();
+    bool SendingSuspended() const { return Queue.Held(); }
 
     // Row forms over a caller's result array (a TPageData: res(row, col) is a QVariant&).
     template <typename TRes> void ExecCommand(int code, int retries, int row, TRes &res)
@@ -149,6 +152,7 @@ public:
 
     // --- transitions the connection calls ---
     void BeginConnection(uint8_t connType, const QString &phone);
+    void ForgetPhone() { phone.clear(); }
     void AttachDevice(TDevice *opened);
     // The port's open call has returned: PortActive follows it and the pacing starts now.
     void PortOpened();
@@ -157,8 +161,8 @@ public:
     // A chunk arrived (before it is logged and processed).
     void NoteReceived();
     void CableConnect();
-    // The goodbye: it goes out once the keep-alive's answer is in; the port closes on its
-    // answer, on its give-up, or at once when it cannot be sent.
+    // The goodbye takes the line over; the port closes on its answer, on its give-up, or at
+    // once when it cannot be sent.
     void CableDisconnect();
     // "+++" taking the line over; the caller closes the port shortly after.
     void BeginModemHangUp();
@@ -170,6 +174,9 @@ public:
     bool SilenceAlarm();
     // The wake-up is due: the keep-alive goes out when nothing else is pending.
     void KeepAliveDue();
+    // A command sent without waiting for its answer, like the keep-alive, once nothing is
+    // pending (the events page's direct commands).
+    void SendDirect(const QString &text);
     // The main window's ClosePort calls this once the device is gone.
     void ConnectionClosed();
 
@@ -205,7 +212,10 @@ private:
     bool Transmit(const QString &cmd, const QString &expected, int code);
     bool PortUsable() const;
     void PaceAndClearLine(bool fresh);
+    void SendUnawaited(const QString &text);
     void EndExchange();
+    void NoteCommandEnded();
+    void DropLine();
     void Pause(uint32_t ms) const;
     void SendGoodbye();
     void ResendOrGiveUp();
@@ -240,7 +250,9 @@ private:
     QString phone;
 
     bool done = true;
-    uint32_t exchangeStart = 0;  // the time-out of the exchange on the line counts from here
+    uint32_t exchangeStart = 0; // the time-out of the exchange on the line counts from here
+    QString absorbUntil;        // the reply that ends a keep-alive or an abandoned command
+    uint32_t absorbTimeoutMs = 0;
     uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
     bool longCommandEnded = false;
     bool transferring = false;

@@ -3,12 +3,8 @@
 #include "settings/Delphi.h"
 #include "settings/funcs.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
 
 #include <utility>
 
@@ -24,13 +20,7 @@ TErrorLog::TErrorLog(QString path) : FilePath(std::move(path)) {}
 
 QString TErrorLog::DefaultPath()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QFileInfo dirInfo(programDir);
-    if (!programDir.isEmpty() && dirInfo.isDir() && dirInfo.isWritable())
-        return QDir(programDir).filePath(QLatin1String(kFileName));
-    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(dataDir);
-    return QDir(dataDir).filePath(QLatin1String(kFileName));
+    return ProgramFilePath(QLatin1String(kFileName));
 }
 
 bool TErrorLog::WriteErrorLog(const QString &where, const QString &what,

@@ -110,7 +110,9 @@ void TExecCommandService::ServeNext()
     if (!request.requester.isNull()) {
         serving = true;
         const QPointer<TExecCommandService> alive(this);
-        const TCommandValues values = Run(request.code);
+        // While the firmware dialog has the link, requests are answered at once, unanswered.
+        const TCommandValues values =
+            Engine.SendingSuspended() ? TCommandValues{0, 0} : Run(request.code);
         if (!alive)
             return;
         serving = false;

@@ -2,6 +2,7 @@
 
 #include "can/DMUnit.h"
 #include "can/UnitCANFrame.h"
+#include "firmware/UpdateFirmwareFormUnit.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
 #include "main/LogView.h"
@@ -10,6 +11,7 @@
 #include "main/MainPageTransfer.h"
 #include "main/SettingsFile.h"
 #include "main/fAbout.h"
+#include "pages/RadioGroup.h"
 #include "pages/UnitEngNumbersFrame.h"
 #include "pages/UnitEventsSettingsFrame.h"
 #include "pages/UnitFlagsInfoFrame.h"
@@ -30,6 +32,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
@@ -733,8 +736,7 @@ void TMainForm::SetUpEngine()
     h.SetActionsConnected = [this] { SetActionsConnected(); };
     h.RefreshStatusBar = [this] { UpdateStatusBar(); };
     h.ApplyDeviceModel = [this](int version, int type) { ApplyDeviceModel(version, type); };
-    // The firmware dialog has nothing to resume yet.
-    h.OpenFirmwareResume = [] {};
+    h.OpenFirmwareResume = [this] { StartBootloaderUpdate(); };
     h.ShowMessage = [this](const QString &text) { ShowMessage(text); };
     h.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
     h.WriteErrorLog = [this](const QString &where, const QString &what, const QString &detail) {
@@ -877,7 +879,54 @@ void TMainForm::AboutActionExecute()
     about.exec();
 }
 
-void TMainForm::ChangeFirmwareExecute() {}
+void TMainForm::ChangeFirmwareExecute()
+{
+    RunFirmwareDialog(false);
+}
+
+void TMainForm::StartBootloaderUpdate()
+{
+    RunFirmwareDialog(true);
+}
+
+void TMainForm::RunFirmwareDialog(bool Resume)
+{
+    // The command that drew the boot loader's answer is given up, and nothing but the dialog
+    // talks to the unit while it is open.
+    engine->AbandonPending();
+    const QPointer<TDevice> device = engine->Device;
+    if (!device)
+        return;
+    const TDeviceIdentity &identity = engine->Identity;
+    TChangeFirmwareForm form(identity.FirmwareCopy, identity.MemoryCopy, FirmwareResumeBlock, this);
+    if (!FirmwareImageFolder.isEmpty())
+        form.ImageFolder = FirmwareImageFolder;
+    if (MessageHook)
+        form.MessageHook = [this](const QString &text) { MessageHook(text, false); };
+    TFirmwareUpdate &update = form.Update();
+    update.Timings = FirmwareTimings;
+    update.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
+    update.LogPortWrite = [this](const QString &text) { logView->LogPortWrite(text); };
+    if (Resume) {
+        form.NextBlock = FirmwareResumeBlock;
+        form.Resume = true;
+    }
+    const bool keepAlive = device->WakeUp();
+    device->SetWakeUp(false);
+    engine->SuspendSending();
+    form.AttachDevice(device);
+    const int result = form.exec();
+    form.DetachDevice();
+    engine->ResumeSending();
+    connection->HookDeviceEvents();
+    if (result == QDialog::Accepted) {
+        DisconnectActionExecute();
+    } else if (device) {
+        device->SetWakeUp(keepAlive);
+        if (Resume) // the connection the boot loader answered stays open for the user to end
+            SetActionsConnected();
+    }
+}
 
 TMainSettingsFile TMainForm::PagesSettingsFile()
 {
@@ -994,4 +1043,44 @@ void TMainForm::CopyToClipboardExecute()
 void TMainForm::SaveToFileActionExecute()
 {
     logView->SaveToFileAction(this);
+}
+
+// --- Controls of the CAN page that the events page drives ---
+
+QWidget *TMainForm::CANPageControl(const QString &Name) const
+{
+    const TPageFrame *can = Frames[TCANFrame::PageTag];
+    return can ? can->findChild<QWidget *>(Name) : nullptr;
+}
+
+void TMainForm::SetCANParamEnabled(int Param, bool Enabled)
+{
+    if (Param != 1 && Param != 2)
+        return;
+    const QString prefix = QStringLiteral("Par%1").arg(Param);
+    for (const char *name : {"ShiftLabel", "IndexLabel", "IndexEdit", "Shift"})
+        if (QWidget *control = CANPageControl(prefix + QLatin1String(name)))
+            control->setEnabled(Enabled);
+    if (auto *shift = qobject_cast<QComboBox *>(CANPageControl(prefix + QStringLiteral("Shift"))))
+        shift->setCurrentIndex(0);
+    if (auto *id = qobject_cast<QLineEdit *>(CANPageControl(prefix + QStringLiteral("IndexEdit"))))
+        id->setText(Enabled ? QStringLiteral("0")
+                            : QString::fromLatin1(Param == 1 ? "65400" : "65401"));
+}
+
+void TMainForm::SetCANFormatSecond()
+{
+    if (auto *format =
+            qobject_cast<TRadioGroup *>(CANPageControl(QStringLiteral("CANFormatGroup"))))
+        format->SetItemIndex(1);
+}
+
+// Goes out once nothing is pending, and holds the line until its answer is in, so that the
+// answer cannot be taken for another command's reply.
+bool TMainForm::SendDirectCommand(const QString &Text)
+{
+    if (engine->Device.isNull() || !engine->PortActive)
+        return false;
+    engine->SendDirect(Text);
+    return true;
 }

@@ -5,6 +5,7 @@
 // facts. It owns the nine page frames, the store of its own window state and captions, the command
 // engine with the connection and the page transfer built on it, and the log.
 
+#include "firmware/FirmwareUpdate.h"
 #include "main/CommandEngine.h"
 #include "main/DeviceModel.h"
 #include "main/ErrorLog.h"
@@ -74,6 +75,14 @@ public:
     void SendCommand(const QString &Cmd, const QString &Expected, int Code);
     void ClosePort();
 
+    // The CAN page's controls that the events page drives, found by name: a name that finds no
+    // control is skipped. A claimed parameter (1 or 2) is locked to its sensor's identifier.
+    QWidget *CANPageControl(const QString &Name) const;
+    void SetCANParamEnabled(int Param, bool Enabled);
+    void SetCANFormatSecond();
+    // Sends Text to the unit at once, without waiting for an answer; false (nothing sent)
+    // without a connection.
+    bool SendDirectCommand(const QString &Text);
     // Shows, hides and sets what the pages offer for the identified unit; the History page's
     // record layout first.
     void ApplyDeviceModel(int Version, int DeviceType);
@@ -89,6 +98,15 @@ public:
     std::function<void(const QString &Text, bool IsError)> MessageHook;
     void ShowMessage(const QString &Text);
     void ShowError(const QString &Text);
+
+    // The firmware update: the first block the boot loader has not acknowledged in the upload
+    // in progress (-1: none to resume), the folder of the carried images and the dialog's waits
+    // (tests point and shorten them).
+    int FirmwareResumeBlock = -1;
+    QString FirmwareImageFolder;
+    TFirmwareTimings FirmwareTimings;
+    // The unit answered from its boot loader: the firmware dialog goes on with the upload.
+    void StartBootloaderUpdate();
 
     // Waiting for a reply runs the event loop, so the user may close the window meanwhile. The
     // engine brackets every such wait with EnterWait/LeaveWait; a close asked for inside is
@@ -132,6 +150,7 @@ private:
     void DisconnectActionExecute();
     void AboutActionExecute();
     void ChangeFirmwareExecute();
+    void RunFirmwareDialog(bool Resume);
     void SaveSettingsToFileExecute();
     void LoadSettingsFromFileExecute();
     TMainSettingsFile PagesSettingsFile();

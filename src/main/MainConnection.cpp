@@ -256,7 +256,7 @@ void TMainConnection::DisconnectActionExecute()
     else
         ModemHangUp();
     PortName.clear();
-    Engine.BeginConnection(Engine.ConnType, QString());
+    Engine.ForgetPhone();
     Engine.Identity.ClearOnDisconnect();
     if (Hooks.UpdateStatusBar)
         Hooks.UpdateStatusBar();
@@ -277,13 +277,7 @@ void TMainConnection::ModemHangUp()
 void TMainConnection::ClosePort()
 {
     if (TDevice *device = Engine.DetachDevice()) {
-        device->OnData = nullptr;
-        device->OnBeforeWrite = nullptr;
-        device->OnWriteError = nullptr;
-        device->OnComCreateError = nullptr;
-        device->OnPortEvent = nullptr;
-        device->OnErrorWaitInterval = nullptr;
-        device->OnWakeUp = nullptr;
+        device->UnbindEvents();
         device->SetWakeUp(false);
         if (!OpeningDevice)
             device->SetComActive(false);

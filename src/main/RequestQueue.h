@@ -22,8 +22,9 @@ public:
     enum class TExchange : uint8_t
     {
         None,
-        Command,
-        KeepAlive,
+        Command,   // a command of the engine, its reply awaited
+        KeepAlive, // the device's wake-up or a direct command: its answer awaited by nobody
+        Abandoned, // a command dropped before its reply: what still comes for it is dropped
     };
 
     // The result a synchronous caller waits for.

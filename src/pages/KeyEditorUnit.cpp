@@ -3,9 +3,11 @@
 #include "main/ExecCommandService.h"
 #include "pages/TouchKeysRows.h"
 #include "pages/ValueListEditor.h"
+#include "settings/funcs.h"
 #include "ui_KeyEditorUnit.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -14,18 +16,12 @@
 
 namespace {
 
-const char *const kReadFailed = "Ошибка чтения, попробуйте еще раз";
-
-template <typename F> void Guarded(F &&f) noexcept
+void Guarded(const std::function<void()> &body)
 {
-    try {
-        f();
-    } catch (const std::exception &e) {
-        qWarning("key reader: %s", e.what());
-    } catch (...) {
-        qWarning("key reader: unknown error");
-    }
+    RunGuarded("key reader", body);
 }
+
+const char *const kReadFailed = "Ошибка чтения, попробуйте еще раз";
 
 } // namespace
 
@@ -34,6 +30,7 @@ TKeyReaderForm::TKeyReaderForm(QWidget *parent)
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("KeyReaderForm"));
+    layout()->setSizeConstraint(QLayout::SetFixedSize); // a dialog's border: not resizable
     connect(ui->ReadBtn, &QPushButton::clicked, this,
             [this] { Guarded([this] { ReadBtnClick(); }); });
     connect(ui->OkBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OkBtnClick(); }); });

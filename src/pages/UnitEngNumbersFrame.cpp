@@ -27,17 +27,6 @@ namespace {
 const char *const kWrongMode = "Ключи TM можно активировать только во 2 или 3 режимах работы.";
 constexpr int ModeCheckCode = 83; // the events word whose low byte is the operating mode
 
-template <typename F> void Guarded(F &&f) noexcept
-{
-    try {
-        f();
-    } catch (const std::exception &e) {
-        qWarning("engineering numbers page: %s", e.what());
-    } catch (...) {
-        qWarning("engineering numbers page: unknown error");
-    }
-}
-
 const QColor &clGreen = TPageFrame::ResultColors[0];
 const QColor &clRed = TPageFrame::ResultColors[1];
 
@@ -241,8 +230,7 @@ bool TEngNumbersFrame::eventFilter(QObject *watched, QEvent *event)
     bool drop = false;
     if (watched == ui->DispLinkTimeEdit && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->text().size() == 1 && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
-            key->key() != Qt::Key_Delete)
+        if (key->text().size() == 1 && IsTypedCharacter(*key))
             Guarded([&] { drop = !DispLinkTimeEditKeyPress(key->text()[0]); });
     }
     return drop || TPageFrame::eventFilter(watched, event);

@@ -21,17 +21,6 @@ namespace {
 
 const char *const kKeyTooLong = "Один из введенных ключей Touch Memory слишком длинный";
 
-template <typename F> void Guarded(F &&f) noexcept
-{
-    try {
-        f();
-    } catch (const std::exception &e) {
-        qWarning("touch-memory keys page: %s", e.what());
-    } catch (...) {
-        qWarning("touch-memory keys page: unknown error");
-    }
-}
-
 bool RowRead(const TPageData &v, int row)
 {
     return row <= v.RowCount() && v.ColCount() >= 2 && v(row, 2).toInt() == 1;

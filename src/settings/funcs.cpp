@@ -3,9 +3,11 @@
 #include "Version.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtDebug>
@@ -60,6 +62,17 @@ QString IntToBin(int value, int digits)
     if (text.size() < digits)
         text.prepend(QString(digits - text.size(), QLatin1Char('0')));
     return text;
+}
+
+QString ProgramFilePath(const QString &fileName)
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QFileInfo dirInfo(programDir);
+    if (!programDir.isEmpty() && dirInfo.isDir() && dirInfo.isWritable())
+        return QDir(programDir).filePath(fileName);
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dataDir);
+    return QDir(dataDir).filePath(fileName);
 }
 
 QString GetFileVersion(const QString &fileName)
@@ -194,6 +207,8 @@ TBlock makeBlock(const QString &data, quint32 offset)
 
 constexpr int kBlockBytes = 128;
 constexpr int kBlockDigits = 2 * kBlockBytes;
+// A block's position is four hex digits of its offset / 16: past this the positions wrap to 0000.
+constexpr qsizetype kMaxImageBytes = 0x10000 * 16;
 
 } // namespace
 
@@ -323,6 +338,12 @@ QByteArray checkedImageData(const QStringList &lines)
                 throw EHexImageError(lineNo,
                                      QStringLiteral("the record runs past a 64 KiB boundary"));
             data += record.data;
+            if (data.size() > kMaxImageBytes)
+                throw EHexImageError(lineNo, QStringLiteral("the image is larger than %1 bytes "
+                                                            "(%2 blocks), the most the unit's "
+                                                            "block positions can address")
+                                                 .arg(kMaxImageBytes)
+                                                 .arg(kMaxImageBytes / kBlockBytes));
             expected = address + quint64(record.data.size());
             break;
         }

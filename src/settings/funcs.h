@@ -41,6 +41,10 @@ QString IntToBin(int value, int digits);
 // The program's version for its own executable, "" for anything else. Never fails.
 QString GetFileVersion(const QString &fileName);
 
+// Where the program writes a file of its own ("error.log", "~fw.tmp"): beside the program when
+// that folder can be written, else in the per-user data folder (created when missing).
+QString ProgramFilePath(const QString &fileName);
+
 // Windows-1251 text at every byte boundary: the line and every file the program writes. A
 // character without a code of its own goes out as "?", one byte per character.
 QString DecodeCp1251(const QByteArray &bytes);
@@ -123,7 +127,8 @@ private:
 // end), data contiguous in address order from the first record (extended address records 02/04
 // must continue the running address; a run from FFFF into 0000 with no extended record
 // continues it), records 03 and 05 ignored, 01 only last, and the data a whole number of
-// 128-byte blocks, at least one. Throws EHexImageError naming the line and the fault.
+// 128-byte blocks, at least one and at most 8192 (1 MiB: the block position's four hex digits
+// address no more). Throws EHexImageError naming the line and the fault.
 void CheckHexImage(const QStringList &lines);
 
 // CheckHexImage, then the upload blocks of the image's data (upper-case digits). For a

@@ -9,16 +9,18 @@ namespace unitsim {
 // Faults the simulated unit shows on request; they can be changed while it runs.
 struct UnitSimFaults
 {
-    int latencyMs = 0;           // delay before every reply starts
-    int bytesPerSecond = 0;      // 0: replies leave at once; 1920 is the real 19200 baud line
-    int chunkSize = 0;           // 0: a reply leaves in one piece; n: in pieces of n bytes
-    int chunkGapMs = 2;          // pause between pieces when no line speed is set
-    int silentAfterCommands = 0; // 0: never; n: hears the next n commands, then nothing
-    bool silent = false;         // hears nothing at all (commands are logged, not carried out)
-    QStringList neverAnswer;     // commands beginning with one of these are carried out unanswered
-    QStringList garble;          // commands beginning with one of these get a garbled answer
-    int errorEveryNthBlock = 0;  // 0: never; n: every n-th boot-loader block is refused
-    bool echo = false;           // sends every received command back before its answer
+    int latencyMs = 0;            // delay before every reply starts
+    int bytesPerSecond = 0;       // 0: replies leave at once; 1920 is the real 19200 baud line
+    int chunkSize = 0;            // 0: a reply leaves in one piece; n: in pieces of n bytes
+    int chunkGapMs = 2;           // pause between pieces when no line speed is set
+    int silentAfterCommands = 0;  // 0: never; n: hears the next n commands, then nothing
+    bool silent = false;          // hears nothing at all (commands are logged, not carried out)
+    QStringList neverAnswer;      // commands beginning with one of these are carried out unanswered
+    QStringList garble;           // commands beginning with one of these get a garbled answer
+    int errorEveryNthBlock = 0;   // 0: never; n: every n-th boot-loader block is refused
+    int refusedSignatures = 0;    // the next n "+EE" are answered "ERROR" whatever they carry
+    bool bootLoaderFails = false; // "+BL" is answered, but the unit's firmware keeps running
+    bool echo = false;            // sends every received command back before its answer
 };
 
 // What the simulated unit is and how its modem and boot loader behave.

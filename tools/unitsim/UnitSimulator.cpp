@@ -179,6 +179,10 @@ struct UnitSimulator::Impl
             return reply;
         }
         if (inBootLoader) {
+            if (command.startsWith("+EE") && faults.refusedSignatures > 0) {
+                --faults.refusedSignatures;
+                return UnitReply::error();
+            }
             UnitReply reply = bootLoader->handle(command);
             if (bootLoader->takeFinished()) {
                 inBootLoader = false;
@@ -189,7 +193,7 @@ struct UnitSimulator::Impl
             return reply;
         }
         UnitReply reply = firmware->handle(command);
-        if (firmware->takeBootLoaderRequest()) {
+        if (firmware->takeBootLoaderRequest() && !faults.bootLoaderFails) {
             inBootLoader = true;
             addEvent("boot loader started", now);
         }
@@ -230,7 +234,10 @@ struct UnitSimulator::Impl
         }
         const QByteArray bytes =
             startsWithAny(command, faults.garble) ? garbled(reply.bytes) : reply.bytes;
-        schedule(bytes, reply.delayMs, now);
+        // At a real line speed the unit has the command only once its last byte has come.
+        const int wireMs =
+            faults.bytesPerSecond > 0 ? (command.size() + 1) * 1000 / faults.bytesPerSecond : 0;
+        schedule(bytes, reply.delayMs + wireMs, now);
     }
 
     // Cuts the received bytes into commands: text up to a carriage return, or the bare "+++".
