@@ -2,9 +2,8 @@
 // leaves a damaged file, and the main window saving the pages and loading them back; and the pages
 // adapting to the identified unit.
 
-#include "SimConnection.h"
 #include "TestConfigDir.h"
-#include "WidgetDriver.h"
+#include "WindowConnection.h"
 #include "can/UnitCANFrame.h"
 #include "history/HistoryGridModel.h"
 #include "history/UnitHistoryFrame.h"
@@ -101,24 +100,6 @@ struct Window
         SpeedUp(Form->Engine(), Form->Connection());
         Form->MessageHook = [this](const QString &text, bool) { Messages << text; };
         Form->show();
-    }
-
-    // Connects to the simulated unit and waits for its identification.
-    bool Connect(unitsim::UnitSimulator &sim, const unitsim::UnitSimOptions &options = CableUnit())
-    {
-        if (!sim.start(options))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = sim.portPath();
-        Form->Connection().Connect(choice);
-        const bool identified = QTest::qWaitFor(
-            [this] {
-                return FindAction(*Form, "ReadPageAction")->isEnabled() &&
-                       !Form->Engine().Identity.IMEI.isEmpty() && !Form->Engine().IsPending();
-            },
-            5000);
-        sim.clearLog();
-        return identified;
     }
 
     template <typename T> T *Child(int tag, const char *name) const
@@ -246,14 +227,14 @@ private slots:
         QCOMPARE(keys.mid(71, 2), QStringList({"canpar1", "canshift1"}));
         QCOMPARE(keys.mid(79, 2), QStringList({"engen", "numb1"}));
         QCOMPARE(keys.last(), QStringLiteral("key5"));
-        QCOMPARE(keys.size(), 79 + 1 + 10 + 5 + 1 + 5);
+        QCOMPARE(keys.size(), 100);
     }
 
     void loadRestoresWhatWasSavedAndSendsNothing()
     {
         unitsim::UnitSimulator sim;
         Window w;
-        QVERIFY(w.Connect(sim));
+        QVERIFY(ConnectWindow(*w.Form, sim));
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.txt"));
@@ -296,6 +277,7 @@ private slots:
         // No "reg": the engineering numbers, the CAN page and the event flags load, then the load
         // stops with the conversion error; GPRS and General stay as they were.
         WriteAll(path, "CAN settings file\r\nENGEN=1\r\nnumb3=777\r\ncan=0\r\ncanpar2=65\r\n"
+                       "canshift1=0\r\ncanshift2=1\r\ncanshift3=0\r\ncanshift4=0\r\n"
                        "HISSETFLAG2=1\r\nHisRestFlag2=true\r\nphone=+71111111111\r\nobject=9\r\n");
         w.Child<QCheckBox>(3, "HisRestFlag2")->setChecked(true);
         w.Messages.clear();
@@ -339,10 +321,12 @@ private slots:
         QVERIFY(carTabVisible());
 
         // 505/17 changes only the history layout.
+        form.ApplyDeviceModel(30, 505);
         const int columns = history->GridModel().columnCount();
         form.ApplyDeviceModel(17, 505);
         QVERIFY(history->GridModel().columnCount() != columns);
         QVERIFY(carTabVisible());
+        QVERIFY(!w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
 
         // 505/7 hides the CAN page's content for good; 505/18 shows the car sheet inside it.
         form.ApplyDeviceModel(7, 505);
@@ -376,7 +360,7 @@ private slots:
         Window w;
         auto options = CableUnit();
         options.firmwareBuild = 7;
-        QVERIFY(w.Connect(sim, options));
+        QVERIFY(ConnectWindow(*w.Form, sim, options));
         QVERIFY(QTest::qWaitFor([&] { return w.Child<QWidget>(5, "Panel3")->isHidden(); }, 5000));
     }
 };
