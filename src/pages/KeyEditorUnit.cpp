@@ -7,6 +7,7 @@
 #include "ui_KeyEditorUnit.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTableWidget>
@@ -29,6 +30,7 @@ TKeyReaderForm::TKeyReaderForm(QWidget *parent)
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("KeyReaderForm"));
+    layout()->setSizeConstraint(QLayout::SetFixedSize); // a dialog's border: not resizable
     connect(ui->ReadBtn, &QPushButton::clicked, this,
             [this] { Guarded([this] { ReadBtnClick(); }); });
     connect(ui->OkBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OkBtnClick(); }); });
