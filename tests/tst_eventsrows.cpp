@@ -94,22 +94,6 @@ private slots:
         QCOMPARE(texts(v)[3], QStringLiteral("-"));
     }
 
-    void readValuesDecode()
-    {
-        QCOMPARE(FlagRestAndModeFromRaw(0x0403).modeIndex, 3);
-        QVERIFY(FlagRestAndModeFromRaw(0x0403).boxes[1]);
-        QCOMPARE(FlagBoxesFromByte(0xCA), FlagBoxesFromByte(0x4A)); // bit 7 ignored
-        QCOMPARE(PeriodFromRaw(0x1E01).period, 30);
-        QCOMPARE(PeriodFromRaw(0x1E01).inversIndex, 0);
-        QCOMPARE(PeriodFromRaw(0x1EFF).inversIndex, 1);
-        QCOMPARE(BlockIndexFromRaw(0xFF), std::optional<int>(0));
-        QCOMPARE(BlockIndexFromRaw(3), std::optional<int>());
-        QVERIFY(!OutputsFromRaw(4));
-        QVERIFY(FreqFromRaw(0x01)->second && !FreqFromRaw(0x01)->first);
-        QVERIFY(FlowFromRaw(0xF0)->first && !FlowFromRaw(0xF0)->second);
-        QVERIFY(!FlowFromRaw(0x02));
-    }
-
     // Power takes bits 12 and 13, input 7 bits 14 and 15.
     void flagWordCells()
     {

@@ -1,7 +1,7 @@
 #include "can/UnitCANFrame.h"
 
 #include "can/ConstCANFrame.h"
-#include "can/DMUnit.h"
+#include "can/SPNSelectUnit.h"
 #include "main/ExecCommandService.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
@@ -14,7 +14,6 @@
 #include <QSqlQueryModel>
 #include <QWheelEvent>
 
-#include <exception>
 
 using namespace CANRows;
 
@@ -67,6 +66,9 @@ TCANFrame::TCANFrame(QWidget *parent)
         connect(ShiftCombo(param), &QComboBox::activated, this,
                 [this] { Guarded([&] { ResetResultColor(); }); });
     }
+    for (QPushButton *button : {ui->SelSPN1, ui->SelSPN2, ui->SelSPN3, ui->SelSPN4})
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { Guarded([&] { SelSPNClick(button); }); });
     connect(ui->CheckBox1, &QCheckBox::toggled, this,
             [this] { Guarded([&] { CheckBox1Click(); }); });
     connect(ui->ComboBox2, &QComboBox::currentIndexChanged, this,
@@ -508,6 +510,16 @@ void TCANFrame::WMCommandDone(const TCommandDoneEvent &Done)
 }
 
 // --- Vehicle database ---
+
+// A "..." button of the standard sheet: the SPN dialog for the button's slot.
+void TCANFrame::SelSPNClick(QWidget *Button)
+{
+    const int tag = Button->property("Tag").toInt();
+    const std::array<QLineEdit *, 4> edits = {ui->SPNEdit1, ui->SPNEdit2, ui->SPNEdit3,
+                                              ui->SPNEdit4};
+    if (Dm != nullptr && tag > 100 && tag <= 100 + int(edits.size()))
+        OpenSPNSelection(*Dm, tag, SPNs, *edits[size_t(tag - 101)], this);
+}
 
 QComboBox *TCANFrame::VehicleList(int List) const
 {

@@ -7,6 +7,7 @@
 // the settings file and the device model adaptation.
 
 #include "can/CANRows.h"
+#include "can/DMUnit.h"
 #include "pages/PageFrame.h"
 
 #include <QPointer>
@@ -108,5 +109,8 @@ private:
     void StopAutoRefresh();
     void FocusChanged(QWidget *Old, QWidget *Now);
 
+    void SelSPNClick(QWidget *Button);
+
     std::unique_ptr<Ui::TCANFrame> ui;
+    TSPNSlots SPNs; // the SPN chosen for each slot of the standard sheet
 };

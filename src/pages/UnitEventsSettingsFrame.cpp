@@ -468,8 +468,10 @@ void TEventsSettingsFrame::ShowWriteResults(const TWriteResults &results)
 void TEventsSettingsFrame::ModeComboChange()
 {
     const ModeLayout layout = ModeLayoutFor(ui->ModeCombo->currentIndex());
+    // The ignition option is enabled or not by the vehicle chosen on the CAN page, not by a mode.
     for (QCheckBox *box : findChildren<QCheckBox *>())
-        box->setEnabled(true);
+        if (box != ui->CANCheckBox)
+            box->setEnabled(true);
     if (!ui->CANCheckBox->isHidden()) {
         const bool fromCAN = ui->CANCheckBox->isChecked();
         for (QCheckBox *box : {ui->HisSetFlag1, ui->HisRestFlag1}) {
