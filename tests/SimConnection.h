@@ -86,20 +86,26 @@ inline bool ConnectCable(unitsim::UnitSimulator &sim, TMainConnection &connectio
     return engine.State == StateConnected;
 }
 
-// Runs `action` from the event loop once the unit has received `count` commands.
-inline void AfterSent(unitsim::UnitSimulator &sim, QObject *context, int count,
-                      std::function<void()> action)
+// Runs `action` from the event loop once `due` holds (checked every couple of milliseconds).
+inline void AfterThat(QObject *context, std::function<bool()> due, std::function<void()> action)
 {
     auto *poll = new QTimer(context);
-    poll->setInterval(2);
-    QObject::connect(poll, &QTimer::timeout, context, [&sim, poll, count, action] {
-        if (sim.commandCount() >= count) {
+    QObject::connect(poll, &QTimer::timeout, context, [poll, due, action] {
+        if (due()) {
             poll->stop();
             poll->deleteLater();
             action();
         }
     });
-    poll->start();
+    poll->start(2);
+}
+
+// Runs `action` from the event loop once the unit has received `count` commands.
+inline void AfterSent(unitsim::UnitSimulator &sim, QObject *context, int count,
+                      std::function<void()> action)
+{
+    AfterThat(
+        context, [&sim, count] { return sim.commandCount() >= count; }, std::move(action));
 }
 
 // Presses Esc (as the main window passes it on) once the unit has received `count` commands.

@@ -7,6 +7,7 @@
 #include "TestConfigDir.h"
 #include "can/UnitCANFrame.h"
 #include "main/ExecCommandService.h"
+#include "main/Main.h"
 #include "main/MainPageTransfer.h"
 #include "pages/RadioGroup.h"
 
@@ -225,6 +226,46 @@ private slots:
         rig.Transfer.WritePageActionExecute();
         QVERIFY(Sent(rig.Sim).isEmpty());
         QCOMPARE(rig.Colour(), Red);
+    }
+
+    // The events page's sensor boxes claim user parameters 1 and 2 and the second format, and
+    // its CAN ignition option ticks and locks the ignition box; a vehicle whose mask lacks the
+    // ignition event takes the option away and leaves the box disabled.
+    void couplingWithTheEventsPage()
+    {
+        CaridFixture carid;
+        Dm = carid.dm.get();
+        TMainForm form(QStringLiteral("1.0.0.0"));
+        form.Engine().Identity.DeviceVersion = 700;
+        const auto find = [&form](int tag, const char *name) {
+            return form.Frames[tag]->findChild<QWidget *>(QString::fromLatin1(name));
+        };
+        const auto check = [&](const char *name, bool on) {
+            static_cast<QCheckBox *>(find(3, name))->setChecked(on);
+        };
+        const auto id = [&](const char *name) { return static_cast<QLineEdit *>(find(5, name)); };
+        auto *ignition = static_cast<QCheckBox *>(find(5, "c5"));
+        auto *option = find(3, "CANCheckBox");
+
+        check("CheckBox1", true);
+        check("CheckBox3", true);
+        QCOMPARE(id("Par1IndexEdit")->text(), QStringLiteral("65400"));
+        QCOMPARE(id("Par2IndexEdit")->text(), QStringLiteral("65401"));
+        QVERIFY(!id("Par1IndexEdit")->isEnabled() && !find(5, "Par2Shift")->isEnabled());
+        QCOMPARE(static_cast<TRadioGroup *>(find(5, "CANFormatGroup"))->ItemIndex(), 1);
+        QVERIFY(!find(5, "Panel2")->isHidden());
+        check("CheckBox1", false);
+        QCOMPARE(id("Par1IndexEdit")->text(), QStringLiteral("0"));
+        QVERIFY(id("Par1IndexEdit")->isEnabled());
+
+        check("CANCheckBox", true);
+        QVERIFY(ignition->isChecked() && !ignition->isEnabled());
+        Dm->LocateCar(15); // mask 0x000001: the ignition event is not supported
+        QVERIFY(!option->isEnabled() && !static_cast<QCheckBox *>(option)->isChecked());
+        QVERIFY(!ignition->isEnabled() && find(5, "c23")->isEnabled());
+        Dm->LocateCar(12); // mask 0xFFFFFF
+        QVERIFY(option->isEnabled() && ignition->isEnabled());
+        Dm = nullptr;
     }
 
     // The 64-character live text with its decimal tail, and the status bytes shown only for

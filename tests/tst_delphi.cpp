@@ -23,30 +23,16 @@ private slots:
         QCOMPARE(IntToHex(std::numeric_limits<qint32>::min(), 1), QStringLiteral("80000000"));
     }
 
-    void strToInt_data()
+    void strToIntAcceptsOnlyWholeNumbersInRange()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");
-        QTest::newRow("leading blanks") << "   12" << 12;
-        QTest::newRow("signs") << "-12" << -12;
-        QTest::newRow("plus") << "+7" << 7;
-        QTest::newRow("$ hex") << "$1f" << 31;
-        QTest::newRow("0x hex") << "0x1F" << 31;
-        QTest::newRow("negative hex") << "-$10" << -16;
-        QTest::newRow("hex wraps") << "$FFFFFFFF" << -1;
-        QTest::newRow("hex wraps to min") << "$80000000" << std::numeric_limits<qint32>::min();
-        QTest::newRow("max") << "2147483647" << 2147483647;
-        QTest::newRow("min") << "-2147483648" << std::numeric_limits<qint32>::min();
-    }
-    void strToInt()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, value);
-        QCOMPARE(StrToInt(text), value);
-    }
-
-    void strToIntRejectsEverythingElse()
-    {
+        constexpr int min = std::numeric_limits<qint32>::min();
+        const QList<std::pair<const char *, int>> good = {
+            {"   12", 12},       {"-12", -12},       {"+7", 7},
+            {"$1f", 31},         {"0x1F", 31},       {"-$10", -16},
+            {"$FFFFFFFF", -1},   {"$80000000", min}, {"2147483647", 2147483647},
+            {"-2147483648", min}};
+        for (const auto &[text, value] : good)
+            QCOMPARE(StrToInt(QString::fromLatin1(text)), value);
         for (const char *bad : {"", " ", "-", "$", "0x", "12 ", "1a", "$1G", "2147483648",
                                 "-2147483649", "$100000000", "1.5", "\t5", "$-1", "--1"}) {
             QVERIFY_THROWS_EXCEPTION(EConvertError, StrToInt(QString::fromLatin1(bad)));
@@ -55,20 +41,11 @@ private slots:
             QCOMPARE(value, 99);
             QCOMPARE(StrToIntDef(QString::fromLatin1(bad), -7), -7);
         }
-        try {
-            StrToInt(QStringLiteral("abc"));
-            QFAIL("no error");
-        } catch (const EConvertError &e) {
-            QVERIFY(e.message().contains(QStringLiteral("abc")));
-        }
     }
 
     void roundIsBankersAndTruncCutsTowardZero()
     {
-        QCOMPARE(Round(2.5), 2);
-        QCOMPARE(Round(3.5), 4);
-        QCOMPARE(Round(-2.5), -2);
-        QCOMPARE(Round(2.51), 3);
+        QVERIFY(Round(2.5) == 2 && Round(3.5) == 4 && Round(-2.5) == -2 && Round(2.51) == 3);
         QCOMPARE(Trunc(-2.9), -2);
         QVERIFY_THROWS_EXCEPTION(EConvertError, Round(std::nan("")));
         QVERIFY_THROWS_EXCEPTION(EConvertError, Trunc(1e300));
@@ -146,9 +123,8 @@ private slots:
         QCOMPARE(FloatToStr(1e15), QStringLiteral("1E15"));
         QCOMPARE(FloatToStr(123456789012345.0), QStringLiteral("123456789012345"));
         QCOMPARE(FloatToStr(1.0 / 3), QStringLiteral("0.333333333333333"));
-        QCOMPARE(StrToFloat(QStringLiteral(" 2.5 ")), 2.5);
-        QCOMPARE(StrToFloat(QStringLiteral("-1e3")), -1000.0);
-        QCOMPARE(StrToFloat(QStringLiteral(".5")), 0.5);
+        for (const auto &[text, value] : {std::pair{" 2.5 ", 2.5}, {"-1e3", -1000.0}, {".5", 0.5}})
+            QCOMPARE(StrToFloat(QString::fromLatin1(text)), value);
         for (const char *bad : {"", "abc", "1,5", "1.5x", "1e", ".", "1e999"})
             QVERIFY_THROWS_EXCEPTION(EConvertError, StrToFloat(QString::fromLatin1(bad)));
 

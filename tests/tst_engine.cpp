@@ -13,20 +13,6 @@
 
 namespace {
 
-// Runs `action` once `due` holds, checked from the event loop every couple of milliseconds.
-void AfterTick(QObject *context, std::function<bool()> due, std::function<void()> action)
-{
-    auto *poll = new QTimer(context);
-    QObject::connect(poll, &QTimer::timeout, context, [poll, due, action] {
-        if (due()) {
-            poll->stop();
-            poll->deleteLater();
-            action();
-        }
-    });
-    poll->start(2);
-}
-
 // A TRes for the row forms of the engine.
 struct TRows
 {
@@ -173,59 +159,22 @@ private slots:
         QCOMPARE(unit->Count("+object"), 1);
     }
 
-    void giveUpRules()
+    // A silent "CABLE CONNECT" or "CABLE DISCONNECT": the connection's tests.
+    void identificationGivenUpClosesWithTheMessage()
     {
-        // CABLE CONNECT: four sends, then closed with the message.
+        unit->Answer("CABLE CONNECT", "CABLE CONNECT\r\nOK\r\n");
         engine->CableConnect();
-        QCOMPARE(engine->State, uint8_t(StateCableConnect));
         QTRY_COMPARE_WITH_TIMEOUT(closes, 1, 5000);
-        QCOMPARE(unit->Count("CABLE CONNECT"), 4);
+        QCOMPARE(unit->Count("+v"), 2); // DefaultRetries 1
         QTRY_COMPARE(messages,
                      QStringList{"Не удалось подключиться к прибору, повторите попытку."});
         QCOMPARE(engine->State, uint8_t(StateIdle));
-
-        // CABLE DISCONNECT: closed without a message.
-        Connect();
-        engine->CableDisconnect();
-        QVERIFY(engine->ClosePending);
-        QTRY_COMPARE_WITH_TIMEOUT(closes, 2, 5000);
-        QCOMPARE(unit->Count("CABLE DISCONNECT"), 4);
-        QCOMPARE(messages.size(), 1);
-
-        // "+v" while identifying: closed with the message.
-        Connect();
-        unit->Answer("CABLE CONNECT", "CABLE CONNECT\r\nOK\r\n");
-        engine->CableConnect();
-        QTRY_COMPARE_WITH_TIMEOUT(closes, 3, 5000);
-        QCOMPARE(unit->Count("+v"), 2); // DefaultRetries 1
-        QTRY_COMPARE(messages.size(), 2);
     }
 
     void escapeByState()
     {
-        // Reading: the wait ends with status 0 and the loop is asked to stop.
+        // Reading and writing: the page transfer's and the main window's tests.
         Identify();
-        QVERIFY(engine->BeginTransfer(StateReading));
-        QTimer::singleShot(250, this, [this] { engine->EscapePressed(); });
-        const TCommandValues v = Exec(5, -1);
-        QCOMPARE(v[1].toInt(), 0);
-        QCOMPARE(engine->State, uint8_t(StateConnected));
-        QVERIFY(unit->Count("+object") >= 2);
-        engine->EndTransfer();
-
-        // Writing: Esc does nothing; the command runs to its give-up.
-        QVERIFY(engine->BeginTransfer(StateWriting));
-        bool escaped = false;
-        QTimer::singleShot(50, this, [&] {
-            engine->EscapePressed();
-            escaped = true;
-        });
-        Exec(7, 1);
-        QVERIFY(escaped);
-        QCOMPARE(engine->State, uint8_t(StateWriting));
-        QCOMPARE(unit->Count("+latit%s"), 2);
-        engine->EndTransfer();
-
         // Connected and idle, or identifying: disconnect.
         QCOMPARE(engine->State, uint8_t(StateConnected));
         engine->EscapePressed();
@@ -415,6 +364,7 @@ private slots:
         QCOMPARE(connected, 1);
     }
 
+    // A command asked for while another waits goes out once that one has its reply.
     void oneCommandAtATime()
     {
         engine->Timings.CommandTimeoutMs = 2000;
@@ -435,20 +385,6 @@ private slots:
         QCOMPARE(outer[0].toInt(), 5);
         QCOMPARE(nested[0], QVariant(QString("1")));
         QCOMPARE(unit->Received, (QStringList{"+timefix", "+object"}));
-
-        // A queued request runs once the engine is free.
-        QStringList order;
-        QTimer::singleShot(50, this, [&] { engine->RunWhenFree([&] { order << "queued"; }); });
-        Exec(10);
-        order << "done";
-        QTRY_COMPARE(order, (QStringList{"done", "queued"}));
-
-        // A second transfer is refused while one runs.
-        QVERIFY(engine->BeginTransfer(StateReading));
-        QVERIFY(!engine->BeginTransfer(StateWriting));
-        engine->EndTransfer();
-        QVERIFY(engine->BeginTransfer(StateWriting));
-        engine->EndTransfer();
     }
 
     // The keep-alive is an exchange of the engine: nothing goes out while its answer is awaited
@@ -509,7 +445,7 @@ private slots:
         TFastClock clock([this] { return device.get(); }, 100);
         const auto answerAfter = [this](uint32_t ms, const QString &reply) {
             const uint32_t from = GetTickCount();
-            AfterTick(
+            AfterThat(
                 this, [from, ms] { return uint32_t(GetTickCount() - from) >= ms; },
                 [this, reply] { unit->Write(reply); });
         };
@@ -530,57 +466,6 @@ private slots:
         const uint32_t lastReply = device->LastReceiveTick();
         QTRY_VERIFY_WITH_TIMEOUT(alarms > 0, 20000);
         QVERIFY(uint32_t(firstAlarm - lastReply) >= 30000);
-    }
-
-    void simulatedUnit_data()
-    {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("build");
-        QTest::addColumn<int>("chunk");
-        QTest::addColumn<QStringList>("sent");
-        const QStringList chain{"CABLE CONNECT", "+v", "+typepan"};
-        QTest::newRow("505") << 505 << 30 << 0 << (chain + QStringList{"+imei"});
-        QTest::newRow("505 one-byte chunks") << 505 << 17 << 1 << (chain + QStringList{"+imei"});
-        QTest::newRow("504 v35") << 504 << 35 << 0 << QStringList{"CABLE CONNECT", "+v"};
-        QTest::newRow("504 v39") << 504 << 39 << 0 << chain;
-        QTest::newRow("504 v40") << 504 << 40 << 3 << (chain + QStringList{"+imei"});
-    }
-
-    // The whole identification and a page-like read against the simulated unit.
-    void simulatedUnit()
-    {
-        QFETCH(int, type);
-        QFETCH(int, build);
-        QFETCH(int, chunk);
-        QFETCH(QStringList, sent);
-        device.reset();
-        unitsim::UnitSimulator sim;
-        unitsim::UnitSimOptions options;
-        options.deviceType = type;
-        options.firmwareBuild = build;
-        options.faults.chunkSize = chunk;
-        QString error;
-        QVERIFY2(sim.start(options, &error), qPrintable(error));
-        Connect(sim.portPath());
-        engine->Timings.CommandTimeoutMs = 2000;
-        engine->CableConnect();
-        QTRY_VERIFY(connected >= 1 && !engine->Waiting());
-        QTRY_COMPARE(sim.commandCount(), int(sent.size()));
-        QCOMPARE(Sent(sim), sent);
-        QCOMPARE(engine->Identity.DeviceType, type);
-        QCOMPARE(engine->Identity.DeviceVersion, build);
-        QVERIFY(engine->Identity.Firmware.startsWith("REV "));
-        if (sent.contains("+imei"))
-            QCOMPARE(engine->Identity.IMEI, options.imei);
-        if (sent.contains("+typepan"))
-            QCOMPARE(engine->Identity.Memory, options.memory);
-
-        sim.setSetting("gprsname", "internet.book.ru");
-        const TCommandValues v = Exec(43);
-        QCOMPARE(v[0], QVariant(QString("internet.book.ru")));
-        QCOMPARE(v[1].toInt(), 1);
-        device.reset();
-        engine->ConnectionClosed();
     }
 
     void closedPortCompletesAtOnce()

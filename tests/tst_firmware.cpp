@@ -1,7 +1,7 @@
 // The firmware dialog against the simulated unit's boot loader, with images the tests make: the
 // image the unit stores equals the source, refused blocks and signatures are sent again, an upload
-// that broke off goes on from its first unacknowledged block, and nothing reaches a unit whose
-// boot loader did not start or with an image that is damaged.
+// that broke off goes on from its first unacknowledged block with its own blocks, and nothing is
+// written to a unit whose boot loader did not start or erase, nor from a damaged image.
 
 #include "HexImages.h"
 #include "SimConnection.h"
@@ -9,7 +9,6 @@
 #include "WidgetDriver.h"
 #include "firmware/UpdateFirmwareFormUnit.h"
 #include "main/Main.h"
-#include "main/MainConnection.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -41,44 +40,25 @@ void WriteLines(const QString &path, const QStringList &lines)
     file.write(lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
 }
 
-// A folder of carried images as a build holds them: the list and one image per memory chip.
-struct TCarriedFolder
-{
-    QTemporaryDir Dir;
-    explicit TCarriedFolder(const QString &version = QStringLiteral("REV 07.505.030"))
-    {
-        WriteLines(Path(QStringLiteral("LIST")),
-                   {QStringLiteral("VER=") + version, QStringLiteral("AT=AT4507504038"),
-                    QStringLiteral("M=M4507505030")});
-        WriteLines(Path(QStringLiteral("AT4507504038")), imageLines(kAtImage, 16));
-        WriteLines(Path(QStringLiteral("M4507505030")), imageLines(kMImage, 16));
-    }
-    QString Path(const QString &name) const { return Dir.filePath(name); }
-};
-
 TFirmwareTimings FastTimings()
 {
     TFirmwareTimings t;
     t.StartPollMs = t.ErasePollMs = t.BlockPollMs = t.FinishPollMs = 2;
     t.FinishPauseMs = t.FinishRetryPauseMs = 2;
-    t.BootLoaderStartMs = t.VersionAnswerMs = t.EraseMs = 300;
+    t.BootLoaderStartMs = t.VersionAnswerMs = t.EraseMs = t.FinishTimeoutMs = 300;
     t.BlockTimeoutMs = 100;
-    t.FinishTimeoutMs = 300;
     return t;
 }
 
-int Count(const unitsim::UnitSimulator &sim, const QString &prefix)
+int Count(const unitsim::UnitSimulator &sim, const char *prefix)
 {
-    int n = 0;
-    for (const QString &text : Sent(sim))
-        n += text.startsWith(prefix) ? 1 : 0;
-    return n;
+    return int(Sent(sim).filter(QRegularExpression(QStringLiteral("^\\") + prefix)).size());
 }
 
-// The dialog on a device object of its own, opened on the simulated unit.
+// The unit on a pseudo-terminal, the folder of carried images as a build holds them, and the
+// dialog on a device object of its own.
 struct TRig
 {
-    TCarriedFolder Carried;
     QTemporaryDir Work;
     unitsim::UnitSimulator Sim;
     std::unique_ptr<TDevice> Device;
@@ -88,24 +68,31 @@ struct TRig
 
     explicit TRig(const unitsim::UnitSimOptions &options = CableUnit())
     {
+        WriteLines(Path("LIST"), {"VER=REV 07.505.030", "AT=AT4507504038", "M=M4507505030"});
+        WriteLines(Path("AT4507504038"), imageLines(kAtImage, 16));
+        WriteLines(Path("M4507505030"), imageLines(kMImage, 16));
+        WriteLines(Path("file.hex"), imageLines(kFileImage, 16));
         QVERIFY(Sim.start(options));
-        Device = std::make_unique<TDevice>(nullptr, MakeNewInDcb(Sim.portPath(), 19200, 0, 8, 0));
-        FastControlLines(*Device);
-        Device->SetComActive(true);
-        QVERIFY(Device->ComActive());
     }
+    QString Path(const char *name) const { return Work.filePath(QLatin1String(name)); }
 
-    TChangeFirmwareForm &Open(const QString &memory = QStringLiteral("AT45DB161D"),
-                              const QString &firmware = QStringLiteral("REV 07.505.017"),
-                              const QStringList &arguments = {QStringLiteral("w9"),
-                                                              QStringLiteral("/A")})
+    TChangeFirmwareForm &Open(const QString &memory = "AT45DB161D",
+                              const QString &firmware = "REV 07.505.017",
+                              const QStringList &arguments = {"w9", "/A"})
     {
+        if (!Device) {
+            Device =
+                std::make_unique<TDevice>(nullptr, MakeNewInDcb(Sim.portPath(), 19200, 0, 8, 0));
+            FastControlLines(*Device);
+            Device->SetComActive(true);
+        }
         Form = std::make_unique<TChangeFirmwareForm>(firmware, memory, ResumeBlock, nullptr,
                                                      arguments);
-        Form->ImageFolder = Carried.Dir.path();
+        Form->ImageFolder = Work.path();
         Form->MessageHook = [this](const QString &text) { Messages << text; };
+        Form->ChooseFileHook = [this] { return Path("file.hex"); };
         Form->Update().Timings = FastTimings();
-        Form->Update().ResumeFile = TResumeFile(Work.filePath(QStringLiteral("~fw.tmp")));
+        Form->Update().ResumeFile = TResumeFile(Path("~fw.tmp"));
         Form->AttachDevice(Device.get());
         return *Form;
     }
@@ -113,8 +100,8 @@ struct TRig
     {
         return Form->findChild<QPushButton *>(QLatin1String(name));
     }
-    // Shows the dialog modally and presses `button` in it; the dialog's result.
-    int Run(const char *button = "BChangeFirmware")
+    // Shows the dialog modally, presses `button` in it and gives the dialog's result.
+    int Run(const char *button)
     {
         QTimer::singleShot(0, Form.get(), [this, button] {
             if (button)
@@ -122,24 +109,17 @@ struct TRig
         });
         return Form->exec();
     }
-    bool FileKept() const { return Form->Update().ResumeFile.Exists(); }
+    bool FileKept() const { return QFile::exists(Path("~fw.tmp")); }
 };
 
-void SetFaults(unitsim::UnitSimulator &sim, const std::function<void(unitsim::UnitSimFaults &)> &f)
-{
-    unitsim::UnitSimFaults faults;
-    f(faults);
-    sim.setFaults(faults);
-}
-
-// Runs `act` on the next modal dialog of type T once it shows.
-template <typename T> void OnModal(std::function<void(T *)> act, int attempts = 500)
+// Runs `act` on the next modal firmware dialog once it shows.
+void OnDialog(const std::function<void(TChangeFirmwareForm *)> &act, int attempts = 500)
 {
     QTimer::singleShot(10, [act, attempts] {
-        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget()))
+        if (auto *dialog = qobject_cast<TChangeFirmwareForm *>(QApplication::activeModalWidget()))
             act(dialog);
         else if (attempts > 0)
-            OnModal<T>(act, attempts - 1);
+            OnDialog(act, attempts - 1);
     });
 }
 
@@ -151,36 +131,6 @@ struct TRequester : QObject
     {
         if (e->type() == WM_COMMANDDONE)
             Statuses << static_cast<TCommandDoneEvent *>(e)->Record.Status;
-    }
-};
-
-// The main window on the simulated unit, its firmware dialog using the test's images.
-struct TWindow
-{
-    TCarriedFolder Carried;
-    unitsim::UnitSimulator Sim;
-    TMainForm Form{QStringLiteral("1.0.0.0")};
-    QStringList Messages;
-
-    TWindow()
-    {
-        QVERIFY(Sim.start(CableUnit()));
-        SpeedUp(Form.Engine(), Form.Connection());
-        Form.MessageHook = [this](const QString &text, bool) { Messages << text; };
-        Form.FirmwareImageFolder = Carried.Dir.path();
-        Form.FirmwareTimings = FastTimings();
-        Form.show();
-    }
-    void Connect()
-    {
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Form.Connection().Connect(choice);
-    }
-    QAction *ChangeFirmware() const { return FindAction(Form, "ChangeFirmware"); }
-    bool Disconnected()
-    {
-        return FindAction(Form, "ConnectAction")->isEnabled() && Form.Engine().Device.isNull();
     }
 };
 
@@ -201,35 +151,25 @@ private slots:
         };
         const struct
         {
-            QString memory, firmware, shows, offers;
+            QString memory, firmware, shows, offers, argument;
             bool enabled;
-            QStringList arguments;
         } cases[] = {
-            {"AT45DB161D",
-             "REV 07.505.017",
-             "REV 07.505.017",
-             "REV 07.505.030",
-             true,
-             {"w9", "/a"}},
-            {"M45PE16", "REV 07.505.031", "REV 07.505.031", "REV 07.505.030", false, {"w9"}},
+            {"AT45DB161D", "REV 07.505.017", "REV 07.505.017", "REV 07.505.030", "/a", true},
+            {"M45PE16", "REV 07.505.031", "REV 07.505.031", "REV 07.505.030", "", false},
             // a unit this run has not identified: no version, no chip, no image
-            {"", "", "00.000.000", "Нет доступной прошивки", false, {"w9", "/B"}},
+            {"", "", "00.000.000", "Нет доступной прошивки", "/B", false},
         };
         for (const auto &c : cases) {
-            rig.Open(c.memory, c.firmware, c.arguments).show();
+            rig.Open(c.memory, c.firmware, {"w9", c.argument}).show();
             QCOMPARE(label("LCurVer"), c.shows);
             QCOMPARE(label("LIntVer"), c.offers);
             QCOMPARE(rig.Button("BChangeFirmware")->isEnabled(), c.enabled);
-            QCOMPARE(rig.Button("Button1")->isVisible(),
-                     c.arguments.size() > 1 && c.arguments[1] == QLatin1String("/a"));
+            QCOMPARE(rig.Button("Button1")->isVisible(), c.argument == "/a");
         }
-        // a build without images, and a carried image that is damaged
-        rig.Open().ImageFolder = rig.Work.path();
-        rig.Form->show();
-        QCOMPARE(label("LIntVer"), QStringLiteral("Нет доступной прошивки"));
+        // a carried image that is damaged is not offered
         QStringList damaged = imageLines(kAtImage, 16);
-        damaged[99].replace(20, 1, QLatin1Char(damaged[99][20] == QLatin1Char('0') ? '1' : '0'));
-        WriteLines(rig.Carried.Path(QStringLiteral("AT4507504038")), damaged);
+        damaged[99][20] = QLatin1Char(damaged[99][20] == QLatin1Char('0') ? '1' : '0');
+        WriteLines(rig.Path("AT4507504038"), damaged);
         rig.Open().show();
         QVERIFY(!rig.Button("BChangeFirmware")->isEnabled());
         QVERIFY(rig.Messages.value(0).contains(QStringLiteral("line 100")));
@@ -250,16 +190,17 @@ private slots:
         QFETCH(QByteArray, image);
         QFETCH(int, errorEvery);
         TRig rig;
-        SetFaults(rig.Sim, [&](auto &f) { f.errorEveryNthBlock = errorEvery; });
+        unitsim::UnitSimFaults faults;
+        faults.errorEveryNthBlock = errorEvery;
+        rig.Sim.setFaults(faults);
         TChangeFirmwareForm &form = rig.Open(memory);
         // Nothing starts a second update or closes the dialog while one runs.
         bool checked = false;
         const auto progress = form.Update().OnProgress;
         form.Update().OnProgress = [&](int position, int maximum) {
             progress(position, maximum);
-            if (position != 3 || checked)
+            if (position != 3 || std::exchange(checked, true))
                 return;
-            checked = true;
             QVERIFY(!rig.Button("BChangeFirmware")->isEnabled() &&
                     !rig.Button("BExit")->isEnabled() && !rig.Button("Button1")->isEnabled());
             QTest::keyClick(&form, Qt::Key_Escape);
@@ -267,10 +208,10 @@ private slots:
             QVERIFY(form.isVisible());
         };
         rig.ResumeBlock = 500; // left from an earlier upload
-        QCOMPARE(rig.Run(), int(QDialog::Accepted));
+        QCOMPARE(rig.Run("BChangeFirmware"), int(QDialog::Accepted));
         QVERIFY(checked);
-        QCOMPARE(rig.Sim.upgradesCompleted(), 1);
         QCOMPARE(rig.Sim.receivedImage(), image);
+        QCOMPARE(rig.Sim.upgradesCompleted(), 1);
         QCOMPARE(rig.Sim.blocksRefused() > 0, errorEvery > 0);
         QCOMPARE(form.windowTitle(), QStringLiteral("Успешно"));
         QVERIFY(rig.Messages.isEmpty());
@@ -278,63 +219,41 @@ private slots:
         QVERIFY(!rig.FileKept());
     }
 
-    void finishIsRetriedThenGivenUp()
+    // Each step that fails says so before the dialog closes; nothing is written unless the boot
+    // loader runs and has erased, and a unit that has every block keeps its resume.
+    void failedStepsAreShownAndWriteNothingAhead()
     {
+        const QString noStart = QStringLiteral("Не удалось запустить boot loader");
         const struct
         {
-            int refused;
-            bool silent;
-            int sends;
+            bool inBootLoader, startFails;
+            QString silentOn;
+            int refusedSignatures;
             QString message;
+            int erases, blocks, signatures, resumeBlock;
         } cases[] = {
-            {1, false, 2, {}},
-            {11, false, 11, "Ошибка, попробуем еще 0 раз"},
-            {0, true, 1, "Нет ответа от порта более 20 секунд"},
-        };
-        for (const auto &c : cases) {
-            unitsim::UnitSimOptions options = CableUnit();
-            options.startInBootLoader = true;
-            options.faults.refusedSignatures = c.refused;
-            if (c.silent)
-                options.faults.neverAnswer = QStringList{QStringLiteral("+EE")};
-            TRig rig(options);
-            const TBlockList blocks = HexImageToBlocks(imageLines(kFileImage.left(8 * 128), 16));
-            const bool done = rig.Open().Update().Update(blocks);
-            QCOMPARE(done, c.message.isEmpty());
-            QCOMPARE(Count(rig.Sim, QStringLiteral("+EE")), c.sends);
-            QCOMPARE(rig.Form->Update().FailureText, c.message);
-            // a unit that has every block but did not confirm keeps its resume
-            QCOMPARE(rig.ResumeBlock, done ? -1 : 8);
-            QCOMPARE(rig.FileKept(), !done);
-        }
-    }
-
-    void nothingIsWrittenUnlessTheBootLoaderRunsAndErased()
-    {
-        const struct
-        {
-            bool inBootLoader, fails;
-            const char *silentOn;
-            QString message;
-            int erases;
-        } cases[] = {
-            {false, true, "", "Не удалось запустить boot loader", 0},
-            {true, false, "+v", "Не удалось запустить boot loader", 0},
-            {true, false, "+BE", "Boot loader не подтвердил очистку flash", 1},
+            {false, true, "", 0, noStart, 0, 0, 0, -1},
+            {true, false, "+v", 0, noStart, 0, 0, 0, -1},
+            {true, false, "+BE", 0, "Boot loader не подтвердил очистку flash", 1, 0, 0, -1},
+            {true, false, "", 11, "Ошибка, попробуем еще 0 раз", 1, 40, 11, 40},
+            {true, false, "+EE", 0, "Нет ответа от порта более 20 секунд", 1, 40, 1, 40},
+            {true, false, "", 1, "", 1, 40, 2, -1},
         };
         for (const auto &c : cases) {
             unitsim::UnitSimOptions options = CableUnit();
             options.startInBootLoader = c.inBootLoader;
-            options.faults.bootLoaderFails = c.fails;
-            if (*c.silentOn)
-                options.faults.neverAnswer = QStringList{QString::fromLatin1(c.silentOn)};
+            options.faults.bootLoaderFails = c.startFails;
+            options.faults.refusedSignatures = c.refusedSignatures;
+            if (!c.silentOn.isEmpty())
+                options.faults.neverAnswer = QStringList{c.silentOn};
             TRig rig(options);
             rig.Open();
-            QCOMPARE(rig.Run(), int(QDialog::Accepted)); // the main window disconnects
-            QCOMPARE(rig.Messages, QStringList{c.message});
-            QCOMPARE(Count(rig.Sim, QStringLiteral("+BE")), c.erases);
-            QCOMPARE(Count(rig.Sim, QStringLiteral("+W")) + Count(rig.Sim, QStringLiteral("+EE")),
-                     0);
+            QCOMPARE(rig.Run("Button1"), int(QDialog::Accepted)); // the main window disconnects
+            QCOMPARE(rig.Messages, c.message.isEmpty() ? QStringList() : QStringList{c.message});
+            QCOMPARE(Count(rig.Sim, "+BE"), c.erases);
+            QCOMPARE(Count(rig.Sim, "+W"), c.blocks);
+            QCOMPARE(Count(rig.Sim, "+EE"), c.signatures);
+            QCOMPARE(rig.ResumeBlock, c.resumeBlock);
         }
     }
 
@@ -352,64 +271,47 @@ private slots:
             {"gap", [](QStringList &l) { l.removeAt(30); }, "line 31"},
             {"partial block", [](QStringList &l) { l.removeLast(); }, "line 319"},
         };
-        const QString path = rig.Work.filePath(QStringLiteral("image.hex"));
-        rig.Open().ChooseFileHook = [&path] { return path; };
+        rig.Open();
         for (const auto &c : cases) {
             QStringList lines = good;
             c.spoil(lines);
-            WriteLines(path, lines);
+            WriteLines(rig.Path("file.hex"), lines);
             rig.Messages.clear();
             rig.Button("Button1")->click();
             QVERIFY2(rig.Messages.value(0).contains(c.line), c.fault);
             QVERIFY(rig.Button("BExit")->isEnabled());
         }
         QCOMPARE(rig.Sim.commandCount(), 0);
-        // the sound file goes to the unit as it is
-        WriteLines(path, good);
-        QCOMPARE(rig.Run("Button1"), int(QDialog::Accepted));
-        QCOMPARE(rig.Sim.receivedImage(), kFileImage);
     }
 
-    void aBrokenOffUploadResumesWithItsOwnBlocks_data()
-    {
-        QTest::addColumn<bool>("fromFile");
-        QTest::addColumn<int>("acknowledged");
-        QTest::newRow("carried, silent after the erase") << false << 0;
-        QTest::newRow("from a file, silent after 5 blocks") << true << 5;
-    }
+    // An upload from a file breaks off right after the erase: the resume starts at block 0 (not
+    // where an earlier upload stopped) and sends the file's blocks, not the carried image's.
     void aBrokenOffUploadResumesWithItsOwnBlocks()
     {
-        QFETCH(bool, fromFile);
-        QFETCH(int, acknowledged);
         TRig rig;
-        const QString path = rig.Work.filePath(QStringLiteral("image.hex"));
-        WriteLines(path, imageLines(kFileImage, 16));
-        rig.Open().ChooseFileHook = [&path] { return path; };
+        rig.Open();
         rig.ResumeBlock = 500;
-        SetFaults(rig.Sim, [&](auto &f) { f.silentAfterCommands = 3 + acknowledged; });
-        QCOMPARE(rig.Run(fromFile ? "Button1" : "BChangeFirmware"), int(QDialog::Accepted));
-        QCOMPARE(rig.ResumeBlock, acknowledged);
-        QVERIFY(rig.Messages.value(0).contains(
-            QStringLiteral("нет ответа на блок %1").arg(acknowledged + 1)));
+        unitsim::UnitSimFaults faults;
+        faults.silentAfterCommands = 3;
+        rig.Sim.setFaults(faults);
+        QCOMPARE(rig.Run("Button1"), int(QDialog::Accepted));
+        QCOMPARE(rig.ResumeBlock, 0);
+        QCOMPARE(rig.Messages, QStringList{"Перепрошивка прервана: нет ответа на блок 1 из 40"});
         QVERIFY(rig.FileKept());
 
-        // The unit answers again from its boot loader: the upload goes on where it stopped.
         rig.Sim.setFaults({});
-        rig.Sim.clearLog();
-        TChangeFirmwareForm &form = rig.Open();
-        form.Resume = true;
-        form.NextBlock = rig.ResumeBlock;
+        const auto resume = [&rig] {
+            rig.Open().Resume = true;
+            rig.Form->NextBlock = rig.ResumeBlock;
+        };
+        resume();
         QCOMPARE(rig.Run(nullptr), int(QDialog::Accepted));
-        QCOMPARE(Sent(rig.Sim).value(0).left(6),
-                 QStringLiteral("+W") + IntToHex(acknowledged * 8, 4));
-        QCOMPARE(rig.Sim.receivedImage(), fromFile ? kFileImage : kAtImage);
+        QCOMPARE(rig.Sim.receivedImage(), kFileImage);
         QVERIFY(!rig.FileKept());
-
-        // Nothing is left to resume.
-        rig.Open().Resume = true;
-        rig.Form->NextBlock = rig.ResumeBlock;
+        // nothing is left to resume: the dialog says so and stays
+        resume();
         rig.Form->show();
-        QTRY_COMPARE(rig.Messages.value(1),
+        QTRY_COMPARE(rig.Messages.last(),
                      QStringLiteral("Не могу продолжить прерванную прошивку!!!"));
         QVERIFY(rig.Form->isVisible());
     }
@@ -431,51 +333,62 @@ private slots:
         QFETCH(int, refusedSignatures);
         QFETCH(int, resumeBlock);
         QFETCH(QString, message);
-        TWindow w;
-        QVERIFY(!w.ChangeFirmware()->isEnabled());
-        w.Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(w.ChangeFirmware()->isEnabled() && !w.Form.Engine().IsPending(),
-                                 5000);
-        SetFaults(w.Sim, [&](auto &f) {
-            f.silentAfterCommands = silentAfterBlocks ? 3 + silentAfterBlocks : 0;
-            f.refusedSignatures = refusedSignatures;
-        });
+        TRig rig;
+        TMainForm form(QStringLiteral("1.0.0.0"));
+        SpeedUp(form.Engine(), form.Connection());
+        QStringList messages;
+        form.MessageHook = [&messages](const QString &text, bool) { messages << text; };
+        form.FirmwareImageFolder = rig.Work.path();
+        form.FirmwareTimings = FastTimings();
+        form.show();
+        QAction *change = FindAction(form, "ChangeFirmware");
+        const auto connect = [&] { form.Connection().Connect({0, rig.Sim.portPath()}); };
+        const auto disconnected = [&] {
+            return FindAction(form, "ConnectAction")->isEnabled() && !form.Engine().Device;
+        };
+        QVERIFY(!change->isEnabled());
+        connect();
+        QTRY_VERIFY_WITH_TIMEOUT(change->isEnabled() && !form.Engine().IsPending(), 5000);
+
+        unitsim::UnitSimFaults faults;
+        faults.silentAfterCommands = silentAfterBlocks ? 3 + silentAfterBlocks : 0;
+        faults.refusedSignatures = refusedSignatures;
+        rig.Sim.setFaults(faults);
         // While the dialog is open only it talks to the unit.
         TRequester requester;
-        const auto checkHandOver = [&](TChangeFirmwareForm *) {
-            const int heard = w.Sim.commandCount();
-            PostExecCommand(&w.Form, 137, &requester);
+        const auto onlyTheDialogTalks = [&](TChangeFirmwareForm *) {
+            const int heard = rig.Sim.commandCount();
+            PostExecCommand(&form, 137, &requester);
             QTRY_COMPARE(requester.Statuses, QList<int>{0});
-            QVERIFY(w.Form.Engine().SendingSuspended());
-            QVERIFY(!w.Form.Engine().Device->WakeUp());
-            QCOMPARE(w.Sim.commandCount(), heard);
+            QVERIFY(!form.Engine().Device->WakeUp());
+            QCOMPARE(rig.Sim.commandCount(), heard);
             requester.Statuses.clear();
         };
-        OnModal<TChangeFirmwareForm>([&](TChangeFirmwareForm *dialog) {
-            checkHandOver(dialog);
+        OnDialog([&](TChangeFirmwareForm *dialog) {
+            onlyTheDialogTalks(dialog);
             dialog->findChild<QPushButton *>(QStringLiteral("BChangeFirmware"))->click();
         });
-        w.ChangeFirmware()->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 5000);
-        QCOMPARE(w.Form.FirmwareResumeBlock, resumeBlock);
-        QCOMPARE(w.Messages, QStringList{message});
-        QCOMPARE(w.Sim.upgradesCompleted(), 0);
+        change->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(disconnected(), 5000);
+        QCOMPARE(form.FirmwareResumeBlock, resumeBlock);
+        QCOMPARE(messages, QStringList{message});
+        QCOMPARE(rig.Sim.upgradesCompleted(), 0);
 
         // It answers from its boot loader: the window gives up its connect command and the
         // dialog goes on where the upload stopped.
-        w.Sim.setFaults({});
-        w.Sim.clearLog();
-        OnModal<TChangeFirmwareForm>(checkHandOver);
-        w.Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(w.Sim.upgradesCompleted() == 1 && w.Disconnected(), 10000);
-        QCOMPARE(w.Sim.receivedImage(), kAtImage);
-        const QStringList sent = Sent(w.Sim);
+        rig.Sim.setFaults({});
+        rig.Sim.clearLog();
+        OnDialog(onlyTheDialogTalks);
+        connect();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Sim.upgradesCompleted() == 1 && disconnected(), 10000);
+        QCOMPARE(rig.Sim.receivedImage(), kAtImage);
+        const QStringList sent = Sent(rig.Sim);
         QCOMPARE(sent.size(), 809 - resumeBlock + 3);
         QCOMPARE(sent.value(0), QStringLiteral("CABLE CONNECT"));
         QVERIFY(sent.value(1).startsWith(resumeBlock < 809 ? "+W0028" : "+EE"));
         QCOMPARE(sent.last(), QStringLiteral("CABLE DISCONNECT"));
-        QCOMPARE(w.Form.FirmwareResumeBlock, -1);
-        QCOMPARE(w.Messages.size(), 1);
+        QCOMPARE(form.FirmwareResumeBlock, -1);
+        QCOMPARE(messages.size(), 1);
     }
 };
 

@@ -42,27 +42,17 @@ class TestGeneralFrame : public QObject
             MakeSetItem(QStringLiteral("GeneralSettingsFrame"), QString::fromLatin1(ident), def));
     }
 
-    static TPageData readResult(const QList<QPair<QVariant, int>> &rows)
+    // A read of every row as the unit answers it, with some rows' (value, status) replaced.
+    static TPageData readResult(const QMap<int, QPair<QVariant, int>> &changed = {})
     {
-        TPageData v(int(rows.size()), 2);
-        for (int r = 1; r <= rows.size(); ++r) {
-            v(r, 1) = rows[r - 1].first;
-            v(r, 2) = rows[r - 1].second;
+        const QVariantList values{QStringLiteral("0042"), 0xE6, 0x12C, 5, 0, 0xFF, 0, 30, 255, 20};
+        TPageData v(int(values.size()), 2);
+        for (int r = 1; r <= values.size(); ++r) {
+            const auto [value, status] = changed.value(r, {values[r - 1], 1});
+            v(r, 1) = value;
+            v(r, 2) = status;
         }
         return v;
-    }
-    static QList<QPair<QVariant, int>> allRead()
-    {
-        return {{QStringLiteral("0042"), 1},
-                {0xE6, 1},
-                {0x12C, 1},
-                {5, 1},
-                {0x00, 1},
-                {0xFF, 1},
-                {0x00, 1},
-                {30, 1},
-                {255, 1},
-                {20, 1}};
     }
 
     static QColor clGreen() { return TPageFrame::ResultColors[0]; }
@@ -137,51 +127,28 @@ private slots:
         QCOMPARE(stored("defGSMOff", false).toBool(), true);
         QCOMPARE(stored("defGSMOn", 0).toInt(), 10);
         QCOMPARE(stored("LatCaption", QString()).toString(), QStringLiteral("Широта:"));
-        QCOMPARE(stored("LonCaption", QString()).toString(),
-                 QStringLiteral("Смещение по долготе (в метрах):"));
         QCOMPARE(stored("TimeGSMOnCaption", QString()).toString(),
                  QStringLiteral("Период включения GSM модема после выключения зажигания "
                                 "(мин.)\r\n255 - не включать модем до включения зажигания:"));
     }
 
+    // Ordinary reads are the page-transfer test's; here the rows it does not reach.
     void readResultShowsValuesAndColours()
     {
-        QList<QPair<QVariant, int>> rows = allRead();
-        rows[3] = {0, 0}; // interval not read
-        edit("TimeIntervalEdit")->setText(QStringLiteral("7"));
-        frame->SetPageData(readResult(rows));
-        QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("42"));
-        QCOMPARE(edit("LatEdit")->text(), QStringLiteral("50"));
-        QCOMPARE(edit("LonEdit")->text(), QStringLiteral("50"));
-        QCOMPARE(edit("TimeIntervalEdit")->text(), QStringLiteral("7")); // left as it was
-        QVERIFY(box("PathSmoothingCheckBox")->isChecked());
-        QVERIFY(!box("GPSOffBox")->isChecked());
-        QVERIFY(box("GSMOffBox")->isChecked());
-        QCOMPARE(edit("TimeOffEdit")->text(), QStringLiteral("30"));
-        QCOMPARE(edit("TimeGSMOnEdit")->text(), QStringLiteral("255"));
-        QVERIFY(box("RebootCheckBox")->isChecked());
-        QCOMPARE(child<QComboBox>("TimeCombo")->currentText(), QStringLiteral("5"));
-        QVERIFY(child<QComboBox>("TimeCombo")->isEnabled());
-        for (const char *name : {"ObjectNumberLabel", "LatLabel", "PathSmoothLabel", "GPSOffLabel",
-                                 "TimeGSMOnLabel", "RebootLabel", "TimeLabel"})
-            QCOMPARE(TPageFrame::LabelColor(label(name)), clGreen());
-        QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
-
-        // A read of 7 clears the box and disables the list; 250 ticks it with no item.
-        rows = allRead();
-        rows[9] = {7, 1};
-        frame->SetPageData(readResult(rows));
+        QMap<int, QPair<QVariant, int>> rows{{4, {0, 0}}, {10, {7, 1}}};
+        frame->SetPageData(readResult(rows)); // interval not read; reboot time 7 clears the box
         QVERIFY(!box("RebootCheckBox")->isChecked());
         QVERIFY(!child<QComboBox>("TimeCombo")->isEnabled());
-        rows[9] = {250, 1};
+        QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
+        QCOMPARE(TPageFrame::LabelColor(label("TimeLabel")), clGreen());
+        rows[10] = {250, 1}; // ticks the box with no item
         frame->SetPageData(readResult(rows));
         QVERIFY(box("RebootCheckBox")->isChecked());
         QCOMPARE(child<QComboBox>("TimeCombo")->currentIndex(), -1);
 
-        // An object number that is not a number leaves the edit and marks only that row.
-        rows = allRead();
-        rows[0] = {QString(), 1};
-        frame->SetPageData(readResult(rows));
+        // An object number that is not a number leaves the edit as read last and marks only
+        // that row.
+        frame->SetPageData(readResult({{1, {QString(), 1}}}));
         QCOMPARE(edit("ObjectNumberEdit")->text(), QStringLiteral("42"));
         QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clRed());
         QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clGreen());
@@ -224,75 +191,12 @@ private slots:
         box("RebootCheckBox")->click();
         QVERIFY(child<QComboBox>("TimeCombo")->isEnabled());
         QVERIFY(label("TimeLabel")->isEnabled());
-    }
 
-    void validationMarksRowsAndBuildsNothing()
-    {
-        TPageData v;
-        frame->GetPageData(v);
-        QVERIFY(v.IsAssigned());
-        QCOMPARE(v.RowCount(), 10);
-        QCOMPARE(v(1, 2).toString(), QStringLiteral("0917"));
-        QCOMPARE(v(2, 2).toString(), QStringLiteral("00E6"));
-        QCOMPARE(v(5, 2).toInt(), 1);
-        QCOMPARE(v(6, 2).toInt(), 0);
-        QCOMPARE(v(10, 2).toString(), QStringLiteral("FF"));
-        QCOMPARE(v(7, 1).toInt(), 7);
-        QCOMPARE(v(7, 3).toBool(), false);
-
-        edit("ObjectNumberEdit")->setText(QStringLiteral("10000"));
-        edit("TimeOffEdit")->setText(QStringLiteral("300")); // set without leaving the edit
-        edit("LatEdit")->setText(QStringLiteral("20000"));   // as a settings file may set it
-        frame->GetPageData(v);
-        QVERIFY(!v.IsAssigned());
-        QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clRed());
-        QCOMPARE(textColor(edit("TimeOffEdit")), clRed());
-        QVERIFY(TPageFrame::LabelColor(label("TimeOffLabel")) != clRed());
-        QCOMPARE(textColor(edit("LatEdit")), clRed());
-        QVERIFY(TPageFrame::LabelColor(label("LatLabel")) != clRed());
-        QVERIFY(textColor(edit("LonEdit")) != clRed());
-
-        // Empty edits and a reboot without a time are refused with a red caption.
-        newFrame();
-        edit("TimeIntervalEdit")->clear();
-        box("RebootCheckBox")->setChecked(true);
-        QVERIFY(!frame->ValidateValues());
-        QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
-        QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
-        edit("TimeIntervalEdit")->setText(QStringLiteral("0"));
-        child<QComboBox>("TimeCombo")->setCurrentIndex(0);
-        frame->GetPageData(v);
-        QVERIFY(v.IsAssigned());
-        QCOMPARE(v(4, 2).toString(), QStringLiteral("01"));
-        QCOMPARE(v(10, 2).toString(), QStringLiteral("10"));
-    }
-
-    void writeResultsColourRows()
-    {
-        frame->ShowWriteResults({0, 1, -1, 0, 0, 0, 0, 0, 0, 1, 0, 1});
-        QCOMPARE(TPageFrame::LabelColor(label("ObjectNumberLabel")), clGreen());
-        QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clRed());
-        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clRed());
-        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clGreen());
-        QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
-        // The time caption follows only while the reboot is on.
-        QVERIFY(TPageFrame::LabelColor(label("TimeLabel")) != clRed());
-        box("RebootCheckBox")->setChecked(true);
-        frame->ShowWriteResults({-1, -1, -1, -1, -1, -1, -1, -1, -1, 0});
-        QCOMPARE(TPageFrame::LabelColor(label("TimeLabel")), clGreen());
-        QCOMPARE(TPageFrame::LabelColor(label("LatLabel")), clRed());
-    }
-
-    void tabAndDeleteWorkInTheEdits()
-    {
-        frame->show();
-        QApplication::setActiveWindow(frame.get());
-        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        // On X11 the Delete key carries the character 127 and Tab the character 9.
         QLineEdit *number = edit("ObjectNumberEdit");
         number->setFocus();
         number->setText("917");
         number->setCursorPosition(0);
-        // On X11 the Delete key carries the character 127 and Tab the character 9.
         setColor(label("ObjectNumberLabel"), QPalette::WindowText, clGreen());
         QTest::sendKeyEvent(QTest::Click, number, Qt::Key_Delete, QString(QChar(0x7F)),
                             Qt::NoModifier);
@@ -304,6 +208,45 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), number);
         QTest::keyClicks(number, QStringLiteral("x5")); // the focus by Tab selected the text
         QCOMPARE(number->text(), QStringLiteral("5"));
+    }
+
+    // Refused values colour the edit whose text is out of range and build nothing.
+    void validationMarksRowsAndBuildsNothing()
+    {
+        TPageData v;
+        edit("TimeOffEdit")->setText(QStringLiteral("300")); // set without leaving the edit
+        edit("LatEdit")->setText(QStringLiteral("20000"));   // as a settings file may set it
+        frame->GetPageData(v);
+        QVERIFY(!v.IsAssigned());
+        QCOMPARE(textColor(edit("TimeOffEdit")), clRed());
+        QVERIFY(TPageFrame::LabelColor(label("TimeOffLabel")) != clRed());
+        QCOMPARE(textColor(edit("LatEdit")), clRed());
+        QVERIFY(textColor(edit("LonEdit")) != clRed());
+
+        // Empty edits and a reboot without a time are refused with a red caption.
+        newFrame();
+        edit("TimeIntervalEdit")->clear();
+        box("RebootCheckBox")->setChecked(true);
+        QVERIFY(!frame->ValidateValues());
+        QCOMPARE(TPageFrame::LabelColor(label("LabelTimeInterval")), clRed());
+        QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
+        edit("TimeIntervalEdit")->setText(QStringLiteral("0"));
+        child<QComboBox>("TimeCombo")->setCurrentIndex(0);
+        QVERIFY(frame->ValidateValues());
+    }
+
+    void writeResultsColourRows()
+    {
+        // A row not sent (-1) keeps the window text colour.
+        frame->ShowWriteResults({0, 1, -1, 0, 0, 0, 0, 0, 0, 1, 0, 1});
+        QVERIFY(TPageFrame::LabelColor(label("LonLabel")) != clRed() &&
+                TPageFrame::LabelColor(label("LonLabel")) != clGreen());
+        QCOMPARE(TPageFrame::LabelColor(label("RebootLabel")), clRed());
+        // The time caption follows only while the reboot is on.
+        QVERIFY(TPageFrame::LabelColor(label("TimeLabel")) != clRed());
+        box("RebootCheckBox")->setChecked(true);
+        frame->ShowWriteResults({-1, -1, -1, -1, -1, -1, -1, -1, -1, 0});
+        QCOMPARE(TPageFrame::LabelColor(label("TimeLabel")), clGreen());
     }
 };
 

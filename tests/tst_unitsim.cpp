@@ -105,7 +105,6 @@ private slots:
     void servesTheModemPath();
     void reportsModemFailures();
     void takesAFirmwareUploadAndRejectsBadBlocks();
-    void staysInTheBootLoaderAfterAnInterruptedUpload();
     void showsFaultsOnRequest();
     void runsAsAProgram();
     void answersTheWholeVocabulary();
@@ -461,36 +460,6 @@ void TestUnitSim::takesAFirmwareUploadAndRejectsBadBlocks()
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(out.readAll(), image);
     QVERIFY(line.exchange("+v").contains("REV"));
-
-    // Every n-th block refused on request.
-    UnitSimulator noisy;
-    options.faults.errorEveryNthBlock = 2;
-    QVERIFY(noisy.start(options));
-    noisy.setInBootLoader(true);
-    Line line2(noisy.portPath());
-    QVERIFY(line2.exchange("+W" + blocks[0]).contains("OK"));
-    QVERIFY(line2.refuses("+W" + blocks[1]));
-    QVERIFY(line2.exchange("+W" + blocks[1]).contains("0008"));
-}
-
-void TestUnitSim::staysInTheBootLoaderAfterAnInterruptedUpload()
-{
-    UnitSimulator sim;
-    QVERIFY(sim.start(UnitSimOptions()));
-    {
-        Line line(sim.portPath());
-        line.exchange("+BL", "BootLdr\r\n");
-        line.exchange("+BE");
-        line.exchange("+W" + blockLine(0, QByteArray(128, 'a')));
-    }
-    QVERIFY(sim.waitForClose(2000));
-    Line line(sim.portPath());
-    QVERIFY(sim.waitForOpen(2000));
-    // The next connection finds the boot loader, with the blocks before the break in place.
-    QCOMPARE(line.exchange("CABLE CONNECT", "BootLdr\r\n"), QByteArray("\r\nBootLdr\r\n"));
-    QCOMPARE(sim.blocksAccepted(), 1);
-    QVERIFY(line.exchange("+W" + blockLine(1, QByteArray(128, 'b'))).contains("0008"));
-    QCOMPARE(sim.receivedImage(), QByteArray(128, 'a') + QByteArray(128, 'b'));
 }
 
 void TestUnitSim::showsFaultsOnRequest()

@@ -1,7 +1,7 @@
 #include "can/UnitCANFrame.h"
 
 #include "can/ConstCANFrame.h"
-#include "can/DMUnit.h"
+#include "can/SPNSelectUnit.h"
 #include "main/ExecCommandService.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
@@ -13,8 +13,6 @@
 #include <QShowEvent>
 #include <QSqlQueryModel>
 #include <QWheelEvent>
-
-#include <exception>
 
 using namespace CANRows;
 
@@ -67,6 +65,9 @@ TCANFrame::TCANFrame(QWidget *parent)
         connect(ShiftCombo(param), &QComboBox::activated, this,
                 [this] { Guarded([&] { ResetResultColor(); }); });
     }
+    for (QPushButton *button : {ui->SelSPN1, ui->SelSPN2, ui->SelSPN3, ui->SelSPN4})
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { Guarded([&] { SelSPNClick(button); }); });
     connect(ui->CheckBox1, &QCheckBox::toggled, this,
             [this] { Guarded([&] { CheckBox1Click(); }); });
     connect(ui->ComboBox2, &QComboBox::currentIndexChanged, this,
@@ -205,26 +206,18 @@ void TCANFrame::ApplyUserParams(const TPageData &V)
 // Each row is applied only when the unit answered it; a failed row changes nothing it feeds.
 void TCANFrame::ApplyVehicle(const TPageData &V, RowSet Set)
 {
-    bool allRead = RowRead(V, 1) && CarIdFromReply(V(1, 1)).has_value();
+    const std::optional<int> carId = RowRead(V, 1) ? CarIdFromReply(V(1, 1)) : std::nullopt;
+    bool allRead = carId.has_value();
     if (Set == RowSet::Vehicle) {
-        if (allRead)
-            allRead = ApplyCarId(V(1, 1));
-        allRead = RowRead(V, 2) && ApplyEventMask(V(2, 1)) && allRead;
-        if (RowRead(V, 3))
+        if (carId)
+            LocateCar(*carId);
+        const bool maskRead = RowRead(V, 2) && ApplyEventMask(V(2, 1));
+        const bool liveRead = RowRead(V, 3);
+        if (liveRead)
             ShowLiveValues(DecodeLiveText(V(3, 1).toString(), false));
-        else
-            allRead = false;
+        allRead = allRead && maskRead && liveRead;
     }
     SetResultColor(allRead ? 0 : 1);
-}
-
-bool TCANFrame::ApplyCarId(const QVariant &Value)
-{
-    const std::optional<int> carId = CarIdFromReply(Value);
-    if (!carId)
-        return false;
-    LocateCar(*carId);
-    return true;
 }
 
 bool TCANFrame::ApplyEventMask(const QVariant &Value)
@@ -508,6 +501,16 @@ void TCANFrame::WMCommandDone(const TCommandDoneEvent &Done)
 }
 
 // --- Vehicle database ---
+
+// A "..." button of the standard sheet: the SPN dialog for the button's slot.
+void TCANFrame::SelSPNClick(QWidget *Button)
+{
+    const int tag = Button->property("Tag").toInt();
+    const std::array<QLineEdit *, 4> edits = {ui->SPNEdit1, ui->SPNEdit2, ui->SPNEdit3,
+                                              ui->SPNEdit4};
+    if (Dm != nullptr && tag > 100 && tag <= 100 + int(edits.size()))
+        OpenSPNSelection(*Dm, tag, SPNs, *edits[size_t(tag - 101)], this);
+}
 
 QComboBox *TCANFrame::VehicleList(int List) const
 {

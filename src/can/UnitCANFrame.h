@@ -7,6 +7,7 @@
 // the settings file and the device model adaptation.
 
 #include "can/CANRows.h"
+#include "can/DMUnit.h"
 #include "pages/PageFrame.h"
 
 #include <QPointer>
@@ -81,7 +82,6 @@ private:
     CANRows::RowSet CurrentRowSet() const;
     void ApplyUserParams(const TPageData &V);
     void ApplyVehicle(const TPageData &V, CANRows::RowSet Set);
-    bool ApplyCarId(const QVariant &Value);
     bool ApplyEventMask(const QVariant &Value);
     std::optional<CANRows::UserParams> CurrentUserParams();
     quint32 CheckedEventMask() const;
@@ -108,5 +108,8 @@ private:
     void StopAutoRefresh();
     void FocusChanged(QWidget *Old, QWidget *Now);
 
+    void SelSPNClick(QWidget *Button);
+
     std::unique_ptr<Ui::TCANFrame> ui;
+    TSPNSlots SPNs; // the SPN chosen for each slot of the standard sheet
 };

@@ -66,6 +66,10 @@ bool TFirmwareUpdate::Update(const TBlockList &blocks)
     Sent = false;
     FailureText.clear();
     Blocks = blocks;
+    if (Blocks.isEmpty()) {
+        FailureText = QStringLiteral("Нет блоков для прошивки");
+        return false;
+    }
     try {
         ResumeFile.Write(Blocks);
     } catch (const EConvertError &e) {

@@ -199,7 +199,23 @@ void TCommandEngine::SendCommand(const QString &cmd, const QString &expected, in
 
 void TCommandEngine::KeepAliveDue()
 {
-    if (!Queue.Free() || Queue.HasQueued() || !PortUsable())
+    if (!Queue.HasQueued() && PortUsable())
+        SendUnawaited(device->WakeUpCommand());
+}
+
+void TCommandEngine::SendDirect(const QString &text)
+{
+    RunWhenFree([this, text] {
+        if (PortUsable())
+            SendUnawaited(text);
+    });
+}
+
+// Nobody waits for the answer, but the line is held until it is in (or a command's time-out has
+// passed), so that it is never taken for the reply to the next command.
+void TCommandEngine::SendUnawaited(const QString &text)
+{
+    if (!Queue.Free())
         return;
     PaceAndClearLine(true);
     if (!PortUsable() || !Queue.Free())
@@ -210,7 +226,7 @@ void TCommandEngine::KeepAliveDue()
     absorbTimeoutMs = Timings.CommandTimeoutMs;
     replyBuffer.clear();
     Queue.ExchangeSent(TExchange::KeepAlive);
-    device->SendCommand(device->WakeUpCommand());
+    device->SendCommand(text);
 }
 
 TCommandValues TCommandEngine::ExecCommand(int code, int retries)

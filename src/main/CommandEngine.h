@@ -174,6 +174,9 @@ public:
     bool SilenceAlarm();
     // The wake-up is due: the keep-alive goes out when nothing else is pending.
     void KeepAliveDue();
+    // A command sent without waiting for its answer, like the keep-alive, once nothing is
+    // pending (the events page's direct commands).
+    void SendDirect(const QString &text);
     // The main window's ClosePort calls this once the device is gone.
     void ConnectionClosed();
 
@@ -209,6 +212,7 @@ private:
     bool Transmit(const QString &cmd, const QString &expected, int code);
     bool PortUsable() const;
     void PaceAndClearLine(bool fresh);
+    void SendUnawaited(const QString &text);
     void EndExchange();
     void NoteCommandEnded();
     void DropLine();

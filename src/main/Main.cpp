@@ -11,6 +11,7 @@
 #include "main/MainPageTransfer.h"
 #include "main/SettingsFile.h"
 #include "main/fAbout.h"
+#include "pages/RadioGroup.h"
 #include "pages/UnitEngNumbersFrame.h"
 #include "pages/UnitEventsSettingsFrame.h"
 #include "pages/UnitFlagsInfoFrame.h"
@@ -31,6 +32,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
@@ -933,8 +935,9 @@ TMainSettingsFile TMainForm::PagesSettingsFile()
         return tag >= 0 && tag < FrameCount ? Frames[tag] : nullptr;
     };
     file.ModeComboChange = [this] {
-        if (auto *events = Frames[3])
-            QMetaObject::invokeMethod(events, "ModeComboChange", Qt::DirectConnection);
+        if (auto *events =
+                qobject_cast<TEventsSettingsFrame *>(Frames[TEventsSettingsFrame::PageTag]))
+            events->ModeComboChange();
     };
     return file;
 }
@@ -1041,4 +1044,44 @@ void TMainForm::CopyToClipboardExecute()
 void TMainForm::SaveToFileActionExecute()
 {
     logView->SaveToFileAction(this);
+}
+
+// --- Controls of the CAN page that the events page drives ---
+
+QWidget *TMainForm::CANPageControl(const QString &Name) const
+{
+    const TPageFrame *can = Frames[TCANFrame::PageTag];
+    return can ? can->findChild<QWidget *>(Name) : nullptr;
+}
+
+void TMainForm::SetCANParamEnabled(int Param, bool Enabled)
+{
+    if (Param != 1 && Param != 2)
+        return;
+    const QString prefix = QStringLiteral("Par%1").arg(Param);
+    for (const char *name : {"ShiftLabel", "IndexLabel", "IndexEdit", "Shift"})
+        if (QWidget *control = CANPageControl(prefix + QLatin1String(name)))
+            control->setEnabled(Enabled);
+    if (auto *shift = qobject_cast<QComboBox *>(CANPageControl(prefix + QStringLiteral("Shift"))))
+        shift->setCurrentIndex(0);
+    if (auto *id = qobject_cast<QLineEdit *>(CANPageControl(prefix + QStringLiteral("IndexEdit"))))
+        id->setText(Enabled ? QStringLiteral("0")
+                            : QString::fromLatin1(Param == 1 ? "65400" : "65401"));
+}
+
+void TMainForm::SetCANFormatSecond()
+{
+    if (auto *format =
+            qobject_cast<TRadioGroup *>(CANPageControl(QStringLiteral("CANFormatGroup"))))
+        format->SetItemIndex(1);
+}
+
+// Goes out once nothing is pending, and holds the line until its answer is in, so that the
+// answer cannot be taken for another command's reply.
+bool TMainForm::SendDirectCommand(const QString &Text)
+{
+    if (engine->Device.isNull() || !engine->PortActive)
+        return false;
+    engine->SendDirect(Text);
+    return true;
 }

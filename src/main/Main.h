@@ -75,6 +75,14 @@ public:
     void SendCommand(const QString &Cmd, const QString &Expected, int Code);
     void ClosePort();
 
+    // The CAN page's controls that the events page drives, found by name: a name that finds no
+    // control is skipped. A claimed parameter (1 or 2) is locked to its sensor's identifier.
+    QWidget *CANPageControl(const QString &Name) const;
+    void SetCANParamEnabled(int Param, bool Enabled);
+    void SetCANFormatSecond();
+    // Sends Text to the unit at once, without waiting for an answer; false (nothing sent)
+    // without a connection.
+    bool SendDirectCommand(const QString &Text);
     // Shows, hides and sets what the pages offer for the identified unit; the History page's
     // record layout first.
     void ApplyDeviceModel(int Version, int DeviceType);

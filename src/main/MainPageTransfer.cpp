@@ -4,6 +4,7 @@
 #include "history/HistoryReading.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
+#include "pages/EventsRows.h"
 #include "pages/EngNumbersRows.h"
 #include "pages/FlagsRows.h"
 #include "pages/GPRSRows.h"
@@ -120,6 +121,9 @@ void TMainPageTransfer::ReadPage(TPageFrame *frame)
     case 0:
         v = ReadGeneralValues();
         break;
+    case 3:
+        v = ReadEventValues();
+        break;
     case 1:
         v = ReadGPRSValues();
         break;
@@ -156,6 +160,9 @@ void TMainPageTransfer::WritePage(TPageFrame *frame)
     switch (frame->Tag()) {
     case 0:
         WriteGeneralPage();
+        break;
+    case 3:
+        WriteEventPage();
         break;
     case 1:
         WriteGPRSPage();
@@ -241,6 +248,26 @@ void TMainPageTransfer::WriteGeneralPage()
         return PageTransfer::WriteCommand{GeneralRows::WriteCommandText(row, value),
                                           GeneralRows::WriteCodeForValue(row, value)};
     });
+}
+
+// --- The events page ---
+
+TPageData TMainPageTransfer::ReadEventValues()
+{
+    const auto &codes = EventsRows::ReadCodes;
+    const int rows =
+        EventsRows::ReadRowCount(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
+    return ReadPageRows(QVector<int>(codes.begin(), codes.begin() + rows));
+}
+
+void TMainPageTransfer::WriteEventPage()
+{
+    WritePageRows(
+        EventsRows::WriteRowCount(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion),
+        [](int row, const QVariant &value) {
+            return PageTransfer::WriteCommand{EventsRows::WriteCommandText(row, value),
+                                              EventsRows::WriteCode(row)};
+        });
 }
 
 // --- The engineering-numbers page ---

@@ -54,6 +54,9 @@ public:
     TPageData ReadTouchKeysValues();
     void WriteTouchKeysPage();
 
+    // The events page.
+    TPageData ReadEventValues();
+    void WriteEventPage();
     // The GPRS page.
     TPageData ReadGPRSValues();
     void WriteGPRSPage();

@@ -23,7 +23,7 @@ public:
     {
         None,
         Command,   // a command of the engine, its reply awaited
-        KeepAlive, // the device's wake-up command
+        KeepAlive, // the device's wake-up or a direct command: its answer awaited by nobody
         Abandoned, // a command dropped before its reply: what still comes for it is dropped
     };
 

@@ -1,0 +1,376 @@
+// The events page in the real main window against the simulated unit, under a comma locale: its
+// rows on the wire by type and firmware, reads applied to the controls and the mode layouts, the
+// sensor and ignition boxes driving the CAN page's controls, the direct buttons, the flags grid,
+// the stored captions and values, and what is refused before anything is sent.
+
+#include "SimConnection.h"
+#include "TestConfigDir.h"
+#include "main/Main.h"
+#include "main/MainPageTransfer.h"
+#include "pages/RadioGroup.h"
+#include "pages/UnitEventsSettingsFrame.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+const QColor Green = TPageFrame::ResultColors[0];
+const QColor Red = TPageFrame::ResultColors[1];
+
+const QStringList EventReads = {
+    "+zact",       "+zren",      "+flagact", "+flagren", "+feedtime", "+feedpause", "+init5regim",
+    "+ident4time", "+bsettings", "+OUTS",    "+MFLAG",   "+freqsens", "+sensflow",  "+canignit"};
+
+// The main window on the events page, with short time-outs and its messages recorded.
+struct Window
+{
+    std::unique_ptr<TMainForm> Form = std::make_unique<TMainForm>(QStringLiteral("1.0.0.0"));
+    unitsim::UnitSimulator Sim;
+
+    Window()
+    {
+        SpeedUp(Form->Engine(), Form->Connection());
+        Form->MessageHook = [](const QString &, bool) {};
+        Form->ShowPage(TEventsSettingsFrame::PageTag);
+    }
+    ~Window() { Form.reset(); }
+
+    TEventsSettingsFrame &Page() const
+    {
+        return *static_cast<TEventsSettingsFrame *>(Form->Frames[TEventsSettingsFrame::PageTag]);
+    }
+    template <typename T = QCheckBox> T *Get(const QString &name) const
+    {
+        auto *found = Page().findChild<T *>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    QColor Colour(const QString &name) const { return TPageFrame::LabelColor(Get<QWidget>(name)); }
+
+    bool Connect(int type, int firmware)
+    {
+        unitsim::UnitSimOptions options = CableUnit();
+        options.deviceType = type;
+        options.firmwareBuild = firmware;
+        if (!Sim.start(options))
+            return false;
+        TConnectChoice choice;
+        choice.PortName = Sim.portPath();
+        Form->Connection().Connect(choice);
+        const bool ok = QTest::qWaitFor(
+            [this] {
+                return !Form->Engine().Identity.IMEI.isEmpty() && !Form->Engine().IsPending();
+            },
+            5000);
+        Sim.clearLog();
+        return ok;
+    }
+    void Read() { Form->PageTransfer().ReadPageActionExecute(); }
+    void Write() { Form->PageTransfer().WritePageActionExecute(); }
+
+    // The CAN page's controls this page drives: the CAN page's own, or stand-ins until it has them.
+    template <typename T> T *CANControl(const QString &name)
+    {
+        if (auto *own = qobject_cast<T *>(Form->CANPageControl(name)))
+            return own;
+        auto *standIn = new T(Form->Frames[5]);
+        standIn->setObjectName(name);
+        return standIn;
+    }
+};
+
+} // namespace
+
+class TestEventsFrame : public QObject
+{
+    Q_OBJECT
+public:
+    static void initMain()
+    {
+        UseTemporaryConfigDir();
+        qputenv("LC_ALL", "ru_RU.UTF-8");
+    }
+
+private slots:
+    void init() { ClearStore(); }
+
+    // Without stored values the page starts on its defaults; what the user leaves is there after
+    // a restart, and a stored value that does not convert gives its row's default.
+    void storedValuesSurviveARestart()
+    {
+        {
+            Window w;
+            QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentText(), QStringLiteral("Режим 1"));
+            QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("0,5"));
+            QCOMPARE(w.Get<QLineEdit>("OnTimeEdit")->text(), QStringLiteral("40"));
+            QCOMPARE(w.Get<TRadioGroup>("InversGroup")->ItemIndex(), 0);
+            QCOMPARE(w.Get<TRadioGroup>("Block1")->Button(0)->text(),
+                     QStringLiteral("Автоматически"));
+            QVERIFY(!w.Get("FlagRestFlag7")->isChecked());
+            QVERIFY(w.Get<QWidget>("Ident4Box")->isHidden());
+            w.Get<QComboBox>("ModeCombo")->setCurrentIndex(4);
+            w.Get<QLineEdit>("PauseEdit")->setText(QStringLiteral("1,5"));
+            w.Get("HisRestFlag7")->setChecked(true);
+        }
+        QCOMPARE(Stored("EventsSettingsFrame/defPause"), QStringLiteral("1#5"));
+        Store("EventsSettingsFrame/defHisSetFlag2", "yes");
+        Store("EventsSettingsFrame/defMode", "x");
+        Store("EventsSettingsFrame/ModesBoxCaption", "Режимы");
+        Window w;
+        QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), 0);
+        QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("1,5"));
+        QVERIFY(w.Get("HisRestFlag7")->isChecked());
+        QVERIFY(!w.Get("HisSetFlag2")->isChecked());
+        QCOMPARE(w.Get<QGroupBox>("ModesBox")->title(), QStringLiteral("Режимы"));
+    }
+
+    // 13 reads and 12 writes, 14 and 13 from type 505 firmware 18, with the values on the wire.
+    void rowsOnTheWireByTypeAndFirmware()
+    {
+        for (const auto &[type, firmware] : {std::pair{504, 41}, {505, 17}, {505, 18}}) {
+            Window w;
+            QVERIFY(w.Connect(type, firmware));
+            const bool canIgnition = firmware == 18;
+            w.Read();
+            QCOMPARE(Sent(w.Sim), EventReads.mid(0, canIgnition ? 14 : 13));
+            w.Sim.clearLog();
+            for (int box : {1, 3, 7})
+                w.Get(QStringLiteral("HisSetFlag%1").arg(box))->setChecked(true);
+            w.Get<QComboBox>("ModeCombo")->setCurrentIndex(3);
+            w.Get("FlagRestFlag2")->setChecked(true);
+            w.Get<QLineEdit>("PauseEdit")->setText(QStringLiteral("0,5"));
+            w.Get<QLineEdit>("PeriodEdit")->setText(QStringLiteral("30"));
+            w.Get<TRadioGroup>("InversGroup")->SetItemIndex(1);
+            w.Get("OUT1")->setChecked(true);
+            w.Get("OUT2")->setChecked(true);
+            w.Write();
+            QStringList expected = {"+zact4A",         "+zren00",       "+flagact00",
+                                    "+flagren0403",    "+feedtime1E",   "+feedpause05",
+                                    "+init5regim1EFF", "+ident4time05", "+bsettingsFF",
+                                    "+OUTS03",         "+freqsensFF",   "+sensflowFF"};
+            if (canIgnition)
+                expected << "+canignitFF";
+            QCOMPARE(Sent(w.Sim), expected);
+            QCOMPARE(w.Colour("PeriodLabel"), Green);
+            QCOMPARE(w.Colour("FlagRestFlag2"), Green);
+        }
+    }
+
+    // Reads set the controls and each mode's layout; a value with no meaning colours its row only.
+    void readsApplyValuesAndModeLayouts()
+    {
+        Window w;
+        QVERIFY(w.Connect(505, 17));
+        w.Sim.setSetting("init5regim", "1E01");
+        w.Sim.setSetting("feedpause", "07");
+        w.Sim.setSetting("bsettings", "03");
+        w.Get<TRadioGroup>("Block1")->SetItemIndex(2);
+        struct Layout
+        {
+            bool ident4, sensor, invers, block, flagSet4Enabled;
+        };
+        const Layout layouts[] = {{false, false, false, false, true},
+                                  {false, false, false, false, true},
+                                  {false, false, false, false, true},
+                                  {true, true, false, false, false},
+                                  {false, true, true, true, true}};
+        for (int mode = 0; mode < 5; ++mode) {
+            w.Sim.setSetting("flagren", QByteArray("010") + QByteArray::number(mode));
+            w.Read();
+            QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), mode);
+            const Layout &l = layouts[mode];
+            QCOMPARE(!w.Get<QWidget>("Ident4Box")->isHidden(), l.ident4);
+            QCOMPARE(!w.Get<QWidget>("SensorBox")->isHidden(), l.sensor);
+            QCOMPARE(!w.Get<QWidget>("InversGroup")->isHidden(), l.invers);
+            QCOMPARE(!w.Get<QWidget>("Block1")->isHidden(), l.block);
+            QCOMPARE(w.Get("FlagSetFlag4")->isEnabled(), l.flagSet4Enabled);
+            QCOMPARE(w.Get<QWidget>("PeriodEdit")->isEnabled(), mode == 4);
+            QCOMPARE(w.Get("FlagRestFlag1")->isEnabled(), mode == 0);
+            QVERIFY(w.Get("FlagRestFlag4")->isChecked());
+        }
+        QCOMPARE(w.Get<QLineEdit>("PeriodEdit")->text(), QStringLiteral("30"));
+        QCOMPARE(w.Get<TRadioGroup>("InversGroup")->ItemIndex(), 0);
+        QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("0,7"));
+        QCOMPARE(w.Get<TRadioGroup>("Block1")->ItemIndex(), 2);
+        QCOMPARE(w.Colour("Block1"), Green);
+    }
+
+    // From firmware 500 a sensor box takes its input's flag boxes and a CAN user parameter; the
+    // ignition box takes input 1's history boxes and the CAN page's ignition event.
+    void sensorAndIgnitionBoxesDriveTheCANPage()
+    {
+        Window w;
+        auto *par1 = w.CANControl<QLineEdit>("Par1IndexEdit");
+        auto *shift1 = w.CANControl<QComboBox>("Par1Shift");
+        auto *label1 = w.CANControl<QLabel>("Par1IndexLabel");
+        auto *par2 = w.CANControl<QLineEdit>("Par2IndexEdit");
+        auto *format = w.CANControl<TRadioGroup>("CANFormatGroup");
+        auto *c5 = w.CANControl<QCheckBox>("c5");
+        shift1->addItems({"0", "1"});
+        shift1->setCurrentIndex(1);
+        format->SetItems({"2", "4"});
+        format->SetItemIndex(0);
+        w.Form->Engine().Identity.DeviceVersion = 41;
+        w.Get("HisSetFlag3")->setChecked(true);
+        w.Get("CheckBox1")->setChecked(true);
+        QVERIFY(w.Get("HisSetFlag3")->isChecked() && w.Get("HisSetFlag3")->isEnabled());
+        QCOMPARE(format->ItemIndex(), 0);
+        w.Get("CheckBox1")->setChecked(false);
+
+        w.Form->Engine().Identity.DeviceVersion = 700;
+        w.Get("CheckBox1")->setChecked(true);
+        w.Get("CheckBox2")->setChecked(true);
+        for (const char *box : {"HisSetFlag3", "HisRestFlag3", "FlagSetFlag3", "FlagRestFlag6"})
+            QVERIFY(!w.Get(box)->isChecked() && !w.Get(box)->isEnabled());
+        QCOMPARE(par1->text(), QStringLiteral("65400"));
+        QVERIFY(!par1->isEnabled() && !label1->isEnabled());
+        QCOMPARE(shift1->currentIndex(), 0);
+        QCOMPARE(format->ItemIndex(), 1);
+        w.Get("CheckBox1")->setChecked(false);
+        QVERIFY(w.Get("FlagRestFlag3")->isEnabled() && !w.Get("FlagRestFlag3")->isChecked());
+        QVERIFY(!par1->isEnabled()); // input 6 still holds parameter 1
+        w.Get("CheckBox2")->setChecked(false);
+        QCOMPARE(par1->text(), QStringLiteral("0"));
+        QVERIFY(par1->isEnabled());
+        w.Get("CheckBox4")->setChecked(true);
+        QCOMPARE(par2->text(), QStringLiteral("65401"));
+
+        w.Get("CANCheckBox")->setChecked(true);
+        for (QCheckBox *box : {w.Get("HisSetFlag1"), w.Get("HisRestFlag1"), c5})
+            QVERIFY(box->isChecked() && !box->isEnabled());
+        w.Get("CANCheckBox")->setChecked(false);
+        for (QCheckBox *box : {w.Get("HisSetFlag1"), w.Get("HisRestFlag1"), c5})
+            QVERIFY(box->isChecked() && box->isEnabled());
+        w.Get("CANCheckBox")->setChecked(true);
+        w.Page().SetCANIgnitionAllowed(false);
+        w.Page().ModeComboChange();
+        QVERIFY(!w.Page().CANIgnitionChecked() && !w.Get("CANCheckBox")->isEnabled());
+        QVERIFY(c5->isEnabled());
+    }
+
+    // The flags grid shows the unit's word; the two buttons send at once, and nothing without a
+    // connection.
+    void flagsGridAndDirectButtons()
+    {
+        Window w;
+        auto *grid = w.Get<QTableWidget>("FlagsGrid");
+        const auto marks = [grid] {
+            QString text;
+            for (int row = 1; row <= 2; ++row)
+                for (int column = 1; column <= 8; ++column)
+                    text += grid->item(row, column)->text();
+            return text;
+        };
+        const QString blank(16, QLatin1Char(' '));
+        w.Get<QPushButton>("ClearAll")->click();
+        w.Get<QToolButton>("SpeedButton1")->click();
+        QVERIFY(w.Form->Engine().Device.isNull());
+
+        QVERIFY(w.Connect(505, 17));
+        w.Sim.setFlagWord(0x4001);
+        w.Read();
+        w.Sim.clearLog();
+        QCOMPARE(marks(), QStringLiteral("*     *         "));
+        QCOMPARE(w.Page().FlagStates(), quint16(0x4001));
+        w.Get<QPushButton>("ClearAll")->click();
+        QCOMPARE(marks(), blank);
+        w.Get("OUT2")->setChecked(true);
+        w.Get<QToolButton>("SpeedButton1")->click();
+        QVERIFY(WaitForSent(w.Sim, "+OUTS02", 2000));
+        QCOMPARE(Sent(w.Sim), (QStringList{"+mflag", "+OUTS02"}));
+        QCOMPARE(w.Sim.flagWord(), quint16(0));
+
+        // On a slow line the answer to a direct command is not taken for the next reply.
+        w.Sim.setLatency(100);
+        w.Sim.setSetting("zact", "4A");
+        w.Get<QPushButton>("ClearAll")->click();
+        w.Read();
+        QVERIFY(w.Get("HisSetFlag1")->isChecked() && w.Get("HisSetFlag7")->isChecked());
+        QCOMPARE(w.Colour("HisSetFlag1"), Green);
+    }
+
+    // What is refused keeps the page back and shows why; rows that did not come change nothing.
+    void refusedValuesAndMissingRows()
+    {
+        Window w;
+        QVERIFY(w.Connect(505, 18));
+        for (const auto &[edit, text] : {std::pair{"OnTimeEdit", "300"},
+                                         {"PauseEdit", "25,6"},
+                                         {"PeriodEdit", "256"},
+                                         {"IdentTimeEdit", ""}}) {
+            const QString label = QString::fromLatin1(edit).replace("Edit", "Label");
+            const QString before = w.Get<QLineEdit>(edit)->text();
+            w.Get<QLineEdit>(edit)->setText(text);
+            w.Write();
+            QVERIFY(Sent(w.Sim).isEmpty());
+            QCOMPARE(w.Colour(label), Red);
+            w.Get<QLineEdit>(edit)->setText(before);
+        }
+
+        // A mode the list does not hold is not written back; the other rows are.
+        w.Sim.setSetting("flagren", "0207");
+        w.Read();
+        QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), -1);
+        w.Sim.clearLog();
+        w.Write();
+        QCOMPARE(Sent(w.Sim).size(), 12);
+        QVERIFY(!Sent(w.Sim).join(' ').contains("+flagren"));
+        QCOMPARE(w.Colour("FlagRestFlag2"), Red);
+        QCOMPARE(w.Sim.setting("flagren"), QByteArray("0207"));
+
+        // A flag word or ignition row that does not come leaves the grid and the box alone.
+        w.Sim.setFlagWord(0x0003);
+        w.Read();
+        w.Sim.setFlagWord(0);
+        auto faults = w.Sim.faults();
+        faults.neverAnswer = QStringList{"+canignit"};
+        faults.garble = QStringList{"+MFLAG"};
+        w.Sim.setFaults(faults);
+        w.Read();
+        QVERIFY(!w.Get("CANCheckBox")->isChecked());
+        QCOMPARE(w.Colour("CANCheckBox"), Red);
+        QCOMPARE(w.Page().FlagStates(), quint16(0x0003));
+
+        // A unit from firmware 500 reporting no sensors keeps the events it reports for their
+        // inputs.
+        w.Form->Engine().Identity.DeviceVersion = 700;
+        w.Sim.setSetting("zact", "02");
+        w.Read();
+        QVERIFY(w.Get("HisSetFlag3")->isChecked() && w.Get("HisSetFlag3")->isEnabled());
+    }
+
+    // The pause edit takes the locale's separator; a key colours the label back even when
+    // dropped.
+    void timeEditKeys()
+    {
+        Window w;
+        auto *pause = w.Get<QLineEdit>("PauseEdit");
+        auto *onTime = w.Get<QLineEdit>("OnTimeEdit");
+        w.Get<QComboBox>("ModeCombo")->setCurrentIndex(3);
+        w.Page().ModeComboChange();
+        pause->clear();
+        onTime->clear();
+        TPageData refused;
+        w.Page().GetPageData(refused);
+        QVERIFY(!refused.IsAssigned());
+        QCOMPARE(w.Colour("OnTimeLabel"), Red);
+        QTest::keyClicks(pause, "1a.,5");
+        QTest::keyClicks(onTime, "4,x2");
+        QCOMPARE(pause->text(), QStringLiteral("1,5"));
+        QCOMPARE(onTime->text(), QStringLiteral("42"));
+        QVERIFY(w.Colour("OnTimeLabel") != Red);
+    }
+};
+
+QTEST_MAIN(TestEventsFrame)
+#include "tst_eventsframe.moc"

@@ -1,0 +1,120 @@
+#include "pages/EventsRows.h"
+#include "settings/Delphi.h"
+
+#include <QtTest>
+
+using namespace EventsRows;
+
+// The events page's rows as the unit sees them, without any widget.
+class TestEventsRows : public QObject
+{
+    Q_OBJECT
+
+    static EventsValues valid()
+    {
+        EventsValues v;
+        v.onTime = "40";
+        v.pause = "0,5";
+        v.period = "30";
+        v.identTime = "30";
+        return v;
+    }
+    static QStringList texts(const EventsValues &v, bool withCAN = false)
+    {
+        QStringList out;
+        const auto rows = EventsWriteValues(v, withCAN);
+        for (const EventsWriteRow &row : *rows)
+            out << (row.send ? row.text : QStringLiteral("-"));
+        return out;
+    }
+
+private slots:
+    void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char(',')); }
+
+    void writeRowsEncodeEveryControl()
+    {
+        EventsValues v = valid();
+        v.hisSet = {true, false, true, false, false, false, true};
+        v.flagRest[1] = true;
+        v.modeIndex = 3;
+        v.inversIndex = 1;
+        v.outputs = {true, true};
+        v.freq = {true, false};
+        v.flow = {false, true};
+        QCOMPARE(texts(v), (QStringList{"4A", "00", "00", "0403", "28", "05", "1EFF", "1E", "FF",
+                                        "03", "00", "0F"}));
+        v.blockIndex = 2;
+        v.freq = {true, true};
+        v.flow = {true, true};
+        v.canIgnition = true;
+        QCOMPARE(texts(v, true).mid(8), (QStringList{"02", "03", "02", "00", "00"}));
+        QCOMPARE(WriteCommandText(FlagRestRow, "0403"), QStringLiteral("+flagren0403"));
+        QCOMPARE(WriteCommandText(CANIgnitionWriteRow, "FF"), QStringLiteral("+canignitFF"));
+        QCOMPARE(ReadRowCount(504, 41), 13);
+        QCOMPARE(WriteRowCount(505, 17), 12);
+        QCOMPARE(ReadRowCount(505, 18), 14);
+        QCOMPARE(WriteRowCount(505, 18), 13);
+    }
+
+    // Every pause from 0,05 to 25,5 in steps of 0,05 gives its tenths, halves to the even one.
+    void pauseTenthsRoundHalfToEven()
+    {
+        for (int hundredths = 5; hundredths <= 2550; hundredths += 5) {
+            const QString text = QStringLiteral("%1,%2")
+                                     .arg(hundredths / 100)
+                                     .arg(hundredths % 100, 2, 10, QChar('0'));
+            const int q = hundredths / 10, rest = hundredths % 10;
+            const int expected = rest > 5 || (rest == 5 && q % 2 == 1) ? q + 1 : q;
+            QCOMPARE(PauseTenthsFromText(text), std::optional<int>(expected));
+        }
+        QCOMPARE(PauseTextFromRaw(7), QStringLiteral("0,7"));
+        QCOMPARE(PauseTextFromRaw(255), QStringLiteral("25,5"));
+    }
+
+    // Out-of-range or unreadable times are refused before anything goes out; a list with no mode
+    // keeps only row 4 back.
+    void badValuesAreRefused()
+    {
+        for (const char *bad : {"256", "-1", "", "1a", "300"}) {
+            EventsValues v = valid();
+            v.onTime = bad;
+            v.period = bad;
+            v.identTime = bad;
+            const EventsValidation check = ValidateEventsValues(v);
+            QVERIFY(check.onTimeBad && check.periodBad && check.identTimeBad);
+            QVERIFY(!EventsWriteValues(v, false));
+        }
+        for (const char *bad : {"25,6", "-0,1", "0.5", "", "x"})
+            QVERIFY(!PauseTenthsFromText(QString::fromLatin1(bad)));
+        EventsValues v = valid();
+        v.onTime = "255";
+        v.pause = "25,5";
+        QVERIFY(ValidateEventsValues(v).ok());
+        v.modeIndex = -1;
+        QCOMPARE(texts(v)[3], QStringLiteral("-"));
+    }
+
+    // Power takes bits 12 and 13, input 7 bits 14 and 15.
+    void flagWordCells()
+    {
+        QStringList set;
+        for (quint16 word : {quint16(0x4001), quint16(0x1000), quint16(0x0800)})
+            for (int row = 1; row <= 2; ++row)
+                for (int column = 1; column <= 8; ++column)
+                    if (FlagCellSet(word, column, row))
+                        set << QStringLiteral("%1:%2,%3").arg(word, 0, 16).arg(column).arg(row);
+        QCOMPARE(set, (QStringList{"4001:1,1", "4001:7,1", "1000:8,1", "800:6,2"}));
+    }
+
+    void placementsTouchWithAMargin()
+    {
+        const QSize client(300, 200);
+        QCOMPARE(ColumnPlacement(client, 3, 1), QRect(4, 4, 96, 192));
+        QCOMPARE(ColumnPlacement(client, 3, 3).left(), 196);
+        QCOMPARE(RowPlacement(QSize(100, 400), 7, 2, 10), QRect(4, 35, 92, 21));
+        QCOMPARE(TitledColumnPlacement(client, 2, 2, 16), QRect(150, 20, 146, 176));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestEventsRows)
+#include "tst_eventsrows.moc"
