@@ -51,21 +51,15 @@ struct Rig
         Engine.Hooks.SetActionsConnected = [this] { Actions = QStringLiteral("connected"); };
     }
 
-    void Cable(const QString &port, bool waitInit = false)
+    // By cable, or through the modem when a phone number is given; `wait` for the unit's
+    // start-up output (cable) or for the network registration (modem).
+    void Connect(const QString &port, const QString &phone = {}, bool wait = false)
     {
         TConnectChoice choice;
-        choice.PortName = port;
-        choice.WaitInit = waitInit;
-        Connection.Connect(choice);
-    }
-
-    void Modem(const QString &port, const QString &phone, bool waitRegistration = false)
-    {
-        TConnectChoice choice;
-        choice.ConnectType = 1;
+        choice.ConnectType = phone.isEmpty() ? 0 : 1;
         choice.PortName = port;
         choice.PhoneNumber = phone;
-        choice.WaitRegistration = waitRegistration;
+        choice.WaitInit = choice.WaitRegistration = wait;
         Connection.Connect(choice);
     }
 
@@ -122,7 +116,7 @@ private slots:
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
         QCOMPARE(rig.Engine.Identity.IMEI, kImei);
         QCOMPARE(Sent(sim), (QStringList{"CABLE CONNECT", "+v", "+typepan", "+imei"}));
@@ -142,7 +136,7 @@ private slots:
         QVERIFY(rig.Connection.PortName.isEmpty());
         QVERIFY(rig.Messages.isEmpty());
 
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
         sim.setSilent(true);
         rig.Connection.DisconnectActionExecute();
@@ -154,7 +148,7 @@ private slots:
 
         // A unit that stays silent gets four handshakes, then the message.
         rig.Log.clear();
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QCOMPARE(rig.Actions, QStringLiteral("busy"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{kCableFailed}, 6000);
         QCOMPARE(rig.Count(QStringLiteral("write: CABLE CONNECT")), 4);
@@ -167,7 +161,7 @@ private slots:
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(StartupUnit()));
         Rig rig;
-        rig.Cable(sim.portPath(), true);
+        rig.Connect(sim.portPath(), {}, true);
         QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 6000);
         QCOMPARE(Sent(sim).first(), QStringLiteral("CABLE CONNECT"));
@@ -184,7 +178,7 @@ private slots:
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
         rig.Engine.Timings.StartupWaitMs = 1500; // room for a loaded machine
-        rig.Cable(sim.portPath(), true);
+        rig.Connect(sim.portPath(), {}, true);
         QVERIFY(sim.waitForOpen(2000));
         sim.sendUnsolicited("W9CAN boot\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
@@ -194,7 +188,7 @@ private slots:
         QTest::qWait(1700); // the start-up wait's end finds nothing to start
         QCOMPARE(sim.commandCount(), 0);
         // A unit that stays quiet: the handshake starts only when the wait is over.
-        rig.Cable(sim.portPath(), true);
+        rig.Connect(sim.portPath(), {}, true);
         QTest::qWait(300);
         QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
         QCOMPARE(sim.commandCount(), 0);
@@ -217,7 +211,7 @@ private slots:
             sim.reset(); // the adapter is pulled while the box is open
             QVERIFY(QTest::qWaitFor([&] { return rig.Engine.Device.isNull(); }, 3000));
         };
-        rig.Cable(sim ? sim->portPath() : QString());
+        rig.Connect(sim ? sim->portPath() : QString());
         QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{"Не поддерживаемое устройство"}, 5000);
         QVERIFY(rig.Closed());
         QVERIFY(!rig.Engine.IsPending());
@@ -226,7 +220,7 @@ private slots:
         // The next connection works; its port vanishing while idle ends it too.
         sim = std::make_unique<unitsim::UnitSimulator>();
         QVERIFY(sim->start(CableUnit()));
-        rig.Cable(sim->portPath());
+        rig.Connect(sim->portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
         sim.reset();
         QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 3000);
@@ -250,7 +244,7 @@ private slots:
                     &rig.Engine, [&] { rig.Connection.EscapeConnectionWait(); },
                     Qt::QueuedConnection);
         };
-        rig.Cable(sim.portPath(), true);
+        rig.Connect(sim.portPath(), {}, true);
         QTRY_VERIFY_WITH_TIMEOUT(rig.Engine.Device.isNull(), 5000);
         QTest::qWait(50);
         QVERIFY(rig.Closed());
@@ -266,7 +260,7 @@ private slots:
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
         rig.Engine.Timings.CommandTimeoutMs = 5000;
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
         uint32_t lastReply = 0, closedAt = 0;
         rig.Connection.Hooks.LogPortRead = [&](const QString &) { lastReply = GetTickCount(); };
@@ -291,7 +285,7 @@ private slots:
     void portThatDoesNotExist()
     {
         Rig rig;
-        rig.Cable(QStringLiteral("/nonexistent/ttyW9"));
+        rig.Connect(QStringLiteral("/nonexistent/ttyW9"));
         QVERIFY(rig.Logged(QStringLiteral("error: Не могу создать файл")));
         QVERIFY(rig.Closed());
         QVERIFY(!rig.Logged(QStringLiteral("write: ")));
@@ -308,7 +302,7 @@ private slots:
         options.registerAfter = 2;
         QVERIFY(sim.start(options));
         Rig rig;
-        rig.Modem(sim.portPath(), QStringLiteral("+79001234567"), true);
+        rig.Connect(sim.portPath(), QStringLiteral("+79001234567"), true);
         QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 6000);
         QCOMPARE(sim.lastDialled(), QByteArray("+79001234567"));
         const QStringList sent = Sent(sim);
@@ -376,7 +370,7 @@ private slots:
                 &rig.Owner, [&] { return Sent(sim).contains(stuckAt); },
                 [&] { QVERIFY(rig.Connection.EscapeConnectionWait()); });
         }
-        rig.Modem(sim.portPath(), QStringLiteral("+79001234567"), registration);
+        rig.Connect(sim.portPath(), QStringLiteral("+79001234567"), registration);
         QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 5000);
         QVERIFY2(logged.isEmpty() || rig.Log.contains(logged), qPrintable(rig.Log.join('\n')));
         QCOMPARE(rig.Messages, messages);
