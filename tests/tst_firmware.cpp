@@ -339,8 +339,7 @@ private slots:
         SpeedUp(form.Engine(), form.Connection());
         QStringList messages;
         form.MessageHook = [&messages](const QString &text, bool) { messages << text; };
-        form.FirmwareImageFolder = rig.Work.path();
-        form.FirmwareTimings = FastTimings();
+        form.FirmwareSetup = {rig.Work.path(), rig.Path("~fw.tmp"), FastTimings()};
         form.show();
         QAction *change = FindAction(form, "ChangeFirmware");
         const auto connect = [&] { form.Connection().Connect({0, rig.Sim.portPath()}); };
