@@ -3,9 +3,8 @@
 // layout that follows the identified unit and the column widths kept across a restart; and the
 // page alone: filling, bad records and the coordinate switch.
 
-#include "SimConnection.h"
 #include "TestConfigDir.h"
-#include "WidgetDriver.h"
+#include "WindowConnection.h"
 #include "history/HistoryGridModel.h"
 #include "history/HistoryRawModel.h"
 #include "history/HistoryReading.h"
@@ -70,19 +69,7 @@ struct Window
         options.deviceType = type;
         options.firmwareBuild = firmware;
         options.historyRecords = records;
-        if (!Sim.start(options))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Form->Connection().Connect(choice);
-        const bool identified = QTest::qWaitFor(
-            [this] {
-                return FindAction(*Form, "ReadPageAction")->isEnabled() &&
-                       !Form->Engine().Identity.IMEI.isEmpty() && !Form->Engine().IsPending();
-            },
-            5000);
-        Sim.clearLog();
-        return identified;
+        return ConnectWindow(*Form, Sim, options);
     }
 
     void Trigger(const char *action) { FindAction(*Form, action)->trigger(); }

@@ -1,26 +1,142 @@
+// The settings file: its text (marker, cp1251, CR LF, keys in any letter case), a save that never
+// leaves a damaged file, and the main window saving the pages and loading them back; and the pages
+// adapting to the identified unit.
+
+#include "TestConfigDir.h"
+#include "WindowConnection.h"
+#include "can/UnitCANFrame.h"
+#include "history/HistoryGridModel.h"
+#include "history/UnitHistoryFrame.h"
+#include "main/Main.h"
 #include "main/SettingsFile.h"
+#include "pages/RadioGroup.h"
 #include "settings/funcs.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
-#include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 
-// The settings file's text: the marker, cp1251 with CR LF, keys in any letter case, and a save that
-// never leaves a damaged file behind.
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Answers the next file dialog with `path`, or cancels it when `path` is empty.
+void AnswerFileDialog(const QString &path, int attempts = 1000)
+{
+    QTimer::singleShot(5, [=] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            if (attempts > 0)
+                AnswerFileDialog(path, attempts - 1);
+            return;
+        }
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+}
+
+constexpr int SettingsPages[] = {0, 1, 3, 5, 7};
+
+// Changes every value control of the pages the file carries.
+void ChangeEverything(TMainForm &form)
+{
+    for (const int tag : SettingsPages) {
+        QWidget *page = form.Frames[tag];
+        for (auto *edit : page->findChildren<QLineEdit *>())
+            if (!edit->parent()->inherits("QAbstractSpinBox") &&
+                !edit->parent()->inherits("QComboBox"))
+                edit->setText(QStringLiteral("7"));
+        for (auto *box : page->findChildren<QCheckBox *>())
+            box->setChecked(!box->isChecked());
+        for (auto *combo : page->findChildren<QComboBox *>())
+            if (combo->count() > 1)
+                combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
+        for (auto *group : page->findChildren<TRadioGroup *>())
+            if (!group->Items().isEmpty())
+                group->SetItemIndex((group->ItemIndex() + 1) % group->Items().size());
+        for (auto *radio : page->findChildren<QRadioButton *>())
+            if (!radio->isChecked() && !qobject_cast<TRadioGroup *>(radio->parentWidget()))
+                radio->setChecked(true);
+        for (auto *list : page->findChildren<QTableWidget *>())
+            for (int row = 0; row < list->rowCount(); ++row)
+                list->setItem(row, 1, new QTableWidgetItem(QStringLiteral("1234")));
+    }
+}
+
+// The main window with message boxes recorded, optionally connected to a simulated unit.
+struct Window
+{
+    std::unique_ptr<TMainForm> Form = std::make_unique<TMainForm>(QStringLiteral("1.0.0.0"));
+    QStringList Messages;
+    MessageBoxCatcher Boxes;
+
+    Window()
+    {
+        SpeedUp(Form->Engine(), Form->Connection());
+        Form->MessageHook = [this](const QString &text, bool) { Messages << text; };
+        Form->show();
+    }
+
+    template <typename T> T *Child(int tag, const char *name) const
+    {
+        auto *w = Form->Frames[tag]->findChild<T *>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+
+    QByteArray Save(const QString &path)
+    {
+        AnswerFileDialog(path);
+        FindAction(*Form, "SaveSettingsToFile")->trigger();
+        QCoreApplication::processEvents();
+        return ReadAll(path);
+    }
+
+    void Load(const QString &path)
+    {
+        AnswerFileDialog(path);
+        FindAction(*Form, "LoadSettingsFromFile")->trigger();
+        QCoreApplication::processEvents();
+    }
+};
+
+} // namespace
+
 class TestSettingsFile : public QObject
 {
     Q_OBJECT
-
-    static QByteArray readAll(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+public:
+    static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
+    void init() { ClearStore(); }
+
     void textRoundTrip()
     {
         TSettingsFile file;
@@ -35,32 +151,26 @@ private slots:
         QCOMPARE(read.Value(QStringLiteral("PWD")), QStringLiteral("пароль=1"));
         QVERIFY(read.Has(QStringLiteral("Object")));
         QCOMPARE(read.Value(QStringLiteral("missing")), QString());
-        // Lines ended by LF alone read alike.
         QVERIFY(read.Parse("CAN settings file\nti=30\n"));
         QCOMPARE(read.Value(QStringLiteral("ti")), QStringLiteral("30"));
-    }
 
-    void wrongMarkerIsRefused()
-    {
-        TSettingsFile file;
-        for (const QByteArray &bytes :
+        for (const QByteArray &wrong :
              {QByteArray(), QByteArray("\r\n"), QByteArray("CAN settings file \r\nti=1\r\n"),
               QByteArray("can settings file\r\n"), QByteArray("ti=1\r\nCAN settings file\r\n")}) {
-            QVERIFY2(!file.Parse(bytes), bytes.constData());
-            QVERIFY(file.Lines().isEmpty());
+            QVERIFY2(!read.Parse(wrong), wrong.constData());
+            QVERIFY(read.Lines().isEmpty());
         }
     }
 
-    void saveKeepsOldFileWhenWriteFails()
+    void saveKeepsTheOldFileWhenTheWriteFails()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("unit.txt"));
         QString error;
         QVERIFY(SaveWholeFile(path, "old\r\n", true, error));
         QCOMPARE(QFile::permissions(path) & 0x0077, QFileDevice::Permissions());
-        QVERIFY(QFile::permissions(path) & QFileDevice::ReadOwner);
 
-        // A disk that fills up halfway: the file size limit makes the write fail.
+        // A disk that fills up halfway: the file size limit makes the write come up short.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         getrlimit(RLIMIT_FSIZE, &old);
@@ -71,12 +181,183 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!written);
         QVERIFY(!error.isEmpty());
-        QCOMPARE(readAll(path), QByteArray("old\r\n"));
+        QCOMPARE(ReadAll(path), QByteArray("old\r\n"));
 
-        // A folder that does not exist.
-        QVERIFY(!SaveWholeFile(dir.filePath(QStringLiteral("no/such.txt")), "x", true, error));
+        // The window reports a location it cannot write.
+        Window w;
+        w.Save(dir.filePath(QStringLiteral("no/such/unit.txt")));
+        QCOMPARE(w.Messages.size(), 1);
+        QVERIFY(w.Messages[0].contains(QStringLiteral("no/such/unit.txt")));
+    }
+
+    void saveWritesThePagesInTheirForm()
+    {
+        Window w;
+        w.Child<QLineEdit>(0, "ObjectNumberEdit")->setText(QStringLiteral("1234"));
+        w.Child<QCheckBox>(0, "GPSOffBox")->setChecked(true);
+        w.Child<QCheckBox>(0, "GSMOffBox")->setChecked(false);
+        w.Child<QComboBox>(0, "TimeCombo")->setCurrentIndex(-1);
+        w.Child<QLineEdit>(1, "AccessPointEdit")->setText(QStringLiteral("точка.ru"));
+        w.Child<QComboBox>(1, "AlarmCombo2")->setCurrentIndex(2);
+        w.Child<TRadioGroup>(5, "CANFormatGroup")->SetItemIndex(1);
+
+        QTemporaryDir dir;
+        const QByteArray bytes = w.Save(dir.filePath(QStringLiteral("a.txt")));
+        QVERIFY(bytes.startsWith("CAN settings file\r\nobject=1234\r\nlat="));
+        QVERIFY(!bytes.contains("\n\n") && bytes.count('\n') == bytes.count("\r\n"));
+        for (const char *line : {"\r\ngpsoff=1\r\ngsmoff=0\r\n", "\r\nrebtime=-1\r\n",
+                                 "\r\naccpoint=\xF2\xEE\xF7\xEA\xE0.ru\r\n", "\r\nallog2=2\r\n",
+                                 "\r\ncan=1\r\n", "\r\nnumb10=", "\r\nkey5="})
+            QVERIFY2(bytes.contains(line), line);
+
+        QStringList keys;
+        for (const QByteArray &line : bytes.split('\n').mid(1))
+            if (!line.isEmpty())
+                keys << QString::fromLatin1(line.left(line.indexOf('=')));
+        const QString expected = QStringLiteral(
+            "object lat lon ti gpsoff gsmoff reboot rebtime gprsactive rebtime1 pwd phone atlphone "
+            "accpoint altaccpoint user altuser pass altpass ip altip port altport fdns altfdns "
+            "sdns "
+            "altsdns alphone1 alphone2 allog1 allog2 alOR alAND");
+        QVERIFY(keys.join(QLatin1Char(' ')).startsWith(expected));
+        QCOMPARE(keys.mid(33, 4),
+                 QStringList({"HisSetFlag1", "HisRestFlag1", "FlagSetFlag1", "FlagRestFlag1"}));
+        QCOMPARE(keys.mid(61, 10), QStringList({"reg", "ontime", "pause", "period", "invers",
+                                                "block", "identtime", "out1", "out2", "can"}));
+        QCOMPARE(keys.mid(71, 2), QStringList({"canpar1", "canshift1"}));
+        QCOMPARE(keys.mid(79, 2), QStringList({"engen", "numb1"}));
+        QCOMPARE(keys.last(), QStringLiteral("key5"));
+        QCOMPARE(keys.size(), 100);
+    }
+
+    void loadRestoresWhatWasSavedAndSendsNothing()
+    {
+        // Connected to a 505/7 unit: its identification hid the CAN page's content.
+        unitsim::UnitSimulator sim;
+        Window w;
+        auto options = CableUnit();
+        options.firmwareBuild = 7;
+        QVERIFY(ConnectWindow(*w.Form, sim, options));
+        QVERIFY(w.Child<QWidget>(5, "Panel3")->isHidden());
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.txt"));
+        const QByteArray saved = w.Save(path);
+        ChangeEverything(*w.Form);
+        QVERIFY(w.Save(dir.filePath(QStringLiteral("b.txt"))) != saved);
+        w.Load(path);
+        QCOMPARE(w.Save(dir.filePath(QStringLiteral("c.txt"))), saved);
+
+        // Only the touch-memory switch's mode check may ask the unit anything.
+        QTest::qWait(300);
+        for (const QString &command : Sent(sim))
+            QCOMPARE(command, QStringLiteral("+flagren"));
+
+        // Cancelling either dialog changes nothing.
+        ChangeEverything(*w.Form);
+        const QByteArray changed = w.Save(dir.filePath(QStringLiteral("d.txt")));
+        w.Load(QString());
+        AnswerFileDialog(QString());
+        FindAction(*w.Form, "SaveSettingsToFile")->trigger();
+        QCOMPARE(w.Save(dir.filePath(QStringLiteral("e.txt"))), changed);
+    }
+
+    void loadFollowsTheFileRules()
+    {
+        Window w;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.txt"));
+        auto *object = w.Child<QLineEdit>(0, "ObjectNumberEdit");
+        auto *phone = w.Child<QLineEdit>(1, "PhoneNumberEdit");
+        object->setText(QStringLiteral("55"));
+        phone->setText(QStringLiteral("+70000000000"));
+
+        // A marker with a trailing blank: nothing changes.
+        WriteAll(path, "CAN settings file \r\nobject=1\r\n");
+        w.Load(path);
+        QCOMPARE(w.Messages.value(0), QStringLiteral("Неверный формат файла настроек"));
+        QCOMPARE(object->text(), QStringLiteral("55"));
+
+        // No "reg": the engineering numbers, the CAN page and the event flags load, then the load
+        // stops with the conversion error; GPRS and General stay as they were.
+        WriteAll(path, "CAN settings file\r\nENGEN=1\r\nnumb3=777\r\ncan=0\r\ncanpar2=65\r\n"
+                       "canshift1=0\r\ncanshift2=1\r\ncanshift3=0\r\ncanshift4=0\r\n"
+                       "HISSETFLAG2=1\r\nHisRestFlag2=true\r\nphone=+71111111111\r\nobject=9\r\n");
+        w.Child<QCheckBox>(3, "HisRestFlag2")->setChecked(true);
+        w.Messages.clear();
+        w.Load(path);
+        QCOMPARE(w.Messages.size(), 1);
+        QVERIFY(w.Child<QCheckBox>(7, "EngNumbersOnCheckBox")->isChecked());
+        QCOMPARE(w.Child<QTableWidget>(7, "EngNumbers")->item(2, 1)->text(), QStringLiteral("777"));
+        QCOMPARE(w.Child<TRadioGroup>(5, "CANFormatGroup")->ItemIndex(), 0);
+        QCOMPARE(w.Child<QLineEdit>(5, "Par2IndexEdit")->text(), QStringLiteral("65"));
+        QVERIFY(w.Child<QCheckBox>(3, "HisSetFlag2")->isChecked());
+        QVERIFY(!w.Child<QCheckBox>(3, "HisRestFlag2")->isChecked()); // only "1" is true
+        QCOMPARE(phone->text(), QStringLiteral("+70000000000"));
+        QCOMPARE(object->text(), QStringLiteral("55"));
+
+        // Both alarm logics set: OR is applied last and wins.
+        QByteArray full = w.Save(dir.filePath(QStringLiteral("g.txt")));
+        full.replace("alOR=0", "alOR=1").replace("alAND=0", "alAND=1");
+        WriteAll(path, full);
+        w.Load(path);
+        QVERIFY(w.Child<QRadioButton>(1, "AlarmOR")->isChecked());
+        QVERIFY(!w.Child<QRadioButton>(1, "AlarmAND")->isChecked());
+    }
+
+    void pagesFollowTheIdentifiedUnit()
+    {
+        Window w;
+        TMainForm &form = *w.Form;
+        auto *history = static_cast<THistoryFrame *>(form.Frames[6]);
+        auto *can = static_cast<TCANFrame *>(form.Frames[5]);
+        auto *panel3 = w.Child<QWidget>(5, "Panel3");
+        auto *mode = w.Child<QComboBox>(3, "ModeCombo");
+        auto *saveKey = w.Child<QCheckBox>(7, "SaveKeyToHistory");
+        const auto carTabVisible = [can] {
+            return can->PageControl1()->isTabVisible(
+                can->PageControl1()->indexOf(can->CarSelectSheet()));
+        };
+
+        // Without a vehicle database the car sheet is hidden at start and shown for a 505 unit.
+        QVERIFY(!carTabVisible());
+        form.ApplyDeviceModel(3, 505);
+        QVERIFY(carTabVisible());
+
+        // 505/17 changes only the history layout.
+        form.ApplyDeviceModel(30, 505);
+        const int columns = history->GridModel().columnCount();
+        form.ApplyDeviceModel(17, 505);
+        QVERIFY(history->GridModel().columnCount() != columns);
+        QVERIFY(carTabVisible());
+        QVERIFY(!w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
+
+        // 505/7 hides the CAN page's content for good; 505/18 shows the car sheet inside it.
+        form.ApplyDeviceModel(7, 505);
+        QVERIFY(panel3->isHidden());
+        form.ApplyDeviceModel(18, 505);
+        QVERIFY(panel3->isHidden());
+        QVERIFY(!can->CarSelectSheet()->isHidden() && carTabVisible());
+        QVERIFY(!w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
+
+        // 504/704: the mode list disabled at its first mode without its handler; the key switch
+        // left as it was.
+        mode->setCurrentIndex(2);
+        saveKey->setChecked(true);
+        int changes = 0;
+        connect(mode, &QComboBox::currentIndexChanged, [&changes] { ++changes; });
+        form.ApplyDeviceModel(704, 504);
+        QVERIFY(!mode->isEnabled());
+        QCOMPARE(mode->currentIndex(), 0);
+        QCOMPARE(changes, 0);
+        QVERIFY(saveKey->isChecked());
+        QVERIFY(!carTabVisible());
+        QVERIFY(w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
+        form.ApplyDeviceModel(40, 504);
+        QVERIFY(mode->isEnabled());
+        QVERIFY(saveKey->isHidden());
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsFile)
+QTEST_MAIN(TestSettingsFile)
 #include "tst_settingsfile.moc"

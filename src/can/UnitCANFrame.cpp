@@ -14,7 +14,6 @@
 #include <QSqlQueryModel>
 #include <QWheelEvent>
 
-
 using namespace CANRows;
 
 namespace {
@@ -207,26 +206,18 @@ void TCANFrame::ApplyUserParams(const TPageData &V)
 // Each row is applied only when the unit answered it; a failed row changes nothing it feeds.
 void TCANFrame::ApplyVehicle(const TPageData &V, RowSet Set)
 {
-    bool allRead = RowRead(V, 1) && CarIdFromReply(V(1, 1)).has_value();
+    const std::optional<int> carId = RowRead(V, 1) ? CarIdFromReply(V(1, 1)) : std::nullopt;
+    bool allRead = carId.has_value();
     if (Set == RowSet::Vehicle) {
-        if (allRead)
-            allRead = ApplyCarId(V(1, 1));
-        allRead = RowRead(V, 2) && ApplyEventMask(V(2, 1)) && allRead;
-        if (RowRead(V, 3))
+        if (carId)
+            LocateCar(*carId);
+        const bool maskRead = RowRead(V, 2) && ApplyEventMask(V(2, 1));
+        const bool liveRead = RowRead(V, 3);
+        if (liveRead)
             ShowLiveValues(DecodeLiveText(V(3, 1).toString(), false));
-        else
-            allRead = false;
+        allRead = allRead && maskRead && liveRead;
     }
     SetResultColor(allRead ? 0 : 1);
-}
-
-bool TCANFrame::ApplyCarId(const QVariant &Value)
-{
-    const std::optional<int> carId = CarIdFromReply(Value);
-    if (!carId)
-        return false;
-    LocateCar(*carId);
-    return true;
 }
 
 bool TCANFrame::ApplyEventMask(const QVariant &Value)

@@ -82,7 +82,6 @@ private:
     CANRows::RowSet CurrentRowSet() const;
     void ApplyUserParams(const TPageData &V);
     void ApplyVehicle(const TPageData &V, CANRows::RowSet Set);
-    bool ApplyCarId(const QVariant &Value);
     bool ApplyEventMask(const QVariant &Value);
     std::optional<CANRows::UserParams> CurrentUserParams();
     quint32 CheckedEventMask() const;

@@ -937,8 +937,9 @@ TMainSettingsFile TMainForm::PagesSettingsFile()
         return tag >= 0 && tag < FrameCount ? Frames[tag] : nullptr;
     };
     file.ModeComboChange = [this] {
-        if (auto *events = Frames[3])
-            QMetaObject::invokeMethod(events, "ModeComboChange", Qt::DirectConnection);
+        if (auto *events =
+                qobject_cast<TEventsSettingsFrame *>(Frames[TEventsSettingsFrame::PageTag]))
+            events->ModeComboChange();
     };
     return file;
 }

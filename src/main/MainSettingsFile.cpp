@@ -2,6 +2,7 @@
 
 #include "main/SettingsFile.h"
 #include "pages/RadioGroup.h"
+#include "pages/ValueListEditor.h"
 #include "settings/Delphi.h"
 
 #include <QAbstractButton>
@@ -130,16 +131,6 @@ QWidget *TMainSettingsFile::Control(const TKey &Key) const
 
 namespace {
 
-QTableWidgetItem *ValueCell(QWidget *control, int row, bool create)
-{
-    auto *list = qobject_cast<QTableWidget *>(control);
-    if (!list || row < 1 || row > list->rowCount() || list->columnCount() < 2)
-        return nullptr;
-    if (!list->item(row - 1, 1) && create)
-        list->setItem(row - 1, 1, new QTableWidgetItem);
-    return list->item(row - 1, 1);
-}
-
 QString ReadIndex(QWidget *control)
 {
     if (auto *combo = qobject_cast<QComboBox *>(control))
@@ -187,8 +178,8 @@ QString TMainSettingsFile::Read(const TKey &Key) const
     case TKey::Index:
         return ReadIndex(control);
     case TKey::ListRow:
-        if (QTableWidgetItem *cell = ValueCell(control, Key.Row, false))
-            return cell->text();
+        if (auto *list = qobject_cast<QTableWidget *>(control))
+            return ValueListEditor::Value(*list, Key.Row);
         return {};
     }
     return {};
@@ -212,8 +203,8 @@ void TMainSettingsFile::Write(const TKey &Key, const QString &Value) const
         WriteIndex(control, StrToInt(Value));
         break;
     case TKey::ListRow:
-        if (QTableWidgetItem *cell = ValueCell(control, Key.Row, true))
-            cell->setText(Value);
+        if (auto *list = qobject_cast<QTableWidget *>(control))
+            ValueListEditor::SetValue(*list, Key.Row, Value);
         break;
     }
 }
