@@ -81,11 +81,14 @@ private slots:
         QCOMPARE(Stored(QStringLiteral("VERINFO/ver")), QStringLiteral("1.0.2.0"));
     }
 
-    void damagedStoreNeverStopsTheStart()
+    // Stored log settings come back, damaged ones give the default and never stop the start;
+    // the log actions work on the log tree.
+    void storedLogSettingsAndDamagedStoreAndLogActions()
     {
         {
             TMainForm form(kVersion);
         }
+        Store(QStringLiteral("MainForm/LOGAUTOEXPAND"), 0);
         Store(QStringLiteral("MainForm/LOGHEIGHT"), QStringLiteral("tall"));
         Store(QStringLiteral("MainForm/LOGVISIBLE"), QStringLiteral("maybe"));
         Store(QStringLiteral("MainForm/Caption"), QStringLiteral("Версия %d из %s"));
@@ -93,35 +96,21 @@ private slots:
         TMainForm form(kVersion);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QCOMPARE(form.findChild<QWidget *>(QStringLiteral("PanelLog"))->height(), 170);
-        QVERIFY(FindAction(form, "LogIsVisibleAction")->isChecked());
+        auto *panelLog = form.findChild<QWidget *>(QStringLiteral("PanelLog"));
+        QCOMPARE(panelLog->height(), 170);
+        QVERIFY(panelLog->isVisible());
+        QVERIFY(!form.Log().AutoExpand && form.Log().AutoScroll);
         QCOMPARE(form.windowTitle(), QStringLiteral("Версия %d из %s"));
         QCOMPARE(form.findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(),
                  QStringLiteral("Порт %s %s"));
-    }
 
-    void logActionsWorkOnTheLogTree()
-    {
-        {
-            TMainForm form(kVersion);
-        }
-        Store(QStringLiteral("MainForm/LOGAUTOEXPAND"), 0);
-        Store(QStringLiteral("MainForm/LOGVISIBLE"), 0);
-        TMainForm form(kVersion);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        auto *panelLog = form.findChild<QWidget *>(QStringLiteral("PanelLog"));
-        auto *tree = form.findChild<QTreeWidget *>(QStringLiteral("LogTree"));
-        QVERIFY(!form.Log().AutoExpand);
-        QVERIFY(form.Log().AutoScroll);
-        QVERIFY(!panelLog->isVisible());
         FindAction(form, "LogIsVisibleAction")->trigger();
-        QVERIFY(panelLog->isVisible());
+        QVERIFY(!panelLog->isVisible());
         FindAction(form, "AutoExpandAction")->trigger();
         QVERIFY(form.Log().AutoExpand);
-
         form.Log().LogPortEvent(QStringLiteral("Порт открыт успешно"));
         FindAction(form, "ClearLogAction")->trigger();
+        auto *tree = form.findChild<QTreeWidget *>(QStringLiteral("LogTree"));
         QCOMPARE(tree->topLevelItemCount(), 1);
         QCOMPARE(tree->topLevelItem(0)->text(0), QString());
     }
