@@ -3,7 +3,7 @@
 // sensor and ignition boxes driving the CAN page's controls, the direct buttons, the flags grid,
 // the stored captions and values, and what is refused before anything is sent.
 
-#include "SimConnection.h"
+#include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
 #include "main/Main.h"
 #include "main/MainPageTransfer.h"
@@ -19,8 +19,6 @@
 #include <QTableWidget>
 #include <QToolButton>
 
-#include <memory>
-
 namespace {
 
 const QColor Green = TPageFrame::ResultColors[0];
@@ -30,19 +28,9 @@ const QStringList EventReads = {
     "+zact",       "+zren",      "+flagact", "+flagren", "+feedtime", "+feedpause", "+init5regim",
     "+ident4time", "+bsettings", "+OUTS",    "+MFLAG",   "+freqsens", "+sensflow",  "+canignit"};
 
-// The main window on the events page, with short time-outs and its messages recorded.
-struct Window
+struct Window : KeyPagesWindow
 {
-    std::unique_ptr<TMainForm> Form = std::make_unique<TMainForm>(QStringLiteral("1.0.0.0"));
-    unitsim::UnitSimulator Sim;
-
-    Window()
-    {
-        SpeedUp(Form->Engine(), Form->Connection());
-        Form->MessageHook = [](const QString &, bool) {};
-        Form->ShowPage(TEventsSettingsFrame::PageTag);
-    }
-    ~Window() { Form.reset(); }
+    Window() : KeyPagesWindow(TEventsSettingsFrame::PageTag) {}
 
     TEventsSettingsFrame &Page() const
     {
@@ -62,21 +50,8 @@ struct Window
         unitsim::UnitSimOptions options = CableUnit();
         options.deviceType = type;
         options.firmwareBuild = firmware;
-        if (!Sim.start(options))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Form->Connection().Connect(choice);
-        const bool ok = QTest::qWaitFor(
-            [this] {
-                return !Form->Engine().Identity.IMEI.isEmpty() && !Form->Engine().IsPending();
-            },
-            5000);
-        Sim.clearLog();
-        return ok;
+        return KeyPagesWindow::Connect(options);
     }
-    void Read() { Form->PageTransfer().ReadPageActionExecute(); }
-    void Write() { Form->PageTransfer().WritePageActionExecute(); }
 
     // The CAN page's controls this page drives: the CAN page's own, or stand-ins until it has them.
     template <typename T> T *CANControl(const QString &name)
@@ -104,19 +79,14 @@ public:
 private slots:
     void init() { ClearStore(); }
 
-    // Without stored values the page starts on its defaults; what the user leaves is there after
-    // a restart, and a stored value that does not convert gives its row's default.
+    // Without stored values the page starts on its defaults (the pause in the locale's form);
+    // what the user leaves is there after a restart, and a stored value that does not convert
+    // gives its row's default.
     void storedValuesSurviveARestart()
     {
         {
             Window w;
-            QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentText(), QStringLiteral("Режим 1"));
             QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("0,5"));
-            QCOMPARE(w.Get<QLineEdit>("OnTimeEdit")->text(), QStringLiteral("40"));
-            QCOMPARE(w.Get<TRadioGroup>("InversGroup")->ItemIndex(), 0);
-            QCOMPARE(w.Get<TRadioGroup>("Block1")->Button(0)->text(),
-                     QStringLiteral("Автоматически"));
-            QVERIFY(!w.Get("FlagRestFlag7")->isChecked());
             QVERIFY(w.Get<QWidget>("Ident4Box")->isHidden());
             w.Get<QComboBox>("ModeCombo")->setCurrentIndex(4);
             w.Get<QLineEdit>("PauseEdit")->setText(QStringLiteral("1,5"));
