@@ -3,37 +3,21 @@
 // away, and no connection at all.
 
 #include "KeyPagesWindow.h"
+#include "PageRig.h"
 #include "TestConfigDir.h"
 #include "main/ExecCommandService.h"
-#include "main/MainPageTransfer.h"
 #include "pages/UnitGeneralSettingsFrame.h"
 
 #include <QLineEdit>
 #include <QtTest>
 
-#include <memory>
-
 namespace {
 
 using TRequester = TAnswerCatcher;
 
-struct Rig
+struct Rig : TransferRig
 {
-    unitsim::UnitSimulator Sim;
-    TCommandEngine Engine;
-    QObject Owner;
-    TMainConnection Connection{Engine, &Owner};
     TExecCommandService Service{Engine};
-    bool connected = false;
-
-    Rig()
-    {
-        SpeedUp(Engine, Connection);
-        Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
-        Engine.Hooks.SetActionsConnected = [this] { connected = true; };
-    }
-
-    bool Connect() { return ConnectCable(Sim, Connection, Engine, connected); }
 
     void Post(TRequester &requester, int code) { PostExecCommand(&Service, code, &requester); }
 };
@@ -52,15 +36,6 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void replyRecordDropsTextBeyondItsThreeParts()
-    {
-        MainReplyRecord r = MainReplyRecord::FromValues(43, {QString(800, QLatin1Char('k')), 1}, 7);
-        QCOMPARE(r.Text3.size(), 255);
-        QCOMPARE(r.Text().size(), 765);
-        r = MainReplyRecord::FromValues(83, {259, 1}, 5);
-        QCOMPARE(r.Text1, QStringLiteral("259"));
-    }
-
     void answersComeInOrderToTheirOwnRequesters()
     {
         Rig rig;
@@ -89,15 +64,14 @@ private slots:
     void aRequestDuringAPageReadWaitsForTheRead()
     {
         Rig rig;
-        TMainPageTransfer transfer(rig.Engine);
         TGeneralSettingsFrame general;
         general.Init(QStringLiteral("W9CAN"));
-        transfer.Hooks.CurrentFrame = [&general]() -> TPageFrame * { return &general; };
+        rig.Transfer.Hooks.CurrentFrame = [&general]() -> TPageFrame * { return &general; };
         QVERIFY(rig.Connect());
         rig.Sim.setSetting(QStringLiteral("timefix"), "05");
         TRequester requester;
         QTimer::singleShot(0, [&] { rig.Post(requester, 105); });
-        transfer.ReadPageActionExecute();
+        rig.Transfer.ReadPageActionExecute();
         QVERIFY(Answered(requester));
         QCOMPARE(Sent(rig.Sim), GeneralReads + QStringList{"+disp"});
         QCOMPARE(general.findChild<QLineEdit *>("TimeIntervalEdit")->text(), QStringLiteral("5"));

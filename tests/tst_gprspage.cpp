@@ -158,9 +158,6 @@ private slots:
         }
         QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/defAltPort")), QStringLiteral("8081"));
         QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/PortCaption")), QStringLiteral("Порт:"));
-        // The captions of the two rows without a control are kept in the store all the same.
-        QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/TimeSynchronizeCaption")),
-                 QStringLiteral("Синхронизация времени с сервером:"));
     }
 };
 

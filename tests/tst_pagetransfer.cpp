@@ -419,8 +419,8 @@ private slots:
         QCOMPARE(sent, (QStringList{"+w3=v3/103", "+w1=v1/101", "+w2=v2/102"}));
         QCOMPARE(results, (TWriteResults{0, 1, 0, -1, -1}));
 
-        bool aborted = false;
         // An error while sending ends the loop; what was done keeps its result.
+        bool aborted = false;
         results = PageTransfer::WriteRows(
             5, fill, command,
             [&](const QString &, int, int row, TPageData &res) {
@@ -431,17 +431,6 @@ private slots:
             [&] { aborted = true; });
         QVERIFY(aborted);
         QCOMPARE(results, (TWriteResults{-1, -1, 0, -1, -1}));
-
-        // An error while the frame gathers its values sends nothing.
-        aborted = false;
-        sent.clear();
-        results = PageTransfer::WriteRows(
-            2, [](TPageData &) { throw std::runtime_error("bad value"); }, command,
-            [&](const QString &text, int, int, TPageData &) { sent << text; },
-            [&] { aborted = true; });
-        QVERIFY(aborted);
-        QVERIFY(sent.isEmpty());
-        QCOMPARE(results, (TWriteResults{-1, -1}));
     }
 };
 
