@@ -145,25 +145,15 @@ private slots:
         w.Sim.setSetting("feedpause", "07");
         w.Sim.setSetting("bsettings", "03");
         w.Get<TRadioGroup>("Block1")->SetItemIndex(2);
-        struct Layout
-        {
-            bool ident4, sensor, invers, block, flagSet4Enabled;
-        };
-        const Layout layouts[] = {{false, false, false, false, true},
-                                  {false, false, false, false, true},
-                                  {false, false, false, false, true},
-                                  {true, true, false, false, false},
-                                  {false, true, true, true, true}};
         for (int mode = 0; mode < 5; ++mode) {
             w.Sim.setSetting("flagren", QByteArray("010") + QByteArray::number(mode));
             w.Read();
             QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), mode);
-            const Layout &l = layouts[mode];
-            QCOMPARE(!w.Get<QWidget>("Ident4Box")->isHidden(), l.ident4);
-            QCOMPARE(!w.Get<QWidget>("SensorBox")->isHidden(), l.sensor);
-            QCOMPARE(!w.Get<QWidget>("InversGroup")->isHidden(), l.invers);
-            QCOMPARE(!w.Get<QWidget>("Block1")->isHidden(), l.block);
-            QCOMPARE(w.Get("FlagSetFlag4")->isEnabled(), l.flagSet4Enabled);
+            QCOMPARE(!w.Get<QWidget>("Ident4Box")->isHidden(), mode == 3);
+            QCOMPARE(!w.Get<QWidget>("SensorBox")->isHidden(), mode >= 3);
+            QCOMPARE(!w.Get<QWidget>("InversGroup")->isHidden(), mode == 4);
+            QCOMPARE(!w.Get<QWidget>("Block1")->isHidden(), mode == 4);
+            QCOMPARE(w.Get("FlagSetFlag4")->isEnabled(), mode != 3);
             QCOMPARE(w.Get<QWidget>("PeriodEdit")->isEnabled(), mode == 4);
             QCOMPARE(w.Get("FlagRestFlag1")->isEnabled(), mode == 0);
             QVERIFY(w.Get("FlagRestFlag4")->isChecked());
