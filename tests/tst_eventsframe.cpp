@@ -1,7 +1,7 @@
 // The events page in the real main window against the simulated unit, under a comma locale: its
 // rows on the wire by type and firmware, reads applied to the controls and the mode layouts, the
-// sensor and ignition boxes driving the CAN page's controls, the direct buttons, the flags grid,
-// the stored captions and values, and what is refused before anything is sent.
+// sensor and ignition boxes driving the CAN page, the direct buttons, the flags grid, the stored
+// captions and values, and what is refused before anything is sent.
 
 #include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,16 +50,6 @@ struct Window : KeyPagesWindow
         options.deviceType = type;
         options.firmwareBuild = firmware;
         return KeyPagesWindow::Connect(options);
-    }
-
-    // The CAN page's controls this page drives: the CAN page's own, or stand-ins until it has them.
-    template <typename T> T *CANControl(const QString &name)
-    {
-        if (auto *own = qobject_cast<T *>(Form->CANPageControl(name)))
-            return own;
-        auto *standIn = new T(Form->Frames[5]);
-        standIn->setObjectName(name);
-        return standIn;
     }
 };
 
@@ -165,26 +154,23 @@ private slots:
         QCOMPARE(w.Colour("Block1"), Green);
     }
 
-    // From firmware 500 a sensor box takes its input's flag boxes and a CAN user parameter; the
-    // ignition box takes input 1's history boxes and the CAN page's ignition event.
+    // From firmware 500 a sensor box takes its input's flag boxes and a CAN user parameter (what
+    // the CAN page shows for it is that page's test); the ignition box takes input 1's history
+    // boxes and the CAN page's ignition event; a mode change leaves the ignition option as the
+    // vehicle allows it.
     void sensorAndIgnitionBoxesDriveTheCANPage()
     {
         Window w;
-        auto *par1 = w.CANControl<QLineEdit>("Par1IndexEdit");
-        auto *shift1 = w.CANControl<QComboBox>("Par1Shift");
-        auto *label1 = w.CANControl<QLabel>("Par1IndexLabel");
-        auto *par2 = w.CANControl<QLineEdit>("Par2IndexEdit");
-        auto *format = w.CANControl<TRadioGroup>("CANFormatGroup");
-        auto *c5 = w.CANControl<QCheckBox>("c5");
-        shift1->addItems({"0", "1"});
-        shift1->setCurrentIndex(1);
-        format->SetItems({"2", "4"});
-        format->SetItemIndex(0);
+        auto *par1 = qobject_cast<QLineEdit *>(w.Form->CANPageControl("Par1IndexEdit"));
+        auto *format = qobject_cast<TRadioGroup *>(w.Form->CANPageControl("CANFormatGroup"));
+        auto *c5 = qobject_cast<QCheckBox *>(w.Form->CANPageControl("c5"));
+        QVERIFY(par1 && format && c5);
+        const int formatBefore = format->ItemIndex();
         w.Form->Engine().Identity.DeviceVersion = 41;
         w.Get("HisSetFlag3")->setChecked(true);
         w.Get("CheckBox1")->setChecked(true);
         QVERIFY(w.Get("HisSetFlag3")->isChecked() && w.Get("HisSetFlag3")->isEnabled());
-        QCOMPARE(format->ItemIndex(), 0);
+        QCOMPARE(format->ItemIndex(), formatBefore);
         w.Get("CheckBox1")->setChecked(false);
 
         w.Form->Engine().Identity.DeviceVersion = 700;
@@ -192,18 +178,11 @@ private slots:
         w.Get("CheckBox2")->setChecked(true);
         for (const char *box : {"HisSetFlag3", "HisRestFlag3", "FlagSetFlag3", "FlagRestFlag6"})
             QVERIFY(!w.Get(box)->isChecked() && !w.Get(box)->isEnabled());
-        QCOMPARE(par1->text(), QStringLiteral("65400"));
-        QVERIFY(!par1->isEnabled() && !label1->isEnabled());
-        QCOMPARE(shift1->currentIndex(), 0);
-        QCOMPARE(format->ItemIndex(), 1);
         w.Get("CheckBox1")->setChecked(false);
         QVERIFY(w.Get("FlagRestFlag3")->isEnabled() && !w.Get("FlagRestFlag3")->isChecked());
         QVERIFY(!par1->isEnabled()); // input 6 still holds parameter 1
         w.Get("CheckBox2")->setChecked(false);
-        QCOMPARE(par1->text(), QStringLiteral("0"));
         QVERIFY(par1->isEnabled());
-        w.Get("CheckBox4")->setChecked(true);
-        QCOMPARE(par2->text(), QStringLiteral("65401"));
 
         w.Get("CANCheckBox")->setChecked(true);
         for (QCheckBox *box : {w.Get("HisSetFlag1"), w.Get("HisRestFlag1"), c5})

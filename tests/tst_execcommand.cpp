@@ -1,14 +1,12 @@
 // The single-command service against the simulated unit: the reply record, answers in order to
-// their own requesters, a request during a page transfer, a silent unit, a requester that goes
-// away, and no connection at all.
+// their own requesters, a silent unit, a requester that goes away, and no connection at all.
+// Requests made while a page read runs are the CAN page's auto-refresh test's.
 
 #include "KeyPagesWindow.h"
 #include "PageRig.h"
 #include "TestConfigDir.h"
 #include "main/ExecCommandService.h"
-#include "pages/UnitGeneralSettingsFrame.h"
 
-#include <QLineEdit>
 #include <QtTest>
 
 namespace {
@@ -59,22 +57,6 @@ private slots:
         QCOMPARE(Sent(rig.Sim), (QStringList{"+gprsname", "+disp"}));
         // The keep-alive is on after a request, also when it was off before.
         QVERIFY(rig.Engine.Device->WakeUp());
-    }
-
-    void aRequestDuringAPageReadWaitsForTheRead()
-    {
-        Rig rig;
-        TGeneralSettingsFrame general;
-        general.Init(QStringLiteral("W9CAN"));
-        rig.Transfer.Hooks.CurrentFrame = [&general]() -> TPageFrame * { return &general; };
-        QVERIFY(rig.Connect());
-        rig.Sim.setSetting(QStringLiteral("timefix"), "05");
-        TRequester requester;
-        QTimer::singleShot(0, [&] { rig.Post(requester, 105); });
-        rig.Transfer.ReadPageActionExecute();
-        QVERIFY(Answered(requester));
-        QCOMPARE(Sent(rig.Sim), GeneralReads + QStringList{"+disp"});
-        QCOMPARE(general.findChild<QLineEdit *>("TimeIntervalEdit")->text(), QStringLiteral("5"));
     }
 
     void aSilentUnitGetsTheDefaultResendsOnly()
