@@ -88,13 +88,7 @@ private slots:
         TDm &dm = *carid.dm;
         QSignalSpy masks(&dm, &TDm::CarMaskSelected);
 
-        // Two years share car id 31: the first stored wins.
-        dm.LocateCar(31);
-        QCOMPARE(Current(dm, TDm::ProdList, "id").toInt(), 2);
-        QCOMPARE(Current(dm, TDm::ModelList, "id").toInt(), 120);
-        QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1030);
-        QCOMPARE(masks.last().at(0).toInt(), 0x5A5A5A);
-
+        // A car id that two years share is the CAN page's test (the first stored wins).
         dm.LocateCar(0xFFFF);
         QCOMPARE(Current(dm, TDm::ModelList, "Model").toString(), QString("Octavia"));
         QCOMPARE(dm.CarId(), std::optional<int>(65535));
