@@ -45,8 +45,9 @@ TFirmwareTimings FastTimings()
     TFirmwareTimings t;
     t.StartPollMs = t.ErasePollMs = t.BlockPollMs = t.FinishPollMs = 2;
     t.FinishPauseMs = t.FinishRetryPauseMs = 2;
-    t.BootLoaderStartMs = t.VersionAnswerMs = t.EraseMs = t.FinishTimeoutMs = 300;
-    t.BlockTimeoutMs = 100;
+    // Limits only the silent cases wait out; a loaded machine still answers well within them.
+    t.BootLoaderStartMs = t.VersionAnswerMs = t.EraseMs = t.FinishTimeoutMs = 1000;
+    t.BlockTimeoutMs = 400;
     return t;
 }
 
@@ -338,8 +339,7 @@ private slots:
         SpeedUp(form.Engine(), form.Connection());
         QStringList messages;
         form.MessageHook = [&messages](const QString &text, bool) { messages << text; };
-        form.FirmwareImageFolder = rig.Work.path();
-        form.FirmwareTimings = FastTimings();
+        form.FirmwareSetup = {rig.Work.path(), rig.Path("~fw.tmp"), FastTimings()};
         form.show();
         QAction *change = FindAction(form, "ChangeFirmware");
         const auto connect = [&] { form.Connection().Connect({0, rig.Sim.portPath()}); };
@@ -361,7 +361,8 @@ private slots:
             PostExecCommand(&form, 137, &requester);
             QTRY_COMPARE(requester.Statuses, QList<int>{0});
             QVERIFY(!form.Engine().Device->WakeUp());
-            QCOMPARE(rig.Sim.commandCount(), heard);
+            for (const QString &text : Sent(rig.Sim).mid(heard)) // the resume may be under way
+                QVERIFY(text.startsWith("+W") || text.startsWith("+EE"));
             requester.Statuses.clear();
         };
         OnDialog([&](TChangeFirmwareForm *dialog) {

@@ -34,6 +34,15 @@ struct TFirmwareTimings
     uint32_t FinishTimeoutMs = 40000; // since the last "+EE"
 };
 
+// Where an owner's firmware dialog finds its images and keeps its resume file ("" for the
+// program's own), and its waits.
+struct TFirmwareSetup
+{
+    QString ImageFolder;
+    QString ResumeFilePath;
+    TFirmwareTimings Timings;
+};
+
 class TFirmwareUpdate : public QObject
 {
     Q_OBJECT

@@ -899,12 +899,14 @@ void TMainForm::RunFirmwareDialog(bool Resume)
         return;
     const TDeviceIdentity &identity = engine->Identity;
     TChangeFirmwareForm form(identity.FirmwareCopy, identity.MemoryCopy, FirmwareResumeBlock, this);
-    if (!FirmwareImageFolder.isEmpty())
-        form.ImageFolder = FirmwareImageFolder;
+    if (!FirmwareSetup.ImageFolder.isEmpty())
+        form.ImageFolder = FirmwareSetup.ImageFolder;
     if (MessageHook)
         form.MessageHook = [this](const QString &text) { MessageHook(text, false); };
     TFirmwareUpdate &update = form.Update();
-    update.Timings = FirmwareTimings;
+    update.Timings = FirmwareSetup.Timings;
+    if (!FirmwareSetup.ResumeFilePath.isEmpty())
+        update.ResumeFile = TResumeFile(FirmwareSetup.ResumeFilePath);
     update.LogPortRead = [this](const QString &text) { logView->LogPortRead(text); };
     update.LogPortWrite = [this](const QString &text) { logView->LogPortWrite(text); };
     if (Resume) {

@@ -100,11 +100,10 @@ public:
     void ShowError(const QString &Text);
 
     // The firmware update: the first block the boot loader has not acknowledged in the upload
-    // in progress (-1: none to resume), the folder of the carried images and the dialog's waits
-    // (tests point and shorten them).
+    // in progress (-1: none to resume), and where the dialog finds its images and keeps its
+    // resume file, and how long it waits (tests point and shorten them).
     int FirmwareResumeBlock = -1;
-    QString FirmwareImageFolder;
-    TFirmwareTimings FirmwareTimings;
+    TFirmwareSetup FirmwareSetup;
     // The unit answered from its boot loader: the firmware dialog goes on with the upload.
     void StartBootloaderUpdate();
 
