@@ -247,39 +247,38 @@ private slots:
         QCOMPARE(engine->State, uint8_t(StateIdle));
     }
 
+    // "+typepan" from 504 build 36, "+imei" from 504 build 40 and on every 505.
     void identification_data()
     {
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("typepan");
-        QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QString>("memory");
-        QTest::addColumn<QString>("imei");
-        const QStringList three{"CABLE CONNECT", "+v", "+typepan"};
-        QTest::newRow("504 v35") << "REV 07.504.035"
-                                 << "" << QStringList{"CABLE CONNECT", "+v"} << ""
-                                 << "";
-        QTest::newRow("504 v36") << "REV 07.504.036"
-                                 << "02" << three << "M45PE16"
-                                 << "";
-        QTest::newRow("504 v39") << "REV 07.504.039"
-                                 << "3A" << three << "AT45DB161D"
-                                 << "";
-        QTest::newRow("504 v40") << "REV 07.504.040"
-                                 << "3A" << (three + QStringList{"+imei"}) << "AT45DB161D"
-                                 << "351234567890123";
-        QTest::newRow("505 unparsable")
-            << "REV 07.505.030"
-            << "zz" << (three + QStringList{"+imei"}) << "Неизвестный тип памяти"
-            << "351234567890123";
+        QTest::addColumn<bool>("hasImei");
+        const struct
+        {
+            const char *version, *typepan, *memory;
+            bool hasImei;
+        } rows[] = {{"REV 07.504.035", "", "", false},
+                    {"REV 07.504.036", "02", "M45PE16", false},
+                    {"REV 07.504.039", "3A", "AT45DB161D", false},
+                    {"REV 07.504.040", "3A", "AT45DB161D", true},
+                    {"REV 07.505.030", "zz", "Неизвестный тип памяти", true}};
+        for (const auto &r : rows)
+            QTest::newRow(r.version) << QString(r.version) << QString(r.typepan)
+                                     << QString::fromUtf8(r.memory) << r.hasImei;
     }
-
     void identification()
     {
         QFETCH(QString, version);
         QFETCH(QString, typepan);
-        QFETCH(QStringList, sent);
         QFETCH(QString, memory);
-        QFETCH(QString, imei);
+        QFETCH(bool, hasImei);
+        QStringList sent{"CABLE CONNECT", "+v"};
+        if (!typepan.isEmpty())
+            sent << "+typepan";
+        if (hasImei)
+            sent << "+imei";
+        const QString imei = hasImei ? "351234567890123" : "";
         int models = 0;
         engine->Hooks.ApplyDeviceModel = [&](int, int) { ++models; };
         engine->Identity.MemoryCopy = "M45PE16"; // left from an interrupted upload

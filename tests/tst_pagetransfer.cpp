@@ -152,25 +152,6 @@ private slots:
         QCOMPARE(rig.Child<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("5"));
     }
 
-    void escDuringAReadStopsAfterTheCurrentRow()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
-        auto &sim = rig.Sim;
-        sim.setLatency(80); // Esc lands while row 3 waits for its reply
-        EscAfter(sim, rig.Engine, 3);
-        rig.Transfer.ReadPageActionExecute();
-        QTest::qWait(150); // the late reply is dropped
-        QCOMPARE(Sent(sim), GeneralReads.mid(0, 3));
-        QCOMPARE(rig.Colour("ObjectNumberLabel"), Green);
-        QCOMPARE(rig.Colour("LatLabel"), Green);
-        for (int r = 2; r < 10; ++r)
-            QCOMPARE(rig.Colour(RowLabels[r]), Red);
-        // The stop request is the connected state itself: the connection stays.
-        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-        QVERIFY(sim.isPortOpen());
-    }
-
     void writePageSendsTheRowsAndReadsBack()
     {
         Rig rig;
@@ -216,7 +197,7 @@ private slots:
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
     }
 
-    void readAndWriteAllPagesWalkTheFrames()
+    void readAndWriteAllPagesWalkTheFramesAndEscStopsTheWalk()
     {
         Rig rig;
         QVERIFY(rig.Connect());
@@ -241,18 +222,24 @@ private slots:
         QCOMPARE(Sent(sim)[10], QStringLiteral("+gprsena00"));
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 
-        // Esc during the general page: no later page is read or shown.
+        // Esc while row 2 of the general page waits: its late reply is dropped, the rows not
+        // read are red, no later page is read or shown, and the connection stays.
         sim.clearLog();
         rig.Shown.clear();
         rig.Calls.clear();
         sim.setLatency(80);
         EscAfter(sim, rig.Engine, 2);
         rig.Transfer.ReadAllPagesActionExecute();
+        QTest::qWait(150);
+        QCOMPARE(Sent(sim), GeneralReads.mid(0, 2));
+        QCOMPARE(rig.Colour(RowLabels[0]), Green);
+        for (int r = 1; r < 10; ++r)
+            QCOMPARE(rig.Colour(RowLabels[r]), Red);
         QCOMPARE(rig.Shown, QList<int>{0});
         QVERIFY(rig.Calls.isEmpty());
-        QCOMPARE(Sent(sim).size(), 2);
         QCOMPARE(rig.Current, rig.Frames[0].get());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+        QVERIFY(sim.isPortOpen());
     }
 
     void aSecondTransferIsRefused()
