@@ -378,46 +378,36 @@ private slots:
         QVERIFY(!rig.Engine.TransferRunning());
     }
 
-    // The shared write loop on its own: the order of the rows, and errors on the way.
-    void writeLoopResults()
+    // The shared write loop on its own: an error while sending ends the loop, and what was done
+    // keeps its result (0 written, 1 not confirmed, -1 not sent).
+    void writeLoopStopsAtAnError()
     {
+        const auto fill = [](TPageData &v) {
+            v = TPageData(4, 3);
+            for (int r = 1; r <= 4; ++r) {
+                v(r, 1) = r;
+                v(r, 2) = QStringLiteral("v%1").arg(r);
+                v(r, 3) = false;
+            }
+        };
         const auto command = [](int row, const QVariant &value) {
             return PageTransfer::WriteCommand{
                 QStringLiteral("+w%1=%2").arg(row).arg(value.toString()), 100 + row};
         };
         QStringList sent;
-        // Rows 1 and 3 confirmed, row 2 not; rows the frame did not give stay "not sent"; a row
-        // number outside the page is skipped.
-        const auto fill = [](TPageData &v) {
-            v = TPageData(4, 3);
-            const int rows[] = {3, 1, 2, 11};
-            for (int r = 1; r <= 4; ++r) {
-                v(r, 1) = rows[r - 1];
-                v(r, 2) = QStringLiteral("v%1").arg(rows[r - 1]);
-                v(r, 3) = false;
-            }
-        };
-        TWriteResults results = PageTransfer::WriteRows(
-            5, fill, command, [&](const QString &text, int code, int row, TPageData &res) {
-                sent << QStringLiteral("%1/%2").arg(text).arg(code);
-                res(row, 1) = QStringLiteral("reply");
-                res(row, 2) = row == 2 ? 0 : 1;
-            });
-        QCOMPARE(sent, (QStringList{"+w3=v3/103", "+w1=v1/101", "+w2=v2/102"}));
-        QCOMPARE(results, (TWriteResults{0, 1, 0, -1, -1}));
-
-        // An error while sending ends the loop; what was done keeps its result.
         bool aborted = false;
-        results = PageTransfer::WriteRows(
+        const TWriteResults results = PageTransfer::WriteRows(
             5, fill, command,
-            [&](const QString &, int, int row, TPageData &res) {
-                if (row == 1)
+            [&](const QString &text, int code, int row, TPageData &res) {
+                sent << QStringLiteral("%1/%2").arg(text).arg(code);
+                if (row == 3)
                     throw std::runtime_error("port gone");
-                res(row, 2) = 1;
+                res(row, 2) = row == 2 ? 0 : 1;
             },
             [&] { aborted = true; });
         QVERIFY(aborted);
-        QCOMPARE(results, (TWriteResults{-1, -1, 0, -1, -1}));
+        QCOMPARE(sent, (QStringList{"+w1=v1/101", "+w2=v2/102", "+w3=v3/103"}));
+        QCOMPARE(results, (TWriteResults{0, 1, -1, -1, -1}));
     }
 };
 
