@@ -55,11 +55,11 @@ TNewInDcb UnitSettings(const QString &name)
     return MakeNewInDcb(name, 19200, 0, 8, 0);
 }
 
-// A port with the control-line pulse shortened; its open codes go to `log` when given.
-std::unique_ptr<TnComPort> OpenFast(const TNewInDcb &dcb, Receiver &receiver,
-                                    CodeLog *log = nullptr)
+// A port on the pseudo-terminal with the control-line pulse shortened; its open codes go to `log`
+// when given.
+std::unique_ptr<TnComPort> OpenFast(const PtyPair &pty, Receiver &receiver, CodeLog *log = nullptr)
 {
-    auto port = std::make_unique<TnComPort>(dcb);
+    auto port = std::make_unique<TnComPort>(UnitSettings(pty.SlavePath()));
     port->RtsSettleMs = 0;
     port->LinesLowMs = 0;
     port->NotifyWnd = &receiver;
@@ -68,11 +68,6 @@ std::unique_ptr<TnComPort> OpenFast(const TNewInDcb &dcb, Receiver &receiver,
         log->Attach(*port);
     port->Open();
     return port;
-}
-
-std::unique_ptr<TnComPort> OpenFast(const PtyPair &pty, Receiver &receiver)
-{
-    return OpenFast(UnitSettings(pty.SlavePath()), receiver);
 }
 
 } // namespace
@@ -87,15 +82,14 @@ private slots:
         QVERIFY(pty.Ok());
         Receiver receiver;
         CodeLog log;
-        auto port = OpenFast(UnitSettings(pty.SlavePath()), receiver, &log);
+        auto port = OpenFast(pty, receiver, &log);
         // opened, settings, queues, purged, thread, RTS cleared, RTS raised
         QCOMPARE(log.codes, (QList<int>{1, 4, 2, 8, 32, 16, 64}));
         QVERIFY(port->Active() && port->Listening() && port->ThreadStarted());
 
         termios tio{};
         QCOMPARE(tcgetattr(port->Handle(), &tio), 0);
-        QCOMPARE(cfgetospeed(&tio), speed_t(B19200));
-        QCOMPARE(cfgetispeed(&tio), speed_t(B19200));
+        QVERIFY(cfgetospeed(&tio) == B19200 && cfgetispeed(&tio) == B19200);
         QCOMPARE(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CREAD), tcflag_t(CS8 | CREAD));
         QCOMPARE(tio.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | IXON), tcflag_t(0));
         QCOMPARE(tio.c_oflag & OPOST, tcflag_t(0));
@@ -177,22 +171,10 @@ private slots:
             announced << cmd;
         };
 
-        // Line endings and cp1251 as such are the device test's; here the odd texts.
-        const struct
-        {
-            QString cmd;
-            QByteArray line;
-        } cases[] = {
-            {QStringLiteral("+++ATH"), "+++ATH\r"},
-            {QString(), "\r"},
-            {QString(QStringLiteral("A") + QChar(0) + QStringLiteral("B")),
-             QByteArray("A\0B\r", 4)},
-        };
-        for (const auto &c : cases) {
-            QVERIFY(port->Send(c.cmd));
-            QCOMPARE(pty.Read(c.line.size()), c.line);
-        }
-        QCOMPARE(announced.size(), std::size(cases));
+        // Line endings and cp1251 as such are the device test's; here a NUL inside the text.
+        QVERIFY(port->Send(QString(QStringLiteral("A") + QChar(0) + QStringLiteral("B"))));
+        QCOMPARE(pty.Read(4), QByteArray("A\0B\r", 4));
+        QCOMPARE(announced.size(), 1);
         QVERIFY(pty.ReadFor(50).isEmpty());
 
         // Nobody reads the master side: the terminal's buffer fills up and the write gives up.
@@ -211,8 +193,6 @@ private slots:
         QVERIFY(pty.Ok());
         Receiver receiver;
         auto port = OpenFast(pty, receiver);
-        QVERIFY(port->Listening());
-
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
@@ -227,20 +207,17 @@ private slots:
         receiver.text.clear();
         receiver.dataEvents = 0;
         port->SetListen(false);
-        QVERIFY(!port->Listening());
         QVERIFY(pty.Write("held back"));
         QTest::qWait(100);
         QCOMPARE(receiver.dataEvents, 0);
         QCOMPARE(port->ReadData(), QString());
 
         port->SetListen(true);
-        QVERIFY(port->Listening());
         QTRY_COMPARE(receiver.text, QStringLiteral("held back"));
 
         // Close ends the thread; the port can be opened again with a fresh one.
         port->Close();
-        QVERIFY(!port->Active());
-        QVERIFY(!port->ThreadStarted());
+        QVERIFY(!port->Active() && !port->ThreadStarted());
         QCOMPARE(port->ReadData(), QStringLiteral("err"));
         QVERIFY(port->Open());
         QVERIFY(pty.Write("again"));
