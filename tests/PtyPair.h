@@ -49,8 +49,6 @@ public:
         }
         return Take(buffer.size());
     }
-    int Reads() const { return reads; }
-
     int fd = -1;
 
 private:
@@ -71,7 +69,6 @@ private:
         if (n <= 0)
             return false;
         buffer.append(chunk, n);
-        ++reads;
         return true;
     }
     QByteArray Take(qsizetype size)
@@ -82,10 +79,10 @@ private:
     }
 
     QByteArray buffer;
-    int reads = 0;
 };
 
-class PtyPair
+// The master side reads through the byte reader.
+class PtyPair : public ByteReader
 {
 public:
     // With `keepSlave` the slave side stays open in raw mode, so the master side outlives the
@@ -94,12 +91,11 @@ public:
     {
         termios raw{};
         cfmakeraw(&raw);
-        if (::openpty(&masterFd, &slaveFd, nullptr, keepSlave ? &raw : nullptr, nullptr) == 0) {
+        if (::openpty(&fd, &slaveFd, nullptr, keepSlave ? &raw : nullptr, nullptr) == 0) {
             path = QString::fromLocal8Bit(::ttyname(slaveFd));
             if (!keepSlave)
                 CloseFd(slaveFd);
         }
-        reader.fd = masterFd;
     }
     ~PtyPair()
     {
@@ -109,15 +105,15 @@ public:
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
-    bool Ok() const { return masterFd >= 0 && !path.isEmpty(); }
+    bool Ok() const { return fd >= 0 && !path.isEmpty(); }
     QString SlavePath() const { return path; }
-    int Master() const { return masterFd; }
+    int Master() const { return fd; }
 
     bool Write(const QByteArray &bytes) const
     {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(masterFd, bytes.constData() + done, bytes.size() - done);
+            const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -126,10 +122,7 @@ public:
         }
         return true;
     }
-    QByteArray Read(qsizetype count, int timeoutMs = 3000) { return reader.Read(count, timeoutMs); }
-    QByteArray ReadFor(int waitMs) { return reader.ReadFor(waitMs); }
-
-    void CloseMaster() { reader.fd = CloseFd(masterFd); }
+    void CloseMaster() { CloseFd(fd); }
 
 private:
     static int CloseFd(int &fd)
@@ -139,10 +132,8 @@ private:
         return fd = -1;
     }
 
-    int masterFd = -1;
     int slaveFd = -1;
     QString path;
-    ByteReader reader;
 };
 
 // A unit on a pseudo-terminal that answers each command (text up to CR) from a table, either at
@@ -167,7 +158,7 @@ public:
 
     void Answer(const QString &cmd, const QString &reply)
     {
-        answers[cmd] = [reply](const QString &, int) { return reply; };
+        Answer(cmd, [reply](const QString &, int) { return reply; });
     }
     void Answer(const QString &cmd, TAnswer answer) { answers[cmd] = std::move(answer); }
     // A value reply as the unit gives it: echo, ">value", "OK".
