@@ -2,6 +2,7 @@
 
 // Driving a window as the user does: its actions by name, keys to whatever has the focus.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
@@ -23,12 +24,13 @@ inline void PressKey(QWidget &window, Qt::Key key, Qt::KeyboardModifiers modifie
     QCoreApplication::processEvents();
 }
 
-// Closes every message box that opens while it lives (as the user's OK would) and keeps their
-// texts.
+// Answers every message box that opens while it lives with `Answer` (OK unless set), as the user's
+// click would, and keeps their texts.
 class MessageBoxCatcher : public QObject
 {
 public:
     QStringList Texts;
+    QMessageBox::StandardButton Answer = QMessageBox::Ok;
 
     MessageBoxCatcher()
     {
@@ -36,7 +38,10 @@ public:
         connect(&timer, &QTimer::timeout, this, [this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 Texts << box->text();
-                box->done(QMessageBox::Ok);
+                if (QAbstractButton *button = box->button(Answer))
+                    button->click();
+                else
+                    box->done(Answer);
             }
         });
         timer.start();

@@ -25,29 +25,13 @@
 
 namespace {
 
-// Answers the next message box that offers `button`, once it is shown; its text goes to `text`.
-void AnswerMessageBox(QMessageBox::StandardButton button, QString *text = nullptr,
-                      int attempts = 1000)
-{
-    QTimer::singleShot(5, [=] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->button(button)) {
-            if (attempts > 0)
-                AnswerMessageBox(button, text, attempts - 1);
-            return;
-        }
-        if (text)
-            *text = box->text();
-        box->button(button)->click();
-    });
-}
-
 // The main window on the history page, connected to a simulated unit.
 struct Window
 {
     unitsim::UnitSimulator Sim;
     std::unique_ptr<TMainForm> Form = std::make_unique<TMainForm>(QStringLiteral("1.0.0.0"));
     QStringList Messages;
+    MessageBoxCatcher Boxes; // the erase's questions and its error box
 
     Window()
     {
@@ -153,31 +137,29 @@ private slots:
         // Both erase paths ask first; No sends nothing.
         w.Form->Engine().Timings.EraseTimeoutMs = 300;
         w.Sim.clearLog();
-        AnswerMessageBox(QMessageBox::No);
+        w.Boxes.Answer = QMessageBox::No;
         w.Trigger("WritePageAction");
         auto *button = w.Child<QPushButton>("ClearHisButton");
-        AnswerMessageBox(QMessageBox::No);
         button->click();
         QCoreApplication::processEvents();
         QVERIFY(Sent(w.Sim).isEmpty());
+        QCOMPARE(w.Boxes.Texts.size(), 2);
         QCOMPARE(w.Rows(), 50);
 
         // The page's erase: a unit that does not confirm it gets the error box, the rows stay.
         auto faults = w.Sim.faults();
         faults.neverAnswer = QStringList{QStringLiteral("+erase")};
         w.Sim.setFaults(faults);
-        QString error;
-        AnswerMessageBox(QMessageBox::Yes);
-        AnswerMessageBox(QMessageBox::Ok, &error);
+        w.Boxes.Answer = QMessageBox::Yes;
         button->click();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            error, QStringLiteral("Ошибка при получении результата, попробуйте еще раз"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.Boxes.Texts.size(), 4, 5000);
+        QCOMPARE(w.Boxes.Texts.last(),
+                 QStringLiteral("Ошибка при получении результата, попробуйте еще раз"));
         QCOMPARE(w.Rows(), 50);
 
         // Confirmed by the unit: the grid empties, the raw view stays.
         w.Sim.setFaults({});
         w.Sim.clearLog();
-        AnswerMessageBox(QMessageBox::Yes);
         button->click();
         QTRY_COMPARE(w.Rows(), 0);
         QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
@@ -186,7 +168,6 @@ private slots:
         // The write action's erase.
         w.Sim.setHistoryCount(30);
         w.Sim.clearLog();
-        AnswerMessageBox(QMessageBox::Yes);
         w.Trigger("WritePageAction");
         QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
         QCOMPARE(w.Sim.historyCount(), 0);
