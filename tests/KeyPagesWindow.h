@@ -1,12 +1,10 @@
 #pragma once
 
-// The main window connected to the simulated unit, for the tests of the engineering-numbers and
-// touch-memory keys pages: page actions, the pages' controls by name and the single-command
-// service drained before a check.
+// The main window on one page, connected to the simulated unit, for the page tests that need the
+// whole window: page actions, the page's controls by name and the single-command service drained
+// before a check.
 
-#include "SimConnection.h"
-#include "WidgetDriver.h"
-#include "main/Main.h"
+#include "WindowConnection.h"
 
 #include <QTableWidget>
 
@@ -47,17 +45,7 @@ struct KeyPagesWindow
 
     bool Connect(const unitsim::UnitSimOptions &options = CableUnit())
     {
-        if (!Sim.start(options))
-            return false;
-        TConnectChoice choice;
-        choice.PortName = Sim.portPath();
-        Form->Connection().Connect(choice);
-        QAction *disconnect = FindAction(*Form, "DisconnectAction");
-        if (!QTest::qWaitFor([&] { return disconnect->isEnabled() && !Form->Engine().IsPending(); },
-                             5000))
-            return false;
-        Sim.clearLog();
-        return true;
+        return ConnectWindow(*Form, Sim, options);
     }
 
     void Read() { FindAction(*Form, "ReadPageAction")->trigger(); }

@@ -51,21 +51,15 @@ struct Rig
         Engine.Hooks.SetActionsConnected = [this] { Actions = QStringLiteral("connected"); };
     }
 
-    void Cable(const QString &port, bool waitInit = false)
+    // By cable, or through the modem when a phone number is given; `wait` for the unit's
+    // start-up output (cable) or for the network registration (modem).
+    void Connect(const QString &port, const QString &phone = {}, bool wait = false)
     {
         TConnectChoice choice;
-        choice.PortName = port;
-        choice.WaitInit = waitInit;
-        Connection.Connect(choice);
-    }
-
-    void Modem(const QString &port, const QString &phone, bool waitRegistration = false)
-    {
-        TConnectChoice choice;
-        choice.ConnectType = 1;
+        choice.ConnectType = phone.isEmpty() ? 0 : 1;
         choice.PortName = port;
         choice.PhoneNumber = phone;
-        choice.WaitRegistration = waitRegistration;
+        choice.WaitInit = choice.WaitRegistration = wait;
         Connection.Connect(choice);
     }
 
@@ -74,6 +68,13 @@ struct Rig
     {
         return Actions == QLatin1String("connected") && !Engine.Identity.IMEI.isEmpty() &&
                !Engine.IsPending();
+    }
+
+    // Disconnected, the port closed and the engine idle.
+    bool Closed() const
+    {
+        return Actions == QLatin1String("disconnected") && Engine.Device.isNull() &&
+               Engine.State == StateIdle;
     }
 
     int Count(const QString &line) const { return int(Log.count(line)); }
@@ -108,37 +109,34 @@ class TestConnection : public QObject
 {
     Q_OBJECT
 private slots:
+    // Identified over the cable and said goodbye to; a unit that stops answering is closed after
+    // the goodbye's resends without a message, and a silent one gets the message.
     void cableConnectIdentifiesAndDisconnectCloses()
     {
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
-        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-        QCOMPARE(rig.Engine.Identity.DeviceType, 505);
         QCOMPARE(rig.Engine.Identity.IMEI, kImei);
-        QCOMPARE(Sent(sim).mid(0, 4), (QStringList{"CABLE CONNECT", "+v", "+typepan", "+imei"}));
+        QCOMPARE(Sent(sim), (QStringList{"CABLE CONNECT", "+v", "+typepan", "+imei"}));
+        QCOMPARE(rig.Log.first(), QStringLiteral("start"));
         QVERIFY(rig.Logged(QStringLiteral("event: Порт открыт успешно")));
         QVERIFY(rig.Logged(QStringLiteral("write: CABLE CONNECT")));
-        QCOMPARE(rig.Log.first(), QStringLiteral("start"));
 
         rig.Connection.DisconnectActionExecute();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 3000);
         QVERIFY(sim.waitForClose(2000));
-        QCOMPARE(sim.commands().last().text, QByteArray("CABLE DISCONNECT"));
+        QCOMPARE(Sent(sim).last(), QStringLiteral("CABLE DISCONNECT"));
         QCOMPARE(rig.Count(QStringLiteral("write: CABLE DISCONNECT")), 1);
         QCOMPARE(rig.Log.last(), QStringLiteral("end"));
-        QVERIFY(rig.Engine.Device.isNull());
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
         // The IMEI stays until the next identification; the port, firmware and name go.
         QCOMPARE(rig.Engine.Identity.IMEI, kImei);
         QVERIFY(rig.Engine.Identity.Firmware.isEmpty());
         QVERIFY(rig.Connection.PortName.isEmpty());
         QVERIFY(rig.Messages.isEmpty());
 
-        // A unit that does not answer the goodbye: closed after the resends, without a message.
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
         sim.setSilent(true);
         rig.Connection.DisconnectActionExecute();
@@ -147,34 +145,48 @@ private slots:
         QCOMPARE(rig.Count(QStringLiteral("write: CABLE DISCONNECT")), 5); // one answered above
         QVERIFY(rig.Messages.isEmpty());
         QVERIFY(sim.waitForClose(2000));
-    }
 
-    void silentUnitGetsFourConnectsThenTheMessage()
-    {
-        unitsim::UnitSimulator sim;
-        auto options = CableUnit();
-        options.faults.silent = true;
-        QVERIFY(sim.start(options));
-        Rig rig;
-        rig.Cable(sim.portPath());
+        // A unit that stays silent gets four handshakes, then the message.
+        rig.Log.clear();
+        rig.Connect(sim.portPath());
         QCOMPARE(rig.Actions, QStringLiteral("busy"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{kCableFailed}, 6000);
         QCOMPARE(rig.Count(QStringLiteral("write: CABLE CONNECT")), 4);
-        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-        QVERIFY(rig.Engine.Device.isNull());
+        QVERIFY(rig.Closed());
         QVERIFY(sim.waitForClose(2000));
     }
 
+    // Esc in the pause after "del all" (the event loop runs once in it) starts nothing on the
+    // closed connection; without it the handshake goes out once the output has ended.
     void startupOutputThenDelAllStartsTheHandshake()
     {
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(StartupUnit()));
         Rig rig;
-        rig.Cable(sim.portPath(), true);
+        bool escape = true;
+        const auto logRead = rig.Connection.Hooks.LogPortRead;
+        rig.Connection.Hooks.LogPortRead = [&](const QString &text) {
+            logRead(text);
+            if (escape &&
+                rig.Log.join(QString()).contains(QLatin1String("del all"), Qt::CaseInsensitive))
+                QMetaObject::invokeMethod(
+                    &rig.Engine, [&] { rig.Connection.EscapeConnectionWait(); },
+                    Qt::QueuedConnection);
+        };
+        rig.Connect(sim.portPath(), {}, true);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Engine.Device.isNull(), 5000);
+        QTest::qWait(50);
+        QVERIFY(rig.Closed());
+        QCOMPARE(sim.commandCount(), 0);
+        QVERIFY(rig.Messages.isEmpty());
+
+        escape = false;
+        QVERIFY(sim.waitForClose(2000));
+        rig.Log.clear();
+        rig.Connect(sim.portPath(), {}, true);
         QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 6000);
         QCOMPARE(Sent(sim).first(), QStringLiteral("CABLE CONNECT"));
-        // The handshake went out only after the start-up output had ended with "del all".
         const int handshake = int(rig.Log.indexOf(QStringLiteral("write: CABLE CONNECT")));
         const QString before = rig.Log.mid(0, handshake).join(QLatin1Char('\n'));
         QVERIFY2(before.contains(QLatin1String("del all"), Qt::CaseInsensitive),
@@ -187,18 +199,17 @@ private slots:
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
         rig.Engine.Timings.StartupWaitMs = 1500; // room for a loaded machine
-        rig.Cable(sim.portPath(), true);
+        rig.Connect(sim.portPath(), {}, true);
         QVERIFY(sim.waitForOpen(2000));
         sim.sendUnsolicited("W9CAN boot\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
         QVERIFY(rig.Connection.EscapeConnectionWait());
-        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-        QVERIFY(rig.Engine.Device.isNull());
+        QVERIFY(rig.Closed());
         QVERIFY(sim.waitForClose(2000));
         QTest::qWait(1700); // the start-up wait's end finds nothing to start
         QCOMPARE(sim.commandCount(), 0);
         // A unit that stays quiet: the handshake starts only when the wait is over.
-        rig.Cable(sim.portPath(), true);
+        rig.Connect(sim.portPath(), {}, true);
         QTest::qWait(300);
         QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
         QCOMPARE(sim.commandCount(), 0);
@@ -208,7 +219,7 @@ private slots:
     }
 
     // The unsupported-unit box opens from the event loop, not inside the reply processing; the
-    // port lost while it is open ends the connection cleanly and the next one works.
+    // port lost while it is open ends the connection cleanly.
     void unsupportedUnitBoxAndALostPortLeaveNothingBehind()
     {
         auto options = CableUnit();
@@ -221,40 +232,22 @@ private slots:
             sim.reset(); // the adapter is pulled while the box is open
             QVERIFY(QTest::qWaitFor([&] { return rig.Engine.Device.isNull(); }, 3000));
         };
-        rig.Cable(sim ? sim->portPath() : QString());
+        rig.Connect(sim ? sim->portPath() : QString());
         QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{"Не поддерживаемое устройство"}, 5000);
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QVERIFY(rig.Closed());
         QVERIFY(!rig.Engine.IsPending());
-        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
         QCOMPARE(rig.Count(QStringLiteral("end")), 1);
 
-        unitsim::UnitSimulator next;
-        QVERIFY(next.start(CableUnit()));
-        rig.Cable(next.portPath());
+        // The next connection works; its port vanishing while idle ends it too.
+        sim = std::make_unique<unitsim::UnitSimulator>();
+        QVERIFY(sim->start(CableUnit()));
+        rig.Connect(sim->portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
-    }
-
-    // Esc while the handshake waits out its pause after "del all" (the event loop runs once in
-    // it): nothing is started on the closed connection.
-    void escapeDuringTheDelAllPauseStartsNothing()
-    {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start(StartupUnit()));
-        Rig rig;
-        QString seen;
-        rig.Connection.Hooks.LogPortRead = [&](const QString &text) {
-            seen += text;
-            if (seen.contains(QLatin1String("del all"), Qt::CaseInsensitive))
-                QMetaObject::invokeMethod(
-                    &rig.Engine, [&] { rig.Connection.EscapeConnectionWait(); },
-                    Qt::QueuedConnection);
-        };
-        rig.Cable(sim.portPath(), true);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Engine.Device.isNull(), 5000);
-        QTest::qWait(50);
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
-        QCOMPARE(sim.commandCount(), 0);
-        QVERIFY(rig.Messages.isEmpty());
+        sim.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 3000);
+        QVERIFY(rig.Logged(QStringLiteral("error: Порт пропал")));
+        rig.Connection.DisconnectActionExecute(); // on a port that is gone: closes at once
+        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
     }
 
     // Minutes of keep-alives the unit answers keep the connection; once it falls silent it is
@@ -265,7 +258,7 @@ private slots:
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
         rig.Engine.Timings.CommandTimeoutMs = 5000;
-        rig.Cable(sim.portPath());
+        rig.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 5000);
         uint32_t lastReply = 0, closedAt = 0;
         rig.Connection.Hooks.LogPortRead = [&](const QString &) { lastReply = GetTickCount(); };
@@ -286,36 +279,18 @@ private slots:
         QVERIFY(rig.Messages.isEmpty());
     }
 
+    // A port that cannot be opened closes once, without a command or a message.
     void portThatDoesNotExist()
     {
         Rig rig;
-        rig.Cable(QStringLiteral("/nonexistent/ttyW9"));
+        rig.Connect(QStringLiteral("/nonexistent/ttyW9"));
         QVERIFY(rig.Logged(QStringLiteral("error: Не могу создать файл")));
-        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
+        QVERIFY(rig.Closed());
         QVERIFY(!rig.Logged(QStringLiteral("write: ")));
-        QCOMPARE(rig.Log.last(), QStringLiteral("end"));
-        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
-        QVERIFY(rig.Engine.Device.isNull());
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
         QTest::qWait(50); // no queued second close
         QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+        QCOMPARE(rig.Log.last(), QStringLiteral("end"));
         QVERIFY(rig.Messages.isEmpty());
-    }
-
-    void vanishingPortEndsTheConnection()
-    {
-        auto sim = std::make_unique<unitsim::UnitSimulator>();
-        QVERIFY(sim->start(CableUnit()));
-        Rig rig;
-        rig.Cable(sim->portPath());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 5000);
-        sim.reset(); // the pseudo-terminal goes away under the open port
-        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 3000);
-        QVERIFY(rig.Logged(QStringLiteral("error: Порт пропал")));
-        QVERIFY(rig.Engine.Device.isNull());
-        // The disconnect action on a port that is gone closes at once.
-        rig.Connection.DisconnectActionExecute();
-        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
     }
 
     void modemConnectsDialsAndHangsUp()
@@ -325,121 +300,80 @@ private slots:
         options.registerAfter = 2;
         QVERIFY(sim.start(options));
         Rig rig;
-        rig.Modem(sim.portPath(), QStringLiteral("+79001234567"), true);
+        rig.Connect(sim.portPath(), QStringLiteral("+79001234567"), true);
         QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 6000);
         QCOMPARE(sim.lastDialled(), QByteArray("+79001234567"));
         const QStringList sent = Sent(sim);
         QCOMPARE(sent.mid(0, 2), (QStringList{"ATZ", "AT"}));
-        QCOMPARE(sent.count(QStringLiteral("AT+CREG?")), 3);
-        QVERIFY(sent.indexOf(QStringLiteral("AT+CBST=7,0,1")) > sent.lastIndexOf("AT+CREG?"));
-        QVERIFY(sent.contains(QStringLiteral("ATD+79001234567")));
-        QVERIFY(sent.indexOf(QStringLiteral("+v")) > sent.indexOf("ATD+79001234567"));
+        QCOMPARE(sent.mid(2, 5), (QStringList{"AT+CREG?", "AT+CREG?", "AT+CREG?", "AT+CBST=7,0,1",
+                                              "ATD+79001234567"}));
+        QCOMPARE(sent.at(7), QStringLiteral("+v"));
         QCOMPARE(rig.Engine.Identity.IMEI, kImei);
 
         rig.Connection.DisconnectActionExecute();
-        QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-        QVERIFY(rig.Engine.Device.isNull());
+        QVERIFY(rig.Closed());
         QVERIFY(sim.waitForClose(2000));
         QVERIFY(sim.waitForCommand(QByteArray("+++"), 1000));
         QVERIFY(!sim.commands().last().cr);
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
         QVERIFY(rig.Messages.isEmpty());
     }
 
-    void modemFailureWordsEndTheConnection_data()
+    // Every way the modem's side fails ends the connection once, with nothing sent after the
+    // step that failed: the failure words are logged, a modem that stops answering gets the
+    // modem message, Esc in a wait that would never end (registration, dial) gets none.
+    void modemFailuresEndTheConnection_data()
     {
         QTest::addColumn<QString>("dialResult");
+        QTest::addColumn<QString>("stuckAt"); // unanswered, or Esc pressed after it
+        QTest::addColumn<bool>("escape");
         QTest::addColumn<QString>("logged");
-        QTest::newRow("busy") << "BUSY"
-                              << "read: ОШИБКА! Линия занята(BUSY)!";
+        QTest::addColumn<QStringList>("messages");
+        const QString dial = QStringLiteral("ATD+79001234567");
+        QTest::newRow("busy") << "BUSY" << dial << false << "read: ОШИБКА! Линия занята(BUSY)!"
+                              << QStringList();
         QTest::newRow("no carrier")
-            << "NO CARRIER"
-            << "read: ОШИБКА! Не могу установить соединение или оно разорвано(NO CARRIER)!";
-        QTest::newRow("no answer") << "NO ANSWER"
-                                   << "read: ОШИБКА! Нет ответа(NO ANSWER)!";
+            << "NO CARRIER" << dial << false
+            << "read: ОШИБКА! Не могу установить соединение или оно разорвано(NO CARRIER)!"
+            << QStringList();
+        QTest::newRow("no answer") << "NO ANSWER" << dial << false
+                                   << "read: ОШИБКА! Нет ответа(NO ANSWER)!" << QStringList();
+        QTest::newRow("ATZ unanswered") << "CONNECT"
+                                        << "ATZ" << false << QString() << QStringList{kModemFailed};
+        QTest::newRow("dial unanswered")
+            << QString() << dial << false << QString() << QStringList{kModemFailed};
+        QTest::newRow("Esc in registration") << "CONNECT"
+                                             << "AT+CREG?" << true << QString() << QStringList();
+        QTest::newRow("Esc in dial") << QString() << dial << true << QString() << QStringList();
     }
 
-    void modemFailureWordsEndTheConnection()
+    void modemFailuresEndTheConnection()
     {
         QFETCH(QString, dialResult);
+        QFETCH(QString, stuckAt);
+        QFETCH(bool, escape);
         QFETCH(QString, logged);
+        QFETCH(QStringList, messages);
         unitsim::UnitSimulator sim;
         auto options = ModemUnit();
         options.dialResult = dialResult;
+        const bool registration = stuckAt == QLatin1String("AT+CREG?");
+        options.registerAfter = registration ? 1000000 : 0;
+        if (stuckAt == QLatin1String("ATZ"))
+            options.faults.neverAnswer = QStringList{stuckAt};
         QVERIFY(sim.start(options));
         Rig rig;
-        rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("disconnected"), 5000);
-        QVERIFY2(rig.Log.contains(logged), qPrintable(rig.Log.join('\n')));
-        QVERIFY(rig.Engine.Device.isNull());
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
-        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
-        QVERIFY(!Sent(sim).contains(QStringLiteral("+v")));
-    }
-
-    void modemPreparationFailures()
-    {
-        // No answer to "ATZ".
-        {
-            unitsim::UnitSimulator sim;
-            auto options = ModemUnit();
-            options.faults.neverAnswer = QStringList{QStringLiteral("ATZ")};
-            QVERIFY(sim.start(options));
-            Rig rig;
-            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
-            QCOMPARE(rig.Messages, QStringList{kModemFailed});
-            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-            QCOMPARE(Sent(sim).count(QStringLiteral("ATZ")), 2);
-            QVERIFY(!Sent(sim).contains(QStringLiteral("AT")));
-        }
-        // Esc ends a registration wait that would never end.
-        {
-            unitsim::UnitSimulator sim;
-            auto options = ModemUnit();
-            options.registerAfter = 1000000;
-            QVERIFY(sim.start(options));
-            Rig rig;
-            QTimer::singleShot(700, [&] { QVERIFY(rig.Connection.EscapeConnectionWait()); });
-            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"), true);
-            QVERIFY(rig.Messages.isEmpty());
-            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-            QVERIFY(Sent(sim).count(QStringLiteral("AT+CREG?")) >= 1);
-            QVERIFY(!Sent(sim).contains(QStringLiteral("AT+CBST=7,0,1")));
-        }
-        // Esc ends a dial that nobody answers, without the message.
-        {
-            unitsim::UnitSimulator sim;
-            auto options = ModemUnit();
-            options.dialResult = QString();
-            QVERIFY(sim.start(options));
-            Rig rig;
+        if (escape) {
             rig.Engine.Timings.DialTimeoutMs = 60000;
-            QTimer poll;
-            QObject::connect(&poll, &QTimer::timeout, [&] {
-                if (Sent(sim).contains(QStringLiteral("ATD+79001234567"))) {
-                    poll.stop();
-                    QVERIFY(rig.Connection.EscapeConnectionWait());
-                }
-            });
-            poll.start(50);
-            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
-            QVERIFY(rig.Messages.isEmpty());
-            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-            QVERIFY(rig.Engine.Device.isNull());
+            AfterThat(
+                &rig.Owner, [&] { return Sent(sim).contains(stuckAt); },
+                [&] { QVERIFY(rig.Connection.EscapeConnectionWait()); });
         }
-        // The dial that gets no answer is given up: the port closes with the modem message.
-        {
-            unitsim::UnitSimulator sim;
-            auto options = ModemUnit();
-            options.dialResult = QString();
-            QVERIFY(sim.start(options));
-            Rig rig;
-            rig.Modem(sim.portPath(), QStringLiteral("+79001234567"));
-            QCOMPARE(rig.Messages, QStringList{kModemFailed});
-            QCOMPARE(rig.Actions, QStringLiteral("disconnected"));
-            QVERIFY(rig.Engine.Device.isNull());
-            QVERIFY(Sent(sim).contains(QStringLiteral("ATD+79001234567")));
-        }
+        rig.Connect(sim.portPath(), QStringLiteral("+79001234567"), registration);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 5000);
+        QVERIFY2(logged.isEmpty() || rig.Log.contains(logged), qPrintable(rig.Log.join('\n')));
+        QCOMPARE(rig.Messages, messages);
+        QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+        QCOMPARE(Sent(sim).last(), stuckAt);
     }
 };
 

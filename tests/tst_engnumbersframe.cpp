@@ -127,17 +127,6 @@ private slots:
                     .contains(QStringLiteral("Инж. номер 6=9876543210\r\n")));
     }
 
-    void rowCountAndMinutesLimits()
-    {
-        using namespace EngNumbersRows;
-        QCOMPARE(RowCount(504, 40), 18);
-        QCOMPARE(RowCount(504, 41), 19);
-        QCOMPARE(RowCount(505, 1), 19);
-        QCOMPARE(DispWriteText(DispLink::OnTime, QStringLiteral("1")), QStringLiteral("01"));
-        QCOMPARE(DispWriteText(DispLink::OnTime, QStringLiteral("254")), QStringLiteral("FE"));
-        QCOMPARE(DispWriteText(DispLink::OnTime, QStringLiteral("x")), std::nullopt);
-    }
-
     void theKeysBoxAsksForTheUnitsMode()
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);

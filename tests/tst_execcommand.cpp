@@ -1,39 +1,21 @@
 // The single-command service against the simulated unit: the reply record, answers in order to
-// their own requesters, a request during a page transfer, a silent unit, a requester that goes
-// away, and no connection at all.
+// their own requesters, a silent unit, a requester that goes away, and no connection at all.
+// Requests made while a page read runs are the CAN page's auto-refresh test's.
 
 #include "KeyPagesWindow.h"
+#include "PageRig.h"
 #include "TestConfigDir.h"
 #include "main/ExecCommandService.h"
-#include "main/MainPageTransfer.h"
-#include "pages/UnitGeneralSettingsFrame.h"
 
-#include <QLineEdit>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
 using TRequester = TAnswerCatcher;
 
-struct Rig
+struct Rig : TransferRig
 {
-    unitsim::UnitSimulator Sim;
-    TCommandEngine Engine;
-    QObject Owner;
-    TMainConnection Connection{Engine, &Owner};
     TExecCommandService Service{Engine};
-    bool connected = false;
-
-    Rig()
-    {
-        SpeedUp(Engine, Connection);
-        Engine.Hooks.ClosePort = [this] { Connection.ClosePort(); };
-        Engine.Hooks.SetActionsConnected = [this] { connected = true; };
-    }
-
-    bool Connect() { return ConnectCable(Sim, Connection, Engine, connected); }
 
     void Post(TRequester &requester, int code) { PostExecCommand(&Service, code, &requester); }
 };
@@ -52,15 +34,6 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void replyRecordDropsTextBeyondItsThreeParts()
-    {
-        MainReplyRecord r = MainReplyRecord::FromValues(43, {QString(800, QLatin1Char('k')), 1}, 7);
-        QCOMPARE(r.Text3.size(), 255);
-        QCOMPARE(r.Text().size(), 765);
-        r = MainReplyRecord::FromValues(83, {259, 1}, 5);
-        QCOMPARE(r.Text1, QStringLiteral("259"));
-    }
-
     void answersComeInOrderToTheirOwnRequesters()
     {
         Rig rig;
@@ -84,23 +57,6 @@ private slots:
         QCOMPARE(Sent(rig.Sim), (QStringList{"+gprsname", "+disp"}));
         // The keep-alive is on after a request, also when it was off before.
         QVERIFY(rig.Engine.Device->WakeUp());
-    }
-
-    void aRequestDuringAPageReadWaitsForTheRead()
-    {
-        Rig rig;
-        TMainPageTransfer transfer(rig.Engine);
-        TGeneralSettingsFrame general;
-        general.Init(QStringLiteral("W9CAN"));
-        transfer.Hooks.CurrentFrame = [&general]() -> TPageFrame * { return &general; };
-        QVERIFY(rig.Connect());
-        rig.Sim.setSetting(QStringLiteral("timefix"), "05");
-        TRequester requester;
-        QTimer::singleShot(0, [&] { rig.Post(requester, 105); });
-        transfer.ReadPageActionExecute();
-        QVERIFY(Answered(requester));
-        QCOMPARE(Sent(rig.Sim), GeneralReads + QStringList{"+disp"});
-        QCOMPARE(general.findChild<QLineEdit *>("TimeIntervalEdit")->text(), QStringLiteral("5"));
     }
 
     void aSilentUnitGetsTheDefaultResendsOnly()

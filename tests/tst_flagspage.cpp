@@ -58,9 +58,6 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.Connect());
-        QCOMPARE(rig.Cell(0, 0), QStringLiteral("Флаги событий"));
-        QCOMPARE(rig.Cell(8, 0), QStringLiteral("Питание"));
-        QCOMPARE(rig.Cell(0, 2), QStringLiteral("Восстановление"));
         rig.ReadWord(0x5001);
         QCOMPARE(Sent(rig.Sim), QStringList{"+MFLAG"});
         QCOMPARE(rig.Marked(), (QStringList{"1,1", "7,1", "8,1"}));

@@ -41,7 +41,6 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.Connect());
-        QCOMPARE(rig.Combo()->count(), 59);
         rig.ReadValue("08");
         QCOMPARE(Sent(rig.Sim), QStringList{"+tunfix"});
         QVERIFY(rig.Box()->isChecked() && rig.Combo()->isEnabled());
@@ -105,8 +104,6 @@ private slots:
             rig.Page.SaveUISettings();
         }
         QCOMPARE(Stored(QStringLiteral("GPSSettingsFrame/defTimeComboIndex")), QStringLiteral("1"));
-        QCOMPARE(Stored(QStringLiteral("GPSSettingsFrame/RebootCaption")),
-                 QStringLiteral("Перезагрузка приемника в случае отсутствия фиксации:"));
     }
 };
 

@@ -2,7 +2,6 @@
 
 #include "main/ErrorLog.h"
 #include "main/LogView.h"
-#include "settings/Delphi.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,7 +55,6 @@ private slots:
 
         log->LogSessionStart();
         QTreeWidgetItem *session = log->SessionNode();
-        QVERIFY(session);
         QVERIFY(session->text(0).startsWith("Начало работы "));
         QVERIFY(session->isExpanded());
         log->LogPortEvent("Порт открыт успешно");
@@ -65,10 +63,7 @@ private slots:
         log->LogWriteError(5, "+v");
         QCOMPARE(session->childCount(), 4);
         QCOMPARE(session->child(0)->text(0), QString("Событие порта: Порт открыт успешно"));
-        const QString now = DateTimeToStr(QDateTime::currentDateTime());
         QVERIFY(session->child(1)->text(0).startsWith("Запись в порт: "));
-        QVERIFY(session->child(1)->text(0).size() >=
-                QString("Запись в порт: ").size() + now.size() - 2);
         QCOMPARE(session->child(1)->child(0)->text(0), QString("CABLE CONNECT"));
         QVERIFY(session->child(2)->text(0).startsWith("Чтение из порта: "));
         // A received text with CR LF shows on one line without them.
@@ -81,7 +76,6 @@ private slots:
         QCOMPARE(tree->topLevelItemCount(), 3);
         QCOMPARE(tree->topLevelItem(1), session);
         QVERIFY(tree->topLevelItem(2)->text(0).startsWith("Окончание работы "));
-        QCOMPARE(session->childCount(), 4);
 
         // After clearing, new entries go under an empty root node.
         log->ClearLog();
@@ -144,22 +138,20 @@ private slots:
         QVERIFY(!text.contains('\n' + QString("\n")));
 
         QCOMPARE(TLogView::DefaultFileName(QDate(2024, 3, 5)), QString("2024-03-05.log"));
+        // A folder that is not there, and a disk that refuses the bytes at the flush (/dev/full
+        // takes the open and refuses with "no space left", as a full disk or pulled stick does).
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  log->SaveToFile(dir.filePath("no/such/folder/x.log")));
+        if (QFileInfo::exists("/dev/full"))
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, log->SaveToFile("/dev/full"));
     }
 
     void togglesKeepTheView()
     {
+        // Showing the panel is the main form's test.
         QWidget panel;
         QAction expand, scroll, visible;
         log->BindToggles(&expand, &scroll, &visible, &panel);
-        QVERIFY(expand.isChecked() && scroll.isChecked() && visible.isChecked());
-        panel.show();
-        visible.setChecked(false);
-        QVERIFY(!panel.isVisible());
-        visible.setChecked(true);
-        QVERIFY(panel.isVisible());
-
         tree->resize(300, 120);
         tree->show();
         QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
@@ -197,26 +189,14 @@ private slots:
             "] [GetStringValue] [Invalid length] [Command: +object Result: Объект]"));
         QVERIFY(ReadAll(errors.Path()).contains("\xCE\xE1\xFA\xE5\xEA\xF2"));
 
-        // A file that cannot be written is reported, never thrown.
-        TErrorLog broken(dir.filePath("missing/dir/error.log"));
-        QVERIFY(!broken.WriteErrorLog("GetWord", "Convert", "x"));
+        // A file that cannot be opened or written is reported, never thrown.
+        QVERIFY(!TErrorLog(dir.filePath("missing/dir/error.log")).WriteErrorLog("GetWord", "", ""));
+        if (QFileInfo::exists("/dev/full"))
+            QVERIFY(!TErrorLog("/dev/full").WriteErrorLog("GetByte", "Convert", ">G1"));
 
         // Beside the program when that folder can be written.
         QCOMPARE(TErrorLog::DefaultPath(),
                  QDir(QCoreApplication::applicationDirPath()).filePath("error.log"));
-    }
-
-    void fullDiskIsReported()
-    {
-        // /dev/full takes the open and refuses the bytes with "no space left" when they are
-        // flushed, as a full disk or a pulled stick does.
-        if (!QFileInfo::exists("/dev/full"))
-            QSKIP("no /dev/full on this system");
-        log->LogSessionStart();
-        log->LogPortRead("+v");
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, log->SaveToFile("/dev/full"));
-        TErrorLog errors("/dev/full");
-        QVERIFY(!errors.WriteErrorLog("GetByte", "Convert", ">G1"));
     }
 };
 

@@ -150,26 +150,6 @@ private slots:
         QCOMPARE(rig.Colour("LatLabel"), Green);
         QCOMPARE(rig.Colour("RebootLabel"), Green);
         QCOMPARE(rig.Child<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("5"));
-        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-    }
-
-    void escDuringAReadStopsAfterTheCurrentRow()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
-        auto &sim = rig.Sim;
-        sim.setLatency(80); // Esc lands while row 3 waits for its reply
-        EscAfter(sim, rig.Engine, 3);
-        rig.Transfer.ReadPageActionExecute();
-        QTest::qWait(150); // the late reply is dropped
-        QCOMPARE(Sent(sim), GeneralReads.mid(0, 3));
-        QCOMPARE(rig.Colour("ObjectNumberLabel"), Green);
-        QCOMPARE(rig.Colour("LatLabel"), Green);
-        for (int r = 2; r < 10; ++r)
-            QCOMPARE(rig.Colour(RowLabels[r]), Red);
-        // The stop request is the connected state itself: the connection stays.
-        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-        QVERIFY(sim.isPortOpen());
     }
 
     void writePageSendsTheRowsAndReadsBack()
@@ -195,69 +175,29 @@ private slots:
         for (const char *label : RowLabels)
             QCOMPARE(rig.Colour(label), Green);
         QCOMPARE(rig.Colour("TimeLabel"), Green);
-        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-        QCOMPARE(sim.setting(QStringLiteral("latit")), QByteArray("00E6"));
 
-        // The last item and a cleared box.
-        sim.clearLog();
-        rig.Child<QComboBox>("TimeCombo")->setCurrentIndex(56); // "60"
-        rig.Transfer.WritePageActionExecute();
-        QCOMPARE(Sent(sim).last(), QStringLiteral("+tunfixF0"));
-        sim.clearLog();
-        rig.Child<QCheckBox>("RebootCheckBox")->setChecked(false);
-        rig.Transfer.WritePageActionExecute();
-        QCOMPARE(Sent(sim).last(), QStringLiteral("+tunfixFF"));
-
-        // A read gives back what was written (the interval went out as at least 1).
+        // A read gives back what was written.
+        const QStringList written = Shown(*rig.General);
         rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("1"));
-        rig.Child<QLineEdit>("LonEdit")->clear();
+        rig.Child<QLineEdit>("LonEdit")->setText(QStringLiteral("5"));
         rig.Child<QCheckBox>("GPSOffBox")->setChecked(false);
         rig.Transfer.ReadPageActionExecute();
-        QCOMPARE(rig.Child<QLineEdit>("ObjectNumberEdit")->text(), QStringLiteral("917"));
-        QCOMPARE(rig.Child<QLineEdit>("LatEdit")->text(), QStringLiteral("50"));
-        QCOMPARE(rig.Child<QLineEdit>("LonEdit")->text(), QStringLiteral("100"));
-        QCOMPARE(rig.Child<QLineEdit>("TimeIntervalEdit")->text(), QStringLiteral("1"));
-        QVERIFY(!rig.Child<QCheckBox>("PathSmoothingCheckBox")->isChecked());
-        QVERIFY(rig.Child<QCheckBox>("GPSOffBox")->isChecked());
-        QCOMPARE(rig.Child<QLineEdit>("TimeOffEdit")->text(), QStringLiteral("30"));
-        QCOMPARE(rig.Child<QLineEdit>("TimeGSMOnEdit")->text(), QStringLiteral("255"));
-        QVERIFY(!rig.Child<QCheckBox>("RebootCheckBox")->isChecked());
-    }
+        QCOMPARE(Shown(*rig.General), written);
 
-    void failedChecksAndUnconfirmedRows()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
-        auto &sim = rig.Sim;
-
-        // Values that fail the checks: nothing is sent, no result colour.
-        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("10000"));
-        rig.Child<QLineEdit>("LatEdit")->setText(QStringLiteral("20000"));
-        rig.Transfer.WritePageActionExecute();
-        QVERIFY(Sent(sim).isEmpty());
-        QCOMPARE(rig.Colour("ObjectNumberLabel"), Red);
-        QVERIFY(rig.Colour("LonLabel") != Green);
-        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("5"));
-        rig.Child<QLineEdit>("LatEdit")->clear();
-        rig.Transfer.WritePageActionExecute();
-        QVERIFY(Sent(sim).isEmpty());
-        QCOMPARE(rig.Colour("LatLabel"), Red);
-
-        // A row the unit does not confirm is red; every other row is still written.
-        rig.Child<QLineEdit>("LatEdit")->setText(QStringLiteral("50"));
+        // A row the unit does not confirm is red after its resend; every other row is written.
+        sim.clearLog();
         auto faults = sim.faults();
         faults.neverAnswer = QStringList{QStringLiteral("+timegps")};
         sim.setFaults(faults);
         rig.Transfer.WritePageActionExecute();
-        QCOMPARE(Sent(sim).size(), 11); // ten rows, one of them twice
-        QCOMPARE(Sent(sim).count(QStringLiteral("+timegps00")), 2);
+        QCOMPARE(Sent(sim).size(), 11);
+        QCOMPARE(Sent(sim).count(QStringLiteral("+timegps1E")), 2);
         QCOMPARE(rig.Colour("TimeOffLabel"), Red);
         QCOMPARE(rig.Colour("TimeGSMOnLabel"), Green);
-        QCOMPARE(rig.Colour("ObjectNumberLabel"), Green);
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
     }
 
-    void readAndWriteAllPagesWalkTheFrames()
+    void readAndWriteAllPagesWalkTheFramesAndEscStopsTheWalk()
     {
         Rig rig;
         QVERIFY(rig.Connect());
@@ -282,18 +222,24 @@ private slots:
         QCOMPARE(Sent(sim)[10], QStringLiteral("+gprsena00"));
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 
-        // Esc during the general page: no later page is read or shown.
+        // Esc while row 2 of the general page waits: its late reply is dropped, the rows not
+        // read are red, no later page is read or shown, and the connection stays.
         sim.clearLog();
         rig.Shown.clear();
         rig.Calls.clear();
         sim.setLatency(80);
         EscAfter(sim, rig.Engine, 2);
         rig.Transfer.ReadAllPagesActionExecute();
+        QTest::qWait(150);
+        QCOMPARE(Sent(sim), GeneralReads.mid(0, 2));
+        QCOMPARE(rig.Colour(RowLabels[0]), Green);
+        for (int r = 1; r < 10; ++r)
+            QCOMPARE(rig.Colour(RowLabels[r]), Red);
         QCOMPARE(rig.Shown, QList<int>{0});
         QVERIFY(rig.Calls.isEmpty());
-        QCOMPARE(Sent(sim).size(), 2);
         QCOMPARE(rig.Current, rig.Frames[0].get());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+        QVERIFY(sim.isPortOpen());
     }
 
     void aSecondTransferIsRefused()
@@ -432,88 +378,36 @@ private slots:
         QVERIFY(!rig.Engine.TransferRunning());
     }
 
-    // The shared loops on their own: where a read stops, what a write reports.
-    void readLoopStopsAfterTheCurrentRow()
+    // The shared write loop on its own: an error while sending ends the loop, and what was done
+    // keeps its result (0 written, 1 not confirmed, -1 not sent).
+    void writeLoopStopsAtAnError()
     {
-        QList<int> sent;
-        bool stop = false;
-        const TPageData v = PageTransfer::ReadRows(
-            {5, 6, 8, 10},
-            [&](int code, int row, TPageData &res) {
-                sent << code;
-                res(row, 1) = code * 10;
-                res(row, 2) = 1;
-                stop = row == 2; // Esc pressed while row 2 was waiting
-            },
-            [&] { return stop; });
-        QCOMPARE(sent, (QList<int>{5, 6}));
-        QCOMPARE(v.RowCount(), 4);
-        QCOMPARE(v(2, 1).toInt(), 60);
-        QCOMPARE(v(2, 2).toInt(), 1);
-        QCOMPARE(v(3, 1).toInt(), 0);
-        QCOMPARE(v(3, 2).toInt(), 0);
-    }
-
-    void writeLoopResults()
-    {
+        const auto fill = [](TPageData &v) {
+            v = TPageData(4, 3);
+            for (int r = 1; r <= 4; ++r) {
+                v(r, 1) = r;
+                v(r, 2) = QStringLiteral("v%1").arg(r);
+                v(r, 3) = false;
+            }
+        };
         const auto command = [](int row, const QVariant &value) {
             return PageTransfer::WriteCommand{
                 QStringLiteral("+w%1=%2").arg(row).arg(value.toString()), 100 + row};
         };
         QStringList sent;
-        // Rows 1 and 3 confirmed, row 2 not; rows the frame did not give stay "not sent"; a row
-        // number outside the page is skipped.
-        const auto fill = [](TPageData &v) {
-            v = TPageData(4, 3);
-            const int rows[] = {3, 1, 2, 11};
-            for (int r = 1; r <= 4; ++r) {
-                v(r, 1) = rows[r - 1];
-                v(r, 2) = QStringLiteral("v%1").arg(rows[r - 1]);
-                v(r, 3) = false;
-            }
-        };
-        TWriteResults results = PageTransfer::WriteRows(
-            5, fill, command, [&](const QString &text, int code, int row, TPageData &res) {
-                sent << QStringLiteral("%1/%2").arg(text).arg(code);
-                res(row, 1) = QStringLiteral("reply");
-                res(row, 2) = row == 2 ? 0 : 1;
-            });
-        QCOMPARE(sent, (QStringList{"+w3=v3/103", "+w1=v1/101", "+w2=v2/102"}));
-        QCOMPARE(results, (TWriteResults{0, 1, 0, -1, -1}));
-
-        // Nothing to send: no command, every result -1.
-        sent.clear();
         bool aborted = false;
-        results = PageTransfer::WriteRows(
-            3, [](TPageData &v) { v.Clear(); }, command,
-            [&](const QString &text, int, int, TPageData &) { sent << text; },
-            [&] { aborted = true; });
-        QVERIFY(sent.isEmpty());
-        QVERIFY(!aborted);
-        QCOMPARE(results, (TWriteResults{-1, -1, -1}));
-
-        // An error while sending ends the loop; what was done keeps its result.
-        results = PageTransfer::WriteRows(
+        const TWriteResults results = PageTransfer::WriteRows(
             5, fill, command,
-            [&](const QString &, int, int row, TPageData &res) {
-                if (row == 1)
+            [&](const QString &text, int code, int row, TPageData &res) {
+                sent << QStringLiteral("%1/%2").arg(text).arg(code);
+                if (row == 3)
                     throw std::runtime_error("port gone");
-                res(row, 2) = 1;
+                res(row, 2) = row == 2 ? 0 : 1;
             },
             [&] { aborted = true; });
         QVERIFY(aborted);
-        QCOMPARE(results, (TWriteResults{-1, -1, 0, -1, -1}));
-
-        // An error while the frame gathers its values sends nothing.
-        aborted = false;
-        sent.clear();
-        results = PageTransfer::WriteRows(
-            2, [](TPageData &) { throw std::runtime_error("bad value"); }, command,
-            [&](const QString &text, int, int, TPageData &) { sent << text; },
-            [&] { aborted = true; });
-        QVERIFY(aborted);
-        QVERIFY(sent.isEmpty());
-        QCOMPARE(results, (TWriteResults{-1, -1}));
+        QCOMPARE(sent, (QStringList{"+w1=v1/101", "+w2=v2/102", "+w3=v3/103"}));
+        QCOMPARE(results, (TWriteResults{0, 1, -1, -1, -1}));
     }
 };
 

@@ -5,7 +5,6 @@
 #include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
 #include "pages/KeyEditorUnit.h"
-#include "pages/TouchKeysRows.h"
 #include "pages/UnitTouchMemKeysFrame.h"
 
 #include <QCheckBox>
@@ -152,14 +151,6 @@ private slots:
         w.Child<QTableWidget>("TMemKeys")->setCurrentCell(0, 0);
         w.Child<QAction>("ChangeKey")->trigger();
         QVERIFY(QApplication::activeModalWidget() == nullptr);
-    }
-
-    void keysInARepliesText()
-    {
-        QCOMPARE(TouchKeysRows::ExtractKeyText("\r\n>0011\r\nOK\r\n"), QStringLiteral("0011"));
-        QCOMPARE(TouchKeysRows::ExtractKeyText("AB\r\nOK"), QStringLiteral("AB"));
-        QCOMPARE(TouchKeysRows::ExtractKeyText(">0011"), QString());
-        QCOMPARE(TouchKeysRows::ExtractKeyText("0"), QString());
     }
 };
 
