@@ -4,6 +4,7 @@
 // written to a unit whose boot loader did not start or erase, nor from a damaged image.
 
 #include "HexImages.h"
+#include "KeyPagesWindow.h"
 #include "SimConnection.h"
 #include "TestConfigDir.h"
 #include "WidgetDriver.h"
@@ -114,26 +115,14 @@ struct TRig
 };
 
 // Runs `act` on the next modal firmware dialog once it shows.
-void OnDialog(const std::function<void(TChangeFirmwareForm *)> &act, int attempts = 500)
+void OnDialog(QObject *context, const std::function<void(TChangeFirmwareForm *)> &act)
 {
-    QTimer::singleShot(10, [act, attempts] {
-        if (auto *dialog = qobject_cast<TChangeFirmwareForm *>(QApplication::activeModalWidget()))
-            act(dialog);
-        else if (attempts > 0)
-            OnDialog(act, attempts - 1);
-    });
+    const auto dialog = [] {
+        return qobject_cast<TChangeFirmwareForm *>(QApplication::activeModalWidget());
+    };
+    AfterThat(
+        context, [dialog] { return dialog() != nullptr; }, [dialog, act] { act(dialog()); });
 }
-
-// Records the single-command service's answers.
-struct TRequester : QObject
-{
-    QList<int> Statuses;
-    void customEvent(QEvent *e) override
-    {
-        if (e->type() == WM_COMMANDDONE)
-            Statuses << static_cast<TCommandDoneEvent *>(e)->Record.Status;
-    }
-};
 
 } // namespace
 
@@ -339,17 +328,18 @@ private slots:
         faults.refusedSignatures = refusedSignatures;
         rig.Sim.setFaults(faults);
         // While the dialog is open only it talks to the unit.
-        TRequester requester;
+        TAnswerCatcher requester;
         const auto onlyTheDialogTalks = [&](TChangeFirmwareForm *) {
             const int heard = rig.Sim.commandCount();
             PostExecCommand(&form, 137, &requester);
-            QTRY_COMPARE(requester.Statuses, QList<int>{0});
+            QTRY_COMPARE(requester.Answers.size(), 1);
+            QCOMPARE(requester.Answers[0].Status, 0);
             QVERIFY(!form.Engine().Device->WakeUp());
             for (const QString &text : Sent(rig.Sim).mid(heard)) // the resume may be under way
                 QVERIFY(text.startsWith("+W") || text.startsWith("+EE"));
-            requester.Statuses.clear();
+            requester.Answers.clear();
         };
-        OnDialog([&](TChangeFirmwareForm *dialog) {
+        OnDialog(&form, [&](TChangeFirmwareForm *dialog) {
             onlyTheDialogTalks(dialog);
             dialog->findChild<QPushButton *>(QStringLiteral("BChangeFirmware"))->click();
         });
@@ -363,7 +353,7 @@ private slots:
         // dialog goes on where the upload stopped.
         rig.Sim.setFaults({});
         rig.Sim.clearLog();
-        OnDialog(onlyTheDialogTalks);
+        OnDialog(&form, onlyTheDialogTalks);
         connect();
         QTRY_VERIFY_WITH_TIMEOUT(rig.Sim.upgradesCompleted() == 1 && disconnected(), 10000);
         QCOMPARE(rig.Sim.receivedImage(), kAtImage);
