@@ -90,6 +90,17 @@ private slots:
         QTest::keyClick(rig.Grid(), Qt::Key_Down); // from (1,1) to (1,2)
         QCOMPARE(rig.Writing(), QStringList{"+mflag0003"});
 
+        // Tab leaves the grid and marks nothing on its way.
+        rig.ReadWord(0xFFFF);
+        rig.Page.show();
+        rig.Page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.Page));
+        rig.Grid()->setFocus();
+        QTest::keyClick(rig.Grid(), Qt::Key_Tab);
+        QVERIFY(rig.Child<QPushButton>("ClearAll")->hasFocus());
+        QCOMPARE(rig.Marked().size(), 16);
+        QVERIFY(rig.Writing().isEmpty());
+
         rig.ReadWord(0x3000);
         rig.Click(8, 1);
         QCOMPARE(rig.Writing(), QStringList{"+mflag1000"});
@@ -114,7 +125,8 @@ private slots:
         QCOMPARE(rig.Messages.size(), 2);
         QVERIFY(rig.Page.Modified()); // still marked for the next try
 
-        // A read that failed changes no cell and gives nothing to reset.
+        // A read that failed changes no cell and gives nothing to reset: a write with cells
+        // marked sends nothing and says it failed.
         rig.Sim.setFlagWord(0x0003);
         rig.Click(1, 1);
         QCOMPARE(rig.Marked(), QStringList{"1,2"});
@@ -124,7 +136,10 @@ private slots:
         QCOMPARE(rig.Page.LastFlags(), quint16(0));
         QCOMPARE(rig.TitleColour(), Red);
         rig.NeverAnswer({});
-        QCOMPARE(rig.Writing(), QStringList{"+mflag0000"});
+        rig.Click(2, 2);
+        QVERIFY(rig.Writing().isEmpty());
+        QCOMPARE(rig.Messages.size(), 3);
+        QVERIFY(rig.Page.Modified());
 
         // A reply that is no word: the same. A good read clears the colour.
         auto faults = rig.Sim.faults();
@@ -137,6 +152,13 @@ private slots:
         rig.ReadWord(0x0100);
         QCOMPARE(rig.Marked(), QStringList{"5,1"});
         QVERIFY(rig.TitleColour() != Red);
+
+        // Before any read the unit's flags are unknown too.
+        Rig fresh;
+        QVERIFY(fresh.Connect());
+        fresh.Child<QPushButton>("ClearAll")->click();
+        QVERIFY(fresh.Writing().isEmpty());
+        QCOMPARE(fresh.Messages, QStringList{TFlagsInfoFrame::ResetErrorText});
     }
 };
 

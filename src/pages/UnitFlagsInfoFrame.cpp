@@ -109,6 +109,8 @@ TFlagsInfoFrame::TFlagsInfoFrame(QWidget *parent)
                     Guarded([&] { FlagsGridSelectCell(column, row); });
             });
     grid->setCurrentItem(nullptr);
+    // Tab leaves the grid for the next control: walking the cells would mark each one it reaches.
+    grid->setTabKeyNavigation(false);
     connect(ui->ClearAll, &QPushButton::clicked, this,
             [this] { Guarded([this] { ClearAllClick(); }); });
 }
@@ -158,7 +160,7 @@ void TFlagsInfoFrame::SetPageData(const TPageData &v)
 }
 
 // A read that failed or did not parse shows nothing of the word: the cells stay as they were,
-// no flag can be reset from it, and the grid's title cell turns red.
+// the unit's flags are unknown until the next good read, and the grid's title cell turns red.
 void TFlagsInfoFrame::ApplyPageData(const TPageData &v)
 {
     const bool read = v.IsAssigned() && v.ColCount() >= 2 && v(1, 2).toInt() != 0;
@@ -166,10 +168,12 @@ void TFlagsInfoFrame::ApplyPageData(const TPageData &v)
     const int word = read ? v(1, 1).toInt(&ok) : -1;
     if (!ok || word < 0 || word > 0xFFFF) {
         lastFlags = 0;
+        flagsKnown = false;
         ShowReadFailed(true);
         return;
     }
     lastFlags = quint16(word);
+    flagsKnown = true;
     for (int column = 1; column <= FlagColumns; ++column)
         for (int row = 1; row <= FlagRows; ++row)
             Cell(column, row)
@@ -192,10 +196,12 @@ quint16 TFlagsInfoFrame::GetFlagMask() const
     return mask;
 }
 
+// Only flags the unit reported set can be reset: while its flags are unknown (no good read yet,
+// or the last read failed) nothing is sent and the write is reported as failed.
 void TFlagsInfoFrame::GetPageData(TPageData &v)
 {
     v.Clear();
-    if (!modified)
+    if (!modified || !flagsKnown)
         return;
     v = TPageData(1, 3);
     v(1, 1) = 1;
@@ -203,8 +209,8 @@ void TFlagsInfoFrame::GetPageData(TPageData &v)
     v(1, 3) = QVariant();
 }
 
-// A confirmed reset ends the marking; anything else (not confirmed, or nothing marked) is
-// reported and the marks stay for another try.
+// A confirmed reset ends the marking; anything else (not confirmed, nothing marked, or the
+// unit's flags unknown) is reported and the marks stay for another try.
 void TFlagsInfoFrame::ShowWriteResults(const TWriteResults &results)
 {
     if (!results.isEmpty() && results[0] == 0) {

@@ -56,5 +56,6 @@ private:
     std::unique_ptr<Ui::TFlagsInfoFrame> ui;
     QPixmap flagMark;
     quint16 lastFlags = 0;
+    bool flagsKnown = false; // lastFlags is the word of a read the unit answered
     bool modified = false;
 };
