@@ -281,11 +281,33 @@ private slots:
         QCOMPARE(w.Page().FlagStates(), quint16(0x0003));
 
         // A unit from firmware 500 reporting no sensors keeps the events it reports for their
-        // inputs.
+        // inputs, and the CAN page's user parameters as they are.
+        auto *par1 = qobject_cast<QLineEdit *>(w.Form->CANPageControl("Par1IndexEdit"));
+        auto *par2 = qobject_cast<QLineEdit *>(w.Form->CANPageControl("Par2IndexEdit"));
+        auto *format = qobject_cast<TRadioGroup *>(w.Form->CANPageControl("CANFormatGroup"));
+        const auto canParams = [&] {
+            return QStringList{par1->text(), par2->text(), QString::number(format->ItemIndex())};
+        };
+        par1->setText("190");
+        par2->setText("91");
+        format->SetItemIndex(0);
         w.Form->Engine().Identity.DeviceVersion = 700;
         w.Sim.setSetting("zact", "02");
         w.Read();
         QVERIFY(w.Get("HisSetFlag3")->isChecked() && w.Get("HisSetFlag3")->isEnabled());
+        QCOMPARE(canParams(), (QStringList{"190", "91", "0"}));
+
+        // A sensor the read finds claims its parameter once; reads that confirm it change
+        // nothing the user set since.
+        w.Sim.setSetting("freqsens", "00");
+        w.Read();
+        QCOMPARE(canParams(), (QStringList{"65400", "91", "1"}));
+        format->SetItemIndex(0);
+        w.Read();
+        QCOMPARE(canParams(), (QStringList{"65400", "91", "0"}));
+        w.Sim.setSetting("freqsens", "FF");
+        w.Read();
+        QCOMPARE(canParams(), (QStringList{"0", "91", "1"}));
     }
 
     // The pause edit takes the locale's separator; a key colours the label back even when

@@ -525,6 +525,11 @@ void TEventsSettingsFrame::CheckBoxClick(int sensor)
             box->setChecked(false);
         box->setEnabled(!claimed);
     }
+    // The CAN page's parameter follows the input only when the input changes hands: a read that
+    // confirms what was already so leaves the user's parameters alone.
+    if (claimed == sensorClaims[size_t(sensor)])
+        return;
+    sensorClaims[size_t(sensor)] = claimed;
     const bool paramFree = !claimed && !sensorBoxes[size_t(input.partner - 1)]->isChecked();
     if (TMainForm *main = TMainForm::MainForm()) {
         main->SetCANParamEnabled(input.param, paramFree);

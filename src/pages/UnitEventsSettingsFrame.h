@@ -83,6 +83,8 @@ private:
     std::unique_ptr<Ui::TEventsSettingsFrame> ui;
     FlagGroup hisSet{}, hisRest{}, flagSet{}, flagRest{};
     std::array<QCheckBox *, 4> sensorBoxes{};
+    // Whether each sensor box, when its handler last acted, claimed its input.
+    std::array<bool, 4> sensorClaims{};
     bool flagHandlersAttached = true;
     quint16 flagStates = 0;
 };
