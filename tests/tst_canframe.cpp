@@ -149,13 +149,16 @@ private slots:
         QCOMPARE(Sent(rig.Sim), QStringList{"+canuser000000000064006500000000"});
         QCOMPARE(rig.Colour(), Green);
 
+        // A refused identifier is the one label shown red.
         for (const QString &bad : {QStringLiteral("65536"), QString(), QStringLiteral("1 2")}) {
             rig.Sim.clearLog();
             rig.Id(3)->setText(bad);
             rig.Transfer.WritePageActionExecute();
             QVERIFY(Sent(rig.Sim).isEmpty());
             QCOMPARE(rig.Colour("Par3IndexLabel"), Red);
-            QCOMPARE(rig.Colour(), Red);
+            for (const char *other : {"Par1IndexLabel", "Par4IndexLabel", "Par2ShiftLabel"})
+                QVERIFY(rig.Colour(other) != Red);
+            QVERIFY(rig.Colour() != Red);
         }
         rig.Id(3)->setText(QStringLiteral("65535"));
         rig.Transfer.WritePageActionExecute();
@@ -167,6 +170,16 @@ private slots:
     // unit answered are applied, and only a write the unit confirmed in full shows green.
     void vehicleAgainstTheDatabase()
     {
+        {
+            // Maker 1 stored first is current before the page starts: its year's mask still
+            // decides which events can be chosen.
+            Rig large(QStringLiteral("carid-large.mdb"));
+            QCOMPARE(Dm->CurrentRow(TDm::ProdList), 0);
+            const int mask = Dm->CarMask().value();
+            QVERIFY(mask != 0xFFFFFF);
+            for (int bit = 0; bit < 24; ++bit)
+                QCOMPARE(large.Box(23 - bit)->isEnabled(), bool(mask >> bit & 1));
+        }
         Rig rig(QStringLiteral("carid.mdb"));
         QVERIFY(rig.Connect(505, 18));
         rig.Sim.setSetting(QStringLiteral("carid"), "001F");
@@ -178,6 +191,13 @@ private slots:
         QVERIFY(rig.Box(1)->isEnabled() && !rig.Box(0)->isEnabled()); // mask 0x5A5A5A
         QCOMPARE(rig.Colour("CarGroup"), Green);
         QVERIFY(rig.Text("Label36") != QStringLiteral("н/д"));
+
+        // A car id the database does not hold: the vehicle shown is not the unit's.
+        rig.Sim.setSetting(QStringLiteral("carid"), "FFFE");
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.Colour("CarGroup"), Red);
+        QCOMPARE(rig.Child<QComboBox>(QStringLiteral("ModelDBL"))->currentText(), "5440");
+        rig.Sim.setSetting(QStringLiteral("carid"), "001F");
 
         rig.Sim.clearLog();
         rig.Transfer.WritePageActionExecute();
@@ -234,6 +254,13 @@ private slots:
         QVERIFY(!ignition->isEnabled() && find(5, "c23")->isEnabled());
         Dm->LocateCar(12); // mask 0xFFFFFF
         QVERIFY(option->isEnabled() && ignition->isEnabled());
+
+        // Locating the vehicle already shown applies its mask all the same: an option ticked
+        // meanwhile (as a read of the events page does) goes where the vehicle lacks ignition.
+        Dm->LocateCar(15);
+        check("CANCheckBox", true);
+        Dm->LocateCar(15);
+        QVERIFY(!static_cast<QCheckBox *>(option)->isChecked());
         Dm = nullptr;
     }
 

@@ -99,12 +99,18 @@ private slots:
         QCOMPARE(dm.CarMask(), std::optional<int>(0));
         QCOMPARE(masks.last().at(0).toInt(), 0);
 
-        // Unknown car ids, a negative one taken as unsigned among them, change nothing.
+        // The year already shown moves no list, and its mask applies all the same.
+        const qsizetype applied = masks.count();
         QSignalSpy rows(&dm, &TDm::CurrentRowChanged);
-        dm.LocateCar(999999);
-        dm.LocateCar(-1);
-        dm.LocateCar(0);
+        QVERIFY(dm.LocateCar(41));
+        QCOMPARE(masks.count(), applied + 1);
+
+        // Unknown car ids, a negative one taken as unsigned among them, change nothing.
+        QVERIFY(!dm.LocateCar(999999));
+        QVERIFY(!dm.LocateCar(-1));
+        QVERIFY(!dm.LocateCar(0));
         QCOMPARE(rows.count(), 0);
+        QCOMPARE(masks.count(), applied + 1);
         QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1040);
     }
 

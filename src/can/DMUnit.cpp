@@ -215,23 +215,36 @@ void TDm::YearAfterScroll()
     }
 }
 
-void TDm::LocateCar(int CarId)
+void TDm::ApplyCarMask()
+{
+    YearAfterScroll();
+}
+
+bool TDm::LocateCar(int CarId)
 {
     if (!Available)
-        return;
+        return false;
     const QSqlDatabase db = Connection();
     const QSqlRecord year =
         FirstRow(db, "SELECT id, id_model FROM Years WHERE carid = ? ORDER BY rowid",
                  qint64(quint32(CarId)));
     if (year.isEmpty())
-        return;
+        return false;
     const QSqlRecord model = FirstRow(db, "SELECT id_prod FROM Model WHERE id = ? ORDER BY rowid",
                                       year.value(QStringLiteral("id_model")));
     if (model.isEmpty())
-        return;
+        return false;
+    const std::array<int, 3> shown = Rows;
     SelectId(ProdList, model.value(0).toInt());
     SelectId(ModelList, year.value(QStringLiteral("id_model")).toInt());
     SelectId(YearList, year.value(QStringLiteral("id")).toInt());
+    const QVariant current = CurrentValue(YearList, KeyField());
+    const bool located =
+        current.isValid() && current.toLongLong() == year.value(QStringLiteral("id")).toLongLong();
+    // No list moved, so no cascade applied the mask.
+    if (located && Rows == shown)
+        ApplyCarMask();
+    return located;
 }
 
 TSPNInfo TDm::GetSPNInfo(int SPN) const

@@ -79,8 +79,12 @@ public:
     std::optional<int> CarMask() const;
 
     // Selects the maker, model and year of the first stored year with this car id (compared as
-    // unsigned); nothing changes when no year has it or its model is missing.
-    void LocateCar(int CarId);
+    // unsigned) and applies its mask, also when that year was current already. False, and
+    // nothing changes, when no year has it or its model is missing.
+    bool LocateCar(int CarId);
+    // Applies the current year's mask again (CarMaskSelected), for a year that became current
+    // before its listeners were there.
+    void ApplyCarMask();
 
     // The name of an SPN and its first stored placement shorter than 33 bits. An SPN without a
     // row gives an empty name, one without such a placement PGN and Offset 0.

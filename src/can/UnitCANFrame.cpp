@@ -117,7 +117,12 @@ void TCANFrame::LoadUISettings()
     CANFormatGroupClick();
     if (Dm != nullptr && Dm->DbAvailable()) {
         BindVehicleLists();
+        const int shownMaker = Dm->CurrentRow(TDm::ProdList);
         Dm->SelectId(TDm::ProdList, 1);
+        // The database ran its cascade before the page listened: a maker that was current
+        // already moves nothing, so its year's mask is applied here.
+        if (Dm->CurrentRow(TDm::ProdList) == shownMaker)
+            Dm->ApplyCarMask();
     }
 }
 
@@ -203,14 +208,14 @@ void TCANFrame::ApplyUserParams(const TPageData &V)
     SetResultColor(0);
 }
 
-// Each row is applied only when the unit answered it; a failed row changes nothing it feeds.
+// Each row is applied only when the unit answered it; a failed row changes nothing it feeds. A
+// car id the database does not hold leaves the vehicle shown, which is not the unit's: red.
 void TCANFrame::ApplyVehicle(const TPageData &V, RowSet Set)
 {
     const std::optional<int> carId = RowRead(V, 1) ? CarIdFromReply(V(1, 1)) : std::nullopt;
     bool allRead = carId.has_value();
     if (Set == RowSet::Vehicle) {
-        if (carId)
-            LocateCar(*carId);
+        allRead = carId && LocateCar(*carId);
         const bool maskRead = RowRead(V, 2) && ApplyEventMask(V(2, 1));
         const bool liveRead = RowRead(V, 3);
         if (liveRead)
@@ -263,12 +268,15 @@ quint32 TCANFrame::CheckedEventMask() const
 void TCANFrame::GetPageData(TPageData &V)
 {
     V.Clear();
+    idRefused = false;
     switch (CurrentRowSet()) {
     case RowSet::UserParam:
         if (const std::optional<UserParams> params = CurrentUserParams()) {
             V = TPageData(2, 2, QVariant());
             V(1, 1) = 1;
             V(1, 2) = EncodeUserParams(*params);
+        } else {
+            idRefused = true;
         }
         break;
     case RowSet::CarId:
@@ -290,9 +298,15 @@ void TCANFrame::GetPageData(TPageData &V)
     }
 }
 
-// Green only when every row was sent and confirmed.
+// Green only when every row was sent and confirmed. A write refused for an identifier keeps
+// only that identifier's label red: a red group would colour every label in it.
 void TCANFrame::ShowWriteResults(const TWriteResults &Results)
 {
+    if (idRefused) {
+        for (QWidget *group : ResultGroups())
+            ResetLabelColor(group);
+        return;
+    }
     SetResultColor(AllWritten(Results) ? 0 : 1);
 }
 
@@ -537,10 +551,9 @@ void TCANFrame::BindVehicleLists()
             [this](int mask) { Guarded([&] { SetCarMask(mask); }); });
 }
 
-void TCANFrame::LocateCar(int CarId)
+bool TCANFrame::LocateCar(int CarId)
 {
-    if (Dm != nullptr)
-        Dm->LocateCar(CarId);
+    return Dm != nullptr && Dm->LocateCar(CarId);
 }
 
 // The car id of the chosen year; without a database or a year there is nothing to write.

@@ -86,7 +86,7 @@ private:
     std::optional<CANRows::UserParams> CurrentUserParams();
     quint32 CheckedEventMask() const;
     int SelectedCarId() const;
-    void LocateCar(int CarId);
+    bool LocateCar(int CarId);
     void BindVehicleLists();
     QComboBox *VehicleList(int List) const;
     QList<QWidget *> ResultGroups() const;
@@ -111,5 +111,6 @@ private:
     void SelSPNClick(QWidget *Button);
 
     std::unique_ptr<Ui::TCANFrame> ui;
-    TSPNSlots SPNs; // the SPN chosen for each slot of the standard sheet
+    TSPNSlots SPNs;         // the SPN chosen for each slot of the standard sheet
+    bool idRefused = false; // the last write request was refused for an identifier
 };
