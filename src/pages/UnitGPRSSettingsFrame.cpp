@@ -2,6 +2,7 @@
 
 #include "pages/ConstGPRSSettingsFrame.h"
 #include "pages/GPRSRows.h"
+#include "pages/TypingLimit.h"
 #include "settings/SetInfoLoader.h"
 #include "ui_UnitGPRSSettingsFrame.h"
 
@@ -27,6 +28,7 @@ TGPRSSettingsFrame::TGPRSSettingsFrame(QWidget *parent)
     ui->setupUi(this);
     // The form's own name would replace the page's; the page keeps its class-derived name.
     setObjectName(QStringLiteral("GPRSSettingsFrame"));
+    TTypingLimit::InstallAll(this);
 
     for (QLineEdit *edit : TextEdits()) {
         edit->installEventFilter(this);
