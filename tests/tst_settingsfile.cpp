@@ -290,13 +290,18 @@ private slots:
         QCOMPARE(phone->text(), QStringLiteral("+70000000000"));
         QCOMPARE(object->text(), QStringLiteral("55"));
 
-        // Both alarm logics set: OR is applied last and wins.
+        // Both alarm logics set: OR is applied last and wins. A radio group's index beyond its
+        // last item chooses the last, one below -1 none.
         QByteArray full = w.Save(dir.filePath(QStringLiteral("g.txt")));
         full.replace("alOR=0", "alOR=1").replace("alAND=0", "alAND=1");
+        SetKey(full, "invers", "9");
+        SetKey(full, "can", "-4");
         WriteAll(path, full);
         w.Load(path);
         QVERIFY(w.Child<QRadioButton>(1, "AlarmOR")->isChecked());
         QVERIFY(!w.Child<QRadioButton>(1, "AlarmAND")->isChecked());
+        QCOMPARE(w.Child<TRadioGroup>(3, "InversGroup")->ItemIndex(), 1);
+        QCOMPARE(w.Child<TRadioGroup>(5, "CANFormatGroup")->ItemIndex(), -1);
     }
 
     // An edit's length limit stops only the user's typing: longer texts from the unit, a
