@@ -302,6 +302,11 @@ private slots:
         QVERIFY(!w.Child<QRadioButton>(1, "AlarmAND")->isChecked());
         QCOMPARE(w.Child<TRadioGroup>(3, "InversGroup")->ItemIndex(), 1);
         QCOMPARE(w.Child<TRadioGroup>(5, "CANFormatGroup")->ItemIndex(), -1);
+        // The file filled the alarm logic, so a write sends it; its empty phones filled nothing.
+        TPageData gprs;
+        w.Form->Frames[1]->GetPageData(gprs);
+        QCOMPARE(gprs(22, 3).toInt(), 0);
+        QCOMPARE(gprs(23, 3).toInt(), -1);
     }
 
     // An edit's length limit stops only the user's typing: longer texts from the unit, a
