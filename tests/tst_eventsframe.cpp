@@ -85,7 +85,12 @@ private slots:
         Store("EventsSettingsFrame/defHisSetFlag2", "yes");
         Store("EventsSettingsFrame/defMode", "x");
         Store("EventsSettingsFrame/ModesBoxCaption", "Режимы");
+        Store("EventsSettingsFrame/defInvers", "5");  // beyond the last item: the last
+        Store("EventsSettingsFrame/defBlock1", "-3"); // below -1: none
         Window w;
+        QCOMPARE(w.Get<TRadioGroup>("InversGroup")->ItemIndex(), 1);
+        QVERIFY(w.Get<TRadioGroup>("InversGroup")->Button(1)->isChecked());
+        QCOMPARE(w.Get<TRadioGroup>("Block1")->ItemIndex(), -1);
         QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), 0);
         QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("1,5"));
         QVERIFY(w.Get("HisRestFlag7")->isChecked());
@@ -255,6 +260,16 @@ private slots:
             QCOMPARE(w.Colour(label), Red);
             w.Get<QLineEdit>(edit)->setText(before);
         }
+        // So is an inversion group with no choice; a choice beyond the last is the last.
+        auto *invers = w.Get<TRadioGroup>("InversGroup");
+        invers->SetItemIndex(-1);
+        w.Write();
+        QVERIFY(Sent(w.Sim).isEmpty());
+        QCOMPARE(w.Colour("InversGroup"), Red);
+        QCOMPARE(w.Colour("PeriodLabel"), Red);
+        invers->SetItemIndex(7);
+        w.Write();
+        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+init5regim1EFF")));
 
         // A mode the list does not hold is not written back; the other rows are.
         w.Sim.setSetting("flagren", "0207");

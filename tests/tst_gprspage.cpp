@@ -130,6 +130,42 @@ private slots:
         QCOMPARE(rig.NotIn(Green, RowLabels), QStringList{"IPAddressLabel"});
     }
 
+    // The alarm rows are not stored: they go to the unit only once a read, the user or a
+    // settings file has filled them, and then to any unit.
+    void alarmRowsAreSentOnceFilled()
+    {
+        const auto alarmRows = [](const QStringList &sent) {
+            return sent.filter(QRegularExpression(QStringLiteral("^\\+al(logic|phon)")));
+        };
+        Rig rig;
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
+        sim.setSetting("allogic", "C9");
+        sim.setSetting("alphon0", "+79990001122");
+        sim.setSetting("alphon1", "+79990003344");
+        QStringList sent = rig.Writing();
+        QCOMPARE(sent.size(), 20);
+        QCOMPARE(alarmRows(sent), QStringList());
+        QCOMPARE(sim.setting("alphon0"), QByteArray("+79990001122"));
+
+        // What the user types or chooses goes, row by row.
+        QTest::keyClicks(rig.Edit("AlarmPhone2"), QStringLiteral("112"));
+        QCOMPARE(alarmRows(rig.Writing()), QStringList{"+alphon1112"});
+        rig.Combo("AlarmCombo1")->setCurrentIndex(1);
+        QCOMPARE(alarmRows(rig.Writing()), (QStringList{"+allogic01", "+alphon1112"}));
+
+        // A read fills all three, even a phone as empty as the edit; what was read goes to the
+        // next unit as well.
+        Rig other;
+        QVERIFY(other.Connect());
+        other.Sim.setSetting("allogic", "C9");
+        other.Sim.setSetting("alphon0", "");
+        other.Read();
+        other.Sim.setSetting("allogic", "3F");
+        other.Sim.setSetting("alphon0", "+79990005566");
+        QCOMPARE(alarmRows(other.Writing()), (QStringList{"+allogicC9", "+alphon0 ", "+alphon1 "}));
+    }
+
     void storedValuesAndTheKeyFilter()
     {
         Store(QStringLiteral("GPRSSettingsFrame/defGPRSActive"), QStringLiteral("0"));

@@ -13,9 +13,11 @@
 #include "settings/funcs.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -58,6 +60,16 @@ void AnswerFileDialog(const QString &path, int attempts = 1000)
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->accept();
     });
+}
+
+// Gives `key` of a saved file the value `value`.
+void SetKey(QByteArray &file, const char *key, const QByteArray &value)
+{
+    const QByteArray start = "\r\n" + QByteArray(key) + '=';
+    const qsizetype at = file.indexOf(start);
+    QVERIFY2(at >= 0, key);
+    const qsizetype from = at + start.size();
+    file.replace(from, file.indexOf("\r\n", from) - from, value);
 }
 
 constexpr int SettingsPages[] = {0, 1, 3, 5, 7};
@@ -278,13 +290,92 @@ private slots:
         QCOMPARE(phone->text(), QStringLiteral("+70000000000"));
         QCOMPARE(object->text(), QStringLiteral("55"));
 
-        // Both alarm logics set: OR is applied last and wins.
+        // Both alarm logics set: OR is applied last and wins. A radio group's index beyond its
+        // last item chooses the last, one below -1 none.
         QByteArray full = w.Save(dir.filePath(QStringLiteral("g.txt")));
         full.replace("alOR=0", "alOR=1").replace("alAND=0", "alAND=1");
+        SetKey(full, "invers", "9");
+        SetKey(full, "can", "-4");
         WriteAll(path, full);
         w.Load(path);
         QVERIFY(w.Child<QRadioButton>(1, "AlarmOR")->isChecked());
         QVERIFY(!w.Child<QRadioButton>(1, "AlarmAND")->isChecked());
+        QCOMPARE(w.Child<TRadioGroup>(3, "InversGroup")->ItemIndex(), 1);
+        QCOMPARE(w.Child<TRadioGroup>(5, "CANFormatGroup")->ItemIndex(), -1);
+        // The file filled the alarm logic, so a write sends it; its empty phones filled nothing.
+        TPageData gprs;
+        w.Form->Frames[1]->GetPageData(gprs);
+        QCOMPARE(gprs(22, 3).toInt(), 0);
+        QCOMPARE(gprs(23, 3).toInt(), -1);
+    }
+
+    // An edit's length limit stops only the user's typing: longer texts from the unit, a
+    // settings file and the store are shown whole and go back whole.
+    void longTextsStayWholeOnlyTypingIsLimited()
+    {
+        const QString apn = QStringLiteral("internet.operator-example.com"); // limit 20
+        const QString password = QStringLiteral("password123");              // limit 8
+        const QString altPassword = QStringLiteral("a-very-long-gprs-password-1");
+        unitsim::UnitSimulator sim;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.txt"));
+        {
+            Window w;
+            QVERIFY(ConnectWindow(*w.Form, sim));
+            sim.setSetting(QStringLiteral("GAPN"), apn.toLatin1());
+            sim.setSetting(QStringLiteral("servpswd"), password.toLatin1());
+            w.Form->ShowPage(1);
+            FindAction(*w.Form, "ReadPageAction")->trigger();
+            auto *access = w.Child<QLineEdit>(1, "AccessPointEdit");
+            auto *server = w.Child<QLineEdit>(1, "GPRSPasswordEdit");
+            QCOMPARE(access->text(), apn);
+            QCOMPARE(server->text(), password);
+            QCOMPARE(TPageFrame::LabelColor(w.Child<QLabel>(1, "AccessPointLabel")),
+                     TPageFrame::ResultColors[0]);
+            sim.clearLog();
+            FindAction(*w.Form, "WritePageAction")->trigger();
+            QVERIFY(Sent(sim).contains(QStringLiteral("+GAPN") + apn));
+            QVERIFY(Sent(sim).contains(QStringLiteral("+servpswd") + password));
+            QCOMPARE(sim.setting(QStringLiteral("GAPN")), apn.toLatin1());
+
+            // Typing: nothing is added to a text at or over the limit, what is typed stops there,
+            // and a long text still shortens.
+            QTest::keyClicks(server, QStringLiteral("4"));
+            QCOMPARE(server->text(), password);
+            QTest::keyClick(server, Qt::Key_Backspace);
+            QCOMPARE(server->text(), QStringLiteral("password12"));
+            server->selectAll();
+            QTest::keyClicks(server, QStringLiteral("abcdefghij"));
+            QCOMPARE(server->text(), QStringLiteral("abcdefgh"));
+            QApplication::clipboard()->setText(QStringLiteral("0123456789"));
+            server->setSelection(2, 3);
+            server->paste();
+            QCOMPARE(server->text(), QStringLiteral("ab012fgh"));
+            auto *lat = w.Child<QLineEdit>(0, "LatEdit");
+            lat->clear();
+            QTest::keyClicks(lat, QStringLiteral("123456"));
+            QCOMPARE(lat->text(), QStringLiteral("1234"));
+
+            // A settings file: long texts of the GPRS, General and CAN pages, loaded and saved
+            // back whole.
+            QByteArray file = w.Save(path);
+            SetKey(file, "pwd", password.toLatin1());
+            SetKey(file, "altpass", altPassword.toLatin1());
+            SetKey(file, "lat", "123456");
+            SetKey(file, "canpar1", "1234567");
+            WriteAll(path, file);
+            w.Load(path);
+            QCOMPARE(server->text(), password);
+            QCOMPARE(lat->text(), QStringLiteral("123456"));
+            QCOMPARE(w.Child<QLineEdit>(5, "Par1IndexEdit")->text(), QStringLiteral("1234567"));
+            QCOMPARE(w.Save(dir.filePath(QStringLiteral("again.txt"))), file);
+        }
+        // The store keeps them whole, and gives them back whole at the next start.
+        QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/defAltPassword")), altPassword);
+        Window next;
+        QCOMPARE(next.Child<QLineEdit>(1, "AccessPointEdit")->text(), apn);
+        QCOMPARE(next.Child<QLineEdit>(1, "GPRSPasswordEdit")->text(), password);
+        QCOMPARE(next.Child<QLineEdit>(1, "AltPasswordEdit")->text(), altPassword);
     }
 
     void pagesFollowTheIdentifiedUnit()

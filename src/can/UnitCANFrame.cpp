@@ -3,6 +3,7 @@
 #include "can/ConstCANFrame.h"
 #include "can/SPNSelectUnit.h"
 #include "main/ExecCommandService.h"
+#include "pages/TypingLimit.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
 #include "settings/funcs.h"
@@ -55,6 +56,7 @@ TCANFrame::TCANFrame(QWidget *parent)
     ui->setupUi(this);
     // The form's own name would replace the page's; the page keeps its class-derived name.
     setObjectName(QStringLiteral("CANFrame"));
+    TTypingLimit::InstallAll(this);
     Timer.setObjectName(QStringLiteral("Timer"));
     Timer.setInterval(5000);
 

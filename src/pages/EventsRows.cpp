@@ -169,6 +169,7 @@ EventsValidation ValidateEventsValues(const EventsValues &values)
     v.pauseBad = !PauseTenthsFromText(values.pause);
     v.periodBad = !SecondsFromText(values.period);
     v.identTimeBad = !SecondsFromText(values.identTime);
+    v.inversBad = values.inversIndex != 0 && values.inversIndex != 1;
     return v;
 }
 

@@ -125,15 +125,16 @@ struct EventsValues
     bool canIgnition = false;
 };
 
-// Which edits hold no value the unit can take; every check is always made.
+// Which controls hold no value the unit can take; every check is always made.
 struct EventsValidation
 {
     bool onTimeBad = false;
     bool pauseBad = false;
     bool periodBad = false;
     bool identTimeBad = false;
+    bool inversBad = false; // no inversion chosen
 
-    bool ok() const { return !(onTimeBad || pauseBad || periodBad || identTimeBad); }
+    bool ok() const { return !(onTimeBad || pauseBad || periodBad || identTimeBad || inversBad); }
 };
 
 // A whole number in 0..255 typed into a time edit; nothing otherwise.

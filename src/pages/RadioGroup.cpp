@@ -4,6 +4,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TRadioGroup::TRadioGroup(QWidget *parent)
     : QGroupBox(parent), buttons(new QButtonGroup(this)), column(new QVBoxLayout(this))
 {
@@ -28,16 +30,20 @@ void TRadioGroup::SetItems(const QStringList &newItems)
         buttons->addButton(button, i);
         column->addWidget(button);
     }
-    if (itemIndex >= items.size())
-        itemIndex = -1;
+    itemIndex = BoundedIndex(itemIndex);
     if (QAbstractButton *chosen = buttons->button(itemIndex))
         chosen->setChecked(true);
 }
 
+// An index beyond the last item chooses the last one, one below -1 none.
+int TRadioGroup::BoundedIndex(int index) const
+{
+    return std::clamp(index, -1, int(items.size()) - 1);
+}
+
 void TRadioGroup::SetItemIndex(int index)
 {
-    if (index < -1 || index >= items.size())
-        index = -1;
+    index = BoundedIndex(index);
     if (index == itemIndex)
         return;
     itemIndex = index;

@@ -17,7 +17,8 @@ public:
     explicit TRadioGroup(QWidget *parent = nullptr);
 
     QStringList Items() const;
-    void SetItems(const QStringList &items);    // keeps the index when it is still in range
+    // The index is bounded to the items: beyond the last it becomes the last, below -1 it is -1.
+    void SetItems(const QStringList &items);    // bounds the index without a Click
     int ItemIndex() const { return itemIndex; } // -1: none chosen
     void SetItemIndex(int index);               // emits Click when the index changes
     QRadioButton *Button(int index) const;
@@ -27,6 +28,7 @@ signals:
 
 private:
     void ButtonClicked(int index);
+    int BoundedIndex(int index) const;
 
     QButtonGroup *buttons;
     QVBoxLayout *column;

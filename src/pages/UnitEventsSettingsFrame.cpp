@@ -420,7 +420,7 @@ EventsValues TEventsSettingsFrame::CurrentValues() const
     return v;
 }
 
-// An edit the unit cannot take shows its label red; a page with one is not sent at all.
+// A value the unit cannot take shows its label red; a page with one is not sent at all.
 bool TEventsSettingsFrame::ValidateValues()
 {
     const EventsValidation check = ValidateEventsValues(CurrentValues());
@@ -431,6 +431,8 @@ bool TEventsSettingsFrame::ValidateValues()
     for (const auto &[bad, label] : edits)
         if (bad)
             SetLabelColor(label, clRed);
+    if (check.inversBad)
+        ColourRow(PeriodRow, clRed);
     return check.ok();
 }
 

@@ -2,6 +2,7 @@
 
 #include "pages/ConstGPRSSettingsFrame.h"
 #include "pages/GPRSRows.h"
+#include "pages/TypingLimit.h"
 #include "settings/SetInfoLoader.h"
 #include "ui_UnitGPRSSettingsFrame.h"
 
@@ -27,6 +28,7 @@ TGPRSSettingsFrame::TGPRSSettingsFrame(QWidget *parent)
     ui->setupUi(this);
     // The form's own name would replace the page's; the page keeps its class-derived name.
     setObjectName(QStringLiteral("GPRSSettingsFrame"));
+    TTypingLimit::InstallAll(this);
 
     for (QLineEdit *edit : TextEdits()) {
         edit->installEventFilter(this);
@@ -40,10 +42,24 @@ TGPRSSettingsFrame::TGPRSSettingsFrame(QWidget *parent)
     // The alarm controls start empty.
     ui->AlarmCombo1->setCurrentIndex(-1);
     ui->AlarmCombo2->setCurrentIndex(-1);
+    ConnectAlarmFilling();
     GPRSActiveCheckBoxClick();
 }
 
 TGPRSSettingsFrame::~TGPRSSettingsFrame() = default;
+
+// The alarm rows are not stored: until a read, the user or a settings file fills them, the page
+// holds nothing of them to send.
+void TGPRSSettingsFrame::ConnectAlarmFilling()
+{
+    const auto fillLogic = [this] { AlarmLogicFilled = true; };
+    connect(ui->AlarmCombo1, &QComboBox::currentIndexChanged, this, fillLogic);
+    connect(ui->AlarmCombo2, &QComboBox::currentIndexChanged, this, fillLogic);
+    connect(ui->AlarmAND, &QRadioButton::toggled, this, fillLogic);
+    connect(ui->AlarmOR, &QRadioButton::toggled, this, fillLogic);
+    connect(ui->AlarmPhone1, &QLineEdit::textChanged, this, [this] { AlarmPhone1Filled = true; });
+    connect(ui->AlarmPhone2, &QLineEdit::textChanged, this, [this] { AlarmPhone2Filled = true; });
+}
 
 // --- Settings ---
 
@@ -183,12 +199,19 @@ void TGPRSSettingsFrame::ApplyPageData(const TPageData &v)
     } else {
         SetLabelColor(ui->RebootTimeLabel, clRed);
     }
-    if (read(AlarmLogicRow))
+    // A read fills an alarm row even when the unit's value is what the controls already show.
+    if (read(AlarmLogicRow)) {
         ShowAlarmLogic(value(AlarmLogicRow).toInt());
-    if (read(AlarmPhone1Row))
+        AlarmLogicFilled = true;
+    }
+    if (read(AlarmPhone1Row)) {
         ui->AlarmPhone1->setText(value(AlarmPhone1Row).toString());
-    if (read(AlarmPhone2Row))
+        AlarmPhone1Filled = true;
+    }
+    if (read(AlarmPhone2Row)) {
         ui->AlarmPhone2->setText(value(AlarmPhone2Row).toString());
+        AlarmPhone2Filled = true;
+    }
 }
 
 void TGPRSSettingsFrame::ShowField(QLineEdit *edit, QLabel *label, bool failed, const QString &text)
@@ -237,6 +260,12 @@ void TGPRSSettingsFrame::GetPageData(TPageData &v)
     v(AlarmLogicRow, 2) = AlarmLogicValue();
     v(AlarmPhone1Row, 2) = AlarmPhoneValue(ui->AlarmPhone1->text());
     v(AlarmPhone2Row, 2) = AlarmPhoneValue(ui->AlarmPhone2->text());
+    const std::pair<int, bool> alarmRows[] = {{AlarmLogicRow, AlarmLogicFilled},
+                                              {AlarmPhone1Row, AlarmPhone1Filled},
+                                              {AlarmPhone2Row, AlarmPhone2Filled}};
+    for (const auto &[row, filled] : alarmRows)
+        if (!filled)
+            v(row, 3) = -1; // the unit keeps its own
 }
 
 void TGPRSSettingsFrame::ShowWriteResults(const TWriteResults &results)

@@ -38,6 +38,7 @@ private:
     void LoadRememberedValues();
     void SaveRememberedValues();
 
+    void ConnectAlarmFilling();
     void ShowField(QLineEdit *edit, QLabel *label, bool failed, const QString &text);
     void ShowAlarmLogic(int byte);
     int AlarmLogicValue() const;
@@ -54,4 +55,9 @@ private:
     QList<QLineEdit *> TextEdits() const;
 
     std::unique_ptr<Ui::TGPRSSettingsFrame> ui;
+    // Whether the alarm logic and the two alarm phones hold something to send: a read of them, the
+    // user's choice or typing, or a settings file since the program started.
+    bool AlarmLogicFilled = false;
+    bool AlarmPhone1Filled = false;
+    bool AlarmPhone2Filled = false;
 };

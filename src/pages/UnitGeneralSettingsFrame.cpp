@@ -1,6 +1,7 @@
 #include "pages/UnitGeneralSettingsFrame.h"
 
 #include "pages/ConstGeneralSettingsFrame.h"
+#include "pages/TypingLimit.h"
 #include "settings/Delphi.h"
 #include "settings/SettingsRW.h"
 #include "ui_UnitGeneralSettingsFrame.h"
@@ -43,6 +44,7 @@ TGeneralSettingsFrame::TGeneralSettingsFrame(QWidget *parent)
     ui->setupUi(this);
     // The form's own name would replace the page's; the page keeps its class-derived name.
     setObjectName(QStringLiteral("GeneralSettingsFrame"));
+    TTypingLimit::InstallAll(this);
 
     for (QLineEdit *edit : {ui->ObjectNumberEdit, ui->LatEdit, ui->LonEdit, ui->TimeIntervalEdit,
                             ui->TimeOffEdit, ui->TimeGSMOnEdit})
@@ -385,8 +387,6 @@ bool TGeneralSettingsFrame::eventFilter(QObject *watched, QEvent *event)
 }
 
 // Shared by the six edits: the row's colours return to normal; only digits and backspace pass.
-// Typing stops at the edit's digit limit (a value set from code may be longer and is checked
-// before a write).
 bool TGeneralSettingsFrame::ObjectNumberEditKeyPress(QLineEdit *edit, const QString &key)
 {
     ResetRowColor(edit->property("Tag").toInt());
@@ -395,10 +395,7 @@ bool TGeneralSettingsFrame::ObjectNumberEditKeyPress(QLineEdit *edit, const QStr
         return false;
     if (c == QLatin1Char('\b'))
         return true;
-    if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-        return false;
-    const int maxDigits = edit->property("MaxDigits").toInt();
-    return maxDigits <= 0 || edit->text().size() - edit->selectedText().size() < maxDigits;
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
 // Shared by the three switch boxes of rows 5-7.
