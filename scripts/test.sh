@@ -16,7 +16,7 @@ run_suite() {
         ctest --output-on-failure --parallel "$(nproc)" "${@:3}"
 }
 
-if ! locale -a | grep -qix 'ru_RU\.utf-\?8'; then
+if ! locale -a | grep -ix 'ru_RU\.utf-\?8' >/dev/null; then
     locales="$root/build/locale"
     if [ ! -f "$locales/ru_RU.UTF-8/LC_NUMERIC" ]; then
         mkdir -p "$locales"
