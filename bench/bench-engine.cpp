@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <clocale>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -53,6 +54,7 @@ double ProcessCpuSeconds()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // the figures are printed with a point
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int commands = quick ? 12 : 40;
     const int waitMs = quick ? 3000 : 30000;

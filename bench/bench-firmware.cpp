@@ -17,6 +17,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <memory>
 
@@ -66,6 +67,7 @@ double HexMs(const QStringList &lines)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // the figures are printed with a point
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const int blockCount = quick ? 40 : 1011;
 

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QTableView>
 
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -62,6 +63,7 @@ double DecodeRate(const TPageData &v, THistoryVariant variant)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // the figures are printed with a point
 
     THistoryFrame page;
     page.Init(QStringLiteral("W9CAN-bench"));

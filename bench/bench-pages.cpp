@@ -37,6 +37,7 @@
 
 #include <algorithm>
 #include <array>
+#include <clocale>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -288,6 +289,7 @@ int main(int argc, char *argv[])
     const QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // the figures are printed with a point
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     const bool transfers = MeasureTransfers();
     const bool refresh = MeasureCanRefresh(quick);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -37,6 +38,7 @@ double Percentile(std::vector<double> values, double share)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // the figures are printed with a point
     const int idleMs = argc > 1 ? std::max(1000, atoi(argv[1]) * 1000) : 10000;
     constexpr int samples = 500;
 

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // the figures are printed with a point
     const QString source = QString::fromLocal8Bit(argc > 1 ? argv[1] : W9_BENCH_CARID_LARGE);
     QTemporaryDir dir;
     if (!QFile::exists(source) || !QFile::link(source, dir.filePath("carid.mdb"))) {

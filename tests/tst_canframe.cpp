@@ -86,7 +86,6 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
 
     // Which rows each device model reads and writes; a model outside every set, and a vehicle
     // write without a database, send nothing and show red.

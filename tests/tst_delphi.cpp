@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -146,6 +147,18 @@ private slots:
         QVERIFY(!withTime.contains(QStringLiteral("UTC")));
         QVERIFY(DateTimeToStr(QDateTime(date, QTime(0, 0, 0, 1))).contains(QLatin1Char(':')));
         QCOMPARE(DateTimeToStr(QDateTime()), QString());
+    }
+
+    // A run of the suite under a named locale really has it: the C library, given the locale of
+    // the environment, and Qt both use the decimal point the run expects.
+    void runsLocaleIsReal()
+    {
+        const QByteArray expected = qgetenv("W9_EXPECT_DECIMAL_POINT");
+        if (expected.isEmpty())
+            QSKIP("W9_EXPECT_DECIMAL_POINT is not set");
+        QVERIFY(std::setlocale(LC_ALL, "") != nullptr);
+        QCOMPARE(QByteArray(std::localeconv()->decimal_point), expected);
+        QCOMPARE(QLocale::system().decimalPoint(), QString::fromUtf8(expected));
     }
 };
 

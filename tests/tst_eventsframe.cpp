@@ -1,4 +1,4 @@
-// The events page in the real main window against the simulated unit, under a comma locale: its
+// The events page in the real main window against the simulated unit, in the run's locale: its
 // rows on the wire by type and firmware, reads applied to the controls and the mode layouts, the
 // sensor and ignition boxes driving the CAN page, the direct buttons, the flags grid, the stored
 // captions and values, and what is refused before anything is sent.
@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -22,6 +23,12 @@ namespace {
 
 const QColor Green = TPageFrame::ResultColors[0];
 const QColor Red = TPageFrame::ResultColors[1];
+
+// A decimal text in the run's locale: "0,5" under ru_RU, "0.5" under C.
+QString Decimal(const char *text)
+{
+    return QString::fromLatin1(text).replace(QLatin1Char(','), QLocale::system().decimalPoint());
+}
 
 const QStringList EventReads = {
     "+zact",       "+zren",      "+flagact", "+flagren", "+feedtime", "+feedpause", "+init5regim",
@@ -59,11 +66,7 @@ class TestEventsFrame : public QObject
 {
     Q_OBJECT
 public:
-    static void initMain()
-    {
-        UseTemporaryConfigDir();
-        qputenv("LC_ALL", "ru_RU.UTF-8");
-    }
+    static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
     void init() { ClearStore(); }
@@ -75,10 +78,10 @@ private slots:
     {
         {
             Window w;
-            QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("0,5"));
+            QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), Decimal("0,5"));
             QVERIFY(w.Get<QWidget>("Ident4Box")->isHidden());
             w.Get<QComboBox>("ModeCombo")->setCurrentIndex(4);
-            w.Get<QLineEdit>("PauseEdit")->setText(QStringLiteral("1,5"));
+            w.Get<QLineEdit>("PauseEdit")->setText(Decimal("1,5"));
             w.Get("HisRestFlag7")->setChecked(true);
         }
         QCOMPARE(Stored("EventsSettingsFrame/defPause"), QStringLiteral("1#5"));
@@ -92,7 +95,7 @@ private slots:
         QVERIFY(w.Get<TRadioGroup>("InversGroup")->Button(1)->isChecked());
         QCOMPARE(w.Get<TRadioGroup>("Block1")->ItemIndex(), -1);
         QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), 0);
-        QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("1,5"));
+        QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), Decimal("1,5"));
         QVERIFY(w.Get("HisRestFlag7")->isChecked());
         QVERIFY(!w.Get("HisSetFlag2")->isChecked());
         QCOMPARE(w.Get<QGroupBox>("ModesBox")->title(), QStringLiteral("Режимы"));
@@ -112,7 +115,7 @@ private slots:
                 w.Get(QStringLiteral("HisSetFlag%1").arg(box))->setChecked(true);
             w.Get<QComboBox>("ModeCombo")->setCurrentIndex(3);
             w.Get("FlagRestFlag2")->setChecked(true);
-            w.Get<QLineEdit>("PauseEdit")->setText(QStringLiteral("0,5"));
+            w.Get<QLineEdit>("PauseEdit")->setText(Decimal("0,5"));
             w.Get<QLineEdit>("PeriodEdit")->setText(QStringLiteral("30"));
             w.Get<TRadioGroup>("InversGroup")->SetItemIndex(1);
             w.Get("OUT1")->setChecked(true);
@@ -130,7 +133,8 @@ private slots:
         }
     }
 
-    // Reads set the controls and each mode's layout; a value with no meaning colours its row only.
+    // Reads set the controls and each mode's layout; a value with no meaning colours its row only;
+    // the pause read goes back to the unit as it came.
     void readsApplyValuesAndModeLayouts()
     {
         Window w;
@@ -154,9 +158,12 @@ private slots:
         }
         QCOMPARE(w.Get<QLineEdit>("PeriodEdit")->text(), QStringLiteral("30"));
         QCOMPARE(w.Get<TRadioGroup>("InversGroup")->ItemIndex(), 0);
-        QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), QStringLiteral("0,7"));
+        QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), Decimal("0,7"));
         QCOMPARE(w.Get<TRadioGroup>("Block1")->ItemIndex(), 2);
         QCOMPARE(w.Colour("Block1"), Green);
+        w.Sim.clearLog();
+        w.Write();
+        QVERIFY(Sent(w.Sim).contains("+feedpause07"));
     }
 
     // From firmware 500 a sensor box takes its input's flag boxes and a CAN user parameter (what
@@ -248,8 +255,8 @@ private slots:
     {
         Window w;
         QVERIFY(w.Connect(505, 18));
-        for (const auto &[edit, text] : {std::pair{"OnTimeEdit", "300"},
-                                         {"PauseEdit", "25,6"},
+        for (const auto &[edit, text] : {std::pair<const char *, QString>{"OnTimeEdit", "300"},
+                                         {"PauseEdit", Decimal("25,6")},
                                          {"PeriodEdit", "256"},
                                          {"IdentTimeEdit", ""}}) {
             const QString label = QString::fromLatin1(edit).replace("Edit", "Label");
@@ -342,7 +349,7 @@ private slots:
         QCOMPARE(w.Colour("OnTimeLabel"), Red);
         QTest::keyClicks(pause, "1a.,5");
         QTest::keyClicks(onTime, "4,x2");
-        QCOMPARE(pause->text(), QStringLiteral("1,5"));
+        QCOMPARE(pause->text(), Decimal("1,5"));
         QCOMPARE(onTime->text(), QStringLiteral("42"));
         QVERIFY(w.Colour("OnTimeLabel") != Red);
     }

@@ -75,7 +75,6 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void init()
     {
         ClearStore();

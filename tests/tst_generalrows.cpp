@@ -24,7 +24,6 @@ class TestGeneralRows : public QObject
     }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
 
     void offsetsAndSwitchesAtTheirLimits()
     {

@@ -60,11 +60,7 @@ class TestHistoryDecoding : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale::c());
-        SetDecimalSeparatorForTesting(QLatin1Char('.'));
-    }
+    void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char('.')); }
     void cleanup() { SetZone("UTC"); }
 
     void coordinatesInDegreesAndRaw()

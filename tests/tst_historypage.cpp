@@ -100,11 +100,7 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void initTestCase()
-    {
-        QLocale::setDefault(QLocale::c());
-        SetDecimalSeparatorForTesting(QLatin1Char('.'));
-    }
+    void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char('.')); }
     void init() { ClearStore(); }
 
     void readsTheNewestRecordsAndErasesAfterAsking()

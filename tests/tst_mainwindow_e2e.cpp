@@ -122,7 +122,6 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
 
     void connectIdentifyReadWriteAndEscape()
     {

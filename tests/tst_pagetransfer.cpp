@@ -115,7 +115,6 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
     void cleanup() { SetTickOffsetForTesting(0); }
 
     void readPageFillsTheGeneralPage()

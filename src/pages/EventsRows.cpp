@@ -4,6 +4,7 @@
 #include "settings/Delphi.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -153,9 +154,14 @@ std::optional<int> PauseTenthsFromText(const QString &text)
     double checked = 0;
     if (!TryStrToFloat(text, checked))
         return std::nullopt;
-    QString normalized = text.trimmed();
-    normalized.replace(DecimalSeparator(), QLatin1Char('.'));
-    const long double seconds = std::strtold(normalized.toLatin1().constData(), nullptr);
+    // The text is read here with a point, whatever separator the C library's locale has.
+    QByteArray normalized = text.trimmed().replace(DecimalSeparator(), QLatin1Char('.')).toLatin1();
+    if (normalized.startsWith('+'))
+        normalized.remove(0, 1);
+    long double seconds = 0;
+    const auto [end, error] = std::from_chars(normalized.cbegin(), normalized.cend(), seconds);
+    if (error != std::errc() || end != normalized.cend())
+        return std::nullopt;
     const long double tenths = std::nearbyintl(seconds * 10.0L);
     if (!(tenths >= 0 && tenths <= ByteMax))
         return std::nullopt;

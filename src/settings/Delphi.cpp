@@ -5,8 +5,8 @@
 #include <QTime>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -104,13 +104,17 @@ TDecimal toDecimal(double value)
 {
     TDecimal d;
     d.negative = std::signbit(value);
+    // d.ddddddddddddddddde[+-]xx, with a point whatever the C library's locale says.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17e", std::fabs(value));
-    // buffer: d.ddddddddddddddddde[+-]xx
+    const char *end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                    std::chars_format::scientific, 17)
+                          .ptr;
     d.digits.append(buffer[0]);
     d.digits.append(buffer + 2, 17);
-    const char *e = std::strchr(buffer, 'e');
-    d.exponent = std::atoi(e + 1) + 1;
+    const char *e = std::find(static_cast<const char *>(buffer), end, 'e');
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    d.exponent = exponent + 1;
     while (!d.digits.isEmpty() && d.digits.endsWith('0'))
         d.digits.chop(1);
     if (d.digits.isEmpty())
