@@ -316,6 +316,7 @@ QByteArray checkedImageData(const QStringList &lines)
     QByteArray data;
     quint64 base = 0;                // from the last extended address record
     std::optional<quint64> expected; // linear address the next data byte must have
+    bool baseSet = false;            // an extended address record since the last data
     bool ended = false;
     for (qsizetype i = 0; i < end; ++i) {
         const int lineNo = int(i + 1);
@@ -327,8 +328,9 @@ QByteArray checkedImageData(const QStringList &lines)
         case 0x00: {
             if (record.data.isEmpty())
                 break;
-            if (expected && *expected - base == 0x10000 && record.address == 0)
+            if (!baseSet && expected && *expected - base == 0x10000 && record.address == 0)
                 base += 0x10000; // the carried images run from FFFF into 0000 unmarked
+            baseSet = false;
             const quint64 address = base + record.address;
             if (expected && address != *expected)
                 throw EHexImageError(
@@ -356,12 +358,10 @@ QByteArray checkedImageData(const QStringList &lines)
                 throw EHexImageError(lineNo,
                                      QStringLiteral("an extended address record needs 2 bytes"));
             const quint64 value = (quint64(quint8(record.data[0])) << 8) | quint8(record.data[1]);
+            // Tools write several in a row (objcopy: a segment of 0, then the linear base):
+            // the next data record tells whether they continue the data.
             base = record.type == 0x02 ? value << 4 : value << 16;
-            if (expected && (*expected < base || *expected - base >= 0x10000))
-                throw EHexImageError(lineNo,
-                                     QStringLiteral("the extended address does not continue "
-                                                    "the data (expected %1)")
-                                         .arg(IntToHex(qint64(*expected), 4)));
+            baseSet = true;
             break;
         }
         case 0x03:
