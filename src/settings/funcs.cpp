@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -17,6 +18,9 @@
 #include <exception>
 #include <optional>
 #include <tuple>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // ---- time and versions ---------------------------------------------------------------------
 
@@ -401,8 +405,36 @@ TBlockList HexImageToBlocks(const QStringList &lines)
     return blocks;
 }
 
+namespace {
+
+bool WriteInPlace(const QString &path, const QByteArray &bytes, QString &error)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = qt_error_string(errno);
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        error = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SaveWholeFile(const QString &path, const QByteArray &bytes, bool ownerOnly, QString &error)
 {
+    if (const QFileInfo target(path); target.exists() && !target.isFile())
+        return WriteInPlace(path, bytes, error);
     QSaveFile file(path);
     // Unbuffered, so that a short write (a full disk) is seen here and not lost in a flush that
     // the commit would take for success.

@@ -79,7 +79,9 @@ int ExtractNum3Crlf(const QString &s);
 
 // Writes a file so that the old one stays whole until the new one is complete (a full disk or a
 // crash halfway leaves the old file); `ownerOnly` makes the new file readable by its owner only.
-// False with the system's reason in `error`.
+// A path that is not a regular file (a device, a pipe) is written in place and left as it is;
+// one that does not take the bytes at once (a pipe nobody reads, a line that holds them back)
+// fails rather than waits. False with the system's reason in `error`.
 bool SaveWholeFile(const QString &path, const QByteArray &bytes, bool ownerOnly, QString &error);
 
 // Puts the text on the system clipboard (does nothing without a GUI application).
