@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+
 // One Intel HEX record with its checksum, upper-case digits.
 inline QString record(int type, quint16 address, const QByteArray &data)
 {
@@ -42,5 +44,46 @@ inline QStringList imageLines(const QByteArray &data, int recordSize, quint16 st
         lines.append(record(0, address, chunk));
         address = quint16(address + chunk.size());
     }
+    return lines;
+}
+
+// The data from linear address `start` as the common tools write it, in records of `recordSize`
+// bytes that never cross a 64 KiB boundary: objcopy (`segmented`) sets bases below 1 MiB with 02
+// segment records and above it with a zero segment and then a 04 record, and ends with a 03 start
+// record; srec_cat sets every base with 04 records, from the first line, and ends with a 05.
+inline QStringList toolImageLines(const QByteArray &data, int recordSize, quint32 start,
+                                  bool segmented)
+{
+    const auto word = [](quint32 value) {
+        return QByteArray(1, char(value >> 8)) + QByteArray(1, char(value & 0xFF));
+    };
+    QStringList lines;
+    quint32 segbase = 0;
+    quint32 extbase = segmented ? 0 : start & 0xFFFF0000;
+    if (!segmented)
+        lines.append(record(4, 0, word(extbase >> 16)));
+    for (qsizetype pos = 0; pos < data.size();) {
+        const quint32 where = start + quint32(pos);
+        if (where > segbase + extbase + 0xFFFF) {
+            if (segmented && extbase == 0 && where <= 0xFFFFF) {
+                segbase = where & 0xF0000;
+                lines.append(record(2, 0, word(segbase >> 4)));
+            } else {
+                if (segbase != 0)
+                    lines.append(record(2, 0, word(0)));
+                segbase = 0;
+                extbase = where & 0xFFFF0000;
+                lines.append(record(4, 0, word(extbase >> 16)));
+            }
+        }
+        const quint32 offset = where - segbase - extbase;
+        const qsizetype size =
+            std::min<qsizetype>({recordSize, data.size() - pos, qsizetype(0x10000 - offset)});
+        lines.append(record(0, quint16(offset), data.mid(pos, size)));
+        pos += size;
+    }
+    lines.append(segmented ? record(3, 0, QByteArray::fromHex("F0000000"))
+                           : record(5, 0, word(start >> 16) + word(start & 0xFFFF)));
+    lines.append(record(1, 0, {}));
     return lines;
 }

@@ -391,6 +391,14 @@ private slots:
         QCOMPARE(page->Timer.interval(), 3000);
         box->setChecked(true);
         QVERIFY(page->Timer.isActive());
+        // A drop-down of the page takes the focus into its own list: that is not leaving.
+        period->setFocus();
+        period->showPopup();
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+        QVERIFY(QApplication::focusWidget() != period);
+        QVERIFY(box->isChecked() && page->Timer.isActive());
+        period->hidePopup();
+        QVERIFY(box->isChecked() && page->Timer.isActive());
         outside->setFocus();
         QVERIFY(!box->isChecked() && !page->Timer.isActive());
         box->setChecked(true);

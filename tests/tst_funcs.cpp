@@ -136,6 +136,15 @@ private slots:
         segmented.insert(8, record(2, 0, QByteArray::fromHex("1000")));
         QCOMPARE(HexImageToBlocks(segmented), blocks);
 
+        // as objcopy and srec_cat write them, also across 64 KiB and 1 MiB (where objcopy puts a
+        // zero segment before the linear base)
+        for (const quint32 start : {0x0u, 0xFF80u, 0xFFE00u, 0x1FFF00u})
+            for (const int size : {16, 32})
+                for (const bool segmented : {true, false})
+                    QVERIFY2(
+                        HexImageToBlocks(toolImageLines(data, size, start, segmented)) == blocks,
+                        qPrintable(QStringLiteral("%1 %2 %3").arg(start).arg(size).arg(segmented)));
+
         // signature: XOR of check bytes 0,4 / 1,5 / 2,6 / 3,7
         QString expected;
         for (int k = 0; k < 4; ++k)
@@ -174,7 +183,13 @@ private slots:
             {"data after the end", [](QStringList &l) { l.insert(5, record(1, 0, {})); }, 7},
             {"blank line inside", [](QStringList &l) { l.insert(5, QString()); }, 6},
             {"address jumps away",
-             [](QStringList &l) { l.insert(5, record(4, 0, QByteArray::fromHex("0001"))); }, 6},
+             [](QStringList &l) { l.insert(5, record(4, 0, QByteArray::fromHex("0001"))); }, 7},
+            {"address set back at the wrap",
+             [&](QStringList &l) {
+                 l = imageLines(data, 16, 0xFF80);
+                 l.insert(8, record(4, 0, QByteArray::fromHex("0000")));
+             },
+             10},
             {"unknown type",
              [](QStringList &l) { l.insert(5, record(6, 0, QByteArray::fromHex("00"))); }, 6},
             {"not whole blocks", [](QStringList &l) { l.removeLast(); }, 15},
@@ -192,6 +207,14 @@ private slots:
             QVERIFY2(refusedLine(lines) == c.line, c.fault);
         }
         QVERIFY_THROWS_EXCEPTION(EHexImageError, HexImageToBlocks({good[0]}));
+
+        // A tool's image of more than 1 MiB is refused for its size.
+        try {
+            CheckHexImage(toolImageLines(imageData(8193 * 128), 16, 0, true));
+            QFAIL("an image of 8193 blocks passed");
+        } catch (const EHexImageError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("larger than")), qPrintable(e.message()));
+        }
     }
 };
 

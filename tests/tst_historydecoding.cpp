@@ -95,11 +95,15 @@ private slots:
         QCOMPARE(DecodeDateTime(summer).time(), QTime(14, 0));
         QCOMPARE(DecodeDateTime(winter).time(), QTime(13, 0));
 
-        // Impossible values spoil both texts: day 0, month 13, hour 25.
+        // Impossible values spoil both texts: day 0, month 13, hour 25, more than six digits
+        // (1010124 and 1234567, whose first six digits would make a date and a time), erased
+        // flash.
         const THistoryRowBuilder builder;
         for (const QString &bad :
              {Rec().put(23, "01E240").text, Rec().put(17, "002C32").text, // 011314
-              Common().put(23, "03D090").text}) {                         // 250000
+              Common().put(23, "03D090").text,                            // 250000
+              Common().put(17, "0F69CC").text, Common().put(23, "12D687").text,
+              Common().put(17, "FFFFFF").put(23, "FFFFFF").text}) {
             QCOMPARE(builder.DecodeDateText(bad), QStringLiteral("Empty date"));
             QCOMPARE(builder.DecodeTimeText(bad), QStringLiteral("Empty time"));
         }

@@ -260,6 +260,28 @@ private slots:
             page.SetDeviceModel(506, 3);
             QVERIFY(page.Layout() == 2 && w.Rows() == 3);
             QCOMPARE(header->sectionSize(9), 150);
+
+            // A 504 below firmware 36 connected next gets its own layout and records.
+            w.Trigger("DisconnectAction");
+            QVERIFY(QTest::qWaitFor([&] { return w.Form->Engine().Device.isNull(); }, 5000));
+            w.Sim.stop();
+            auto options = CableUnit();
+            options.deviceType = 504;
+            options.firmwareBuild = 20;
+            options.historyRecords = 2;
+            QVERIFY(w.Sim.start(options));
+            TConnectChoice choice;
+            choice.PortName = w.Sim.portPath();
+            w.Form->Connection().Connect(choice);
+            const TCommandEngine &engine = w.Form->Engine();
+            QVERIFY(QTest::qWaitFor([&] {
+                return engine.Identity.DeviceType == 504 && !engine.IsPending() &&
+                       FindAction(*w.Form, "ReadPageAction")->isEnabled();
+            }));
+            QCOMPARE(page.Layout(), 1);
+            w.Trigger("ReadPageAction");
+            QCOMPARE(w.Rows(), 2);
+            QCOMPARE(page.GridModel().columnCount(), 31);
         }
         QCOMPARE(Stored(QStringLiteral("History/GRID2/Col9")), QStringLiteral("150"));
         QCOMPARE(Stored(QStringLiteral("History/GRID1/Col3")), QStringLiteral("5"));

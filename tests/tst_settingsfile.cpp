@@ -2,6 +2,7 @@
 // leaves a damaged file, and the main window saving the pages and loading them back; and the pages
 // adapting to the identified unit.
 
+#include "PtyPair.h"
 #include "TestConfigDir.h"
 #include "WindowConnection.h"
 #include "can/UnitCANFrame.h"
@@ -10,6 +11,7 @@
 #include "main/Main.h"
 #include "main/SettingsFile.h"
 #include "pages/RadioGroup.h"
+#include "pages/ResultMarkers.h"
 #include "settings/funcs.h"
 
 #include <QCheckBox>
@@ -25,8 +27,10 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -194,6 +198,25 @@ private slots:
         QVERIFY(!error.isEmpty());
         QCOMPARE(ReadAll(path), QByteArray("old\r\n"));
 
+        // A device or a pipe is written in place and stays what it was; one that does not take
+        // the bytes (a pipe nobody reads) fails at once.
+        PtyPair line(true);
+        QVERIFY(line.Ok());
+        const auto linePermissions = QFile::permissions(line.SlavePath());
+        QVERIFY2(SaveWholeFile(line.SlavePath(), "CAN settings file\r\n", true, error),
+                 qPrintable(error));
+        QCOMPARE(line.Read(19), QByteArray("CAN settings file\r\n"));
+        QCOMPARE(QFile::permissions(line.SlavePath()), linePermissions);
+        const QString pipe = dir.filePath(QStringLiteral("pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(!SaveWholeFile(pipe, "old\r\n", true, error));
+        QVERIFY(!error.isEmpty());
+        ByteReader reader(::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK));
+        QVERIFY(SaveWholeFile(pipe, "new\r\n", true, error));
+        QCOMPARE(reader.Read(5), QByteArray("new\r\n"));
+        ::close(reader.fd);
+        QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+
         // The window reports a location it cannot write.
         Window w;
         w.Save(dir.filePath(QStringLiteral("no/such/unit.txt")));
@@ -203,6 +226,11 @@ private slots:
 
     void saveWritesThePagesInTheirForm()
     {
+        Store(QStringLiteral("VERINFO/ver"), QStringLiteral("1.0.0.0")); // no version wipe
+        QString numbers;
+        for (int i = 1; i <= 10; ++i)
+            numbers += QStringLiteral("Инж. номер %1=%2\r\n").arg(i).arg(i * 111);
+        Store(QStringLiteral("EngNumbersFrame/VEValues"), numbers);
         Window w;
         w.Child<QLineEdit>(0, "ObjectNumberEdit")->setText(QStringLiteral("1234"));
         w.Child<QCheckBox>(0, "GPSOffBox")->setChecked(true);
@@ -211,6 +239,11 @@ private slots:
         w.Child<QLineEdit>(1, "AccessPointEdit")->setText(QStringLiteral("точка.ru"));
         w.Child<QComboBox>(1, "AlarmCombo2")->setCurrentIndex(2);
         w.Child<TRadioGroup>(5, "CANFormatGroup")->SetItemIndex(1);
+        // A number or key cell showing a failed read or write saves what stands behind it: the
+        // number stored before, the key the page starts with.
+        w.Child<QTableWidget>(7, "EngNumbers")->item(1, 1)->setText(ResultMarkers::ReadError);
+        w.Child<QTableWidget>(7, "EngNumbers")->item(2, 1)->setText(ResultMarkers::WriteError);
+        w.Child<QTableWidget>(7, "TMemKeys")->item(3, 1)->setText(ResultMarkers::ReadError);
 
         QTemporaryDir dir;
         const QByteArray bytes = w.Save(dir.filePath(QStringLiteral("a.txt")));
@@ -218,7 +251,8 @@ private slots:
         QVERIFY(!bytes.contains("\n\n") && bytes.count('\n') == bytes.count("\r\n"));
         for (const char *line :
              {"\r\ngpsoff=1\r\ngsmoff=0\r\n", "\r\nrebtime=-1\r\n",
-              "\r\naccpoint=\xF2\xEE\xF7\xEA\xE0.ru\r\n", "\r\nallog2=2\r\n", "\r\ncan=1\r\n"})
+              "\r\naccpoint=\xF2\xEE\xF7\xEA\xE0.ru\r\n", "\r\nallog2=2\r\n", "\r\ncan=1\r\n",
+              "\r\nnumb1=111\r\nnumb2=222\r\nnumb3=333\r\n", "\r\nkey4=5A5A5A5A5A5A5A5A\r\n"})
             QVERIFY2(bytes.contains(line), line);
 
         QCOMPARE(bytes.count("\r\n"), 101); // the marker and 100 keys

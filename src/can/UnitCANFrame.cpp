@@ -476,8 +476,18 @@ void TCANFrame::StopAutoRefresh()
 
 void TCANFrame::FocusChanged(QWidget *Old, QWidget *Now)
 {
-    const bool wasInside = Old != nullptr && isAncestorOf(Old);
-    const bool isInside = Now != nullptr && (Now == this || isAncestorOf(Now));
+    // A drop-down's list is a window of its own; it still belongs to the control that opened it.
+    const auto inside = [this](const QWidget *w) {
+        for (; w != nullptr; w = w->parentWidget()) {
+            if (w == this)
+                return true;
+            if (w->isWindow() && w->windowType() != Qt::Popup)
+                return false;
+        }
+        return false;
+    };
+    const bool wasInside = inside(Old);
+    const bool isInside = inside(Now);
     if (wasInside && Now != nullptr && !isInside)
         StopAutoRefresh();
 }

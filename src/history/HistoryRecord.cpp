@@ -151,9 +151,12 @@ QString ModDivStr(qint64 &X, int D)
 
 QDateTime DecodeDateTime(const QString &Record, const QTimeZone &Zone)
 {
-    // Both fields are 24 bits wide, so "%.6d" never meets a sign.
+    // Both fields are 24 bits wide, so "%.6d" never meets a sign; but a damaged field may hold
+    // seven or eight digits, and no date or time is made of their first six.
     const QString d = QString::number(HexFieldByIndex(Record, 3)).rightJustified(6, u'0');
     const QString t = QString::number(HexFieldByIndex(Record, 4)).rightJustified(6, u'0');
+    if (d.size() > 6 || t.size() > 6)
+        throw EConvertError(QStringLiteral("'%1 %2' is not a valid date and time").arg(d, t));
     const QDate date(2000 + d.mid(4, 2).toInt(), d.mid(2, 2).toInt(), d.mid(0, 2).toInt());
     const QTime time(t.mid(0, 2).toInt(), t.mid(2, 2).toInt(), t.mid(4, 2).toInt());
     if (!date.isValid() || !time.isValid())

@@ -712,20 +712,20 @@ void TCommandEngine::IdentifyVersion(const QString &reply)
 
     const int type = Identity.DeviceType;
     const int version = Identity.DeviceVersion;
+    // Every unit: the history layout follows it, whatever the previous unit was; the pages'
+    // other adaptations exist only for some models.
+    if (Hooks.ApplyDeviceModel)
+        Hooks.ApplyDeviceModel(version, type);
     if (type == 504 && version < 36) {
         SetWakeUp(true);
         if (Hooks.SetActionsConnected)
             Hooks.SetActionsConnected();
     } else if (type == 504 && version <= 999) {
-        if (Hooks.ApplyDeviceModel)
-            Hooks.ApplyDeviceModel(version, type);
         SendByCode(4);
     } else if (type == 505) {
         SetWakeUp(true);
         if (Hooks.SetActionsConnected)
             Hooks.SetActionsConnected();
-        if (Hooks.ApplyDeviceModel)
-            Hooks.ApplyDeviceModel(version, type);
         SendByCode(4);
     }
     if (Hooks.RefreshStatusBar)

@@ -941,6 +941,10 @@ TMainSettingsFile TMainForm::PagesSettingsFile()
                 qobject_cast<TEventsSettingsFrame *>(Frames[TEventsSettingsFrame::PageTag]))
             events->ModeComboChange();
     };
+    file.ValueBehindMarker = [this](const QString &list, int row) {
+        const auto *numbers = qobject_cast<TEngNumbersFrame *>(Frames[TEngNumbersFrame::PageTag]);
+        return numbers ? numbers->ValueBehindMarker(list, row) : QString();
+    };
     return file;
 }
 

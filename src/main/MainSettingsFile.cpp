@@ -2,6 +2,7 @@
 
 #include "main/SettingsFile.h"
 #include "pages/RadioGroup.h"
+#include "pages/ResultMarkers.h"
 #include "pages/ValueListEditor.h"
 #include "settings/Delphi.h"
 
@@ -178,8 +179,12 @@ QString TMainSettingsFile::Read(const TKey &Key) const
     case TKey::Index:
         return ReadIndex(control);
     case TKey::ListRow:
-        if (auto *list = qobject_cast<QTableWidget *>(control))
-            return ValueListEditor::Value(*list, Key.Row);
+        if (auto *list = qobject_cast<QTableWidget *>(control)) {
+            const QString value = ValueListEditor::Value(*list, Key.Row);
+            if (!ResultMarkers::IsMarker(value))
+                return value;
+            return ValueBehindMarker ? ValueBehindMarker(Key.Control, Key.Row) : QString();
+        }
         return {};
     }
     return {};

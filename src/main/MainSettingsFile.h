@@ -18,6 +18,9 @@ public:
     std::function<QWidget *(int Tag)> Frame;
     // Runs the Events page's mode handler after the mode was loaded.
     std::function<void()> ModeComboChange;
+    // The value saved for row `Row` (from 1) of the value list `List` while the row shows a
+    // result marker, which is never saved itself.
+    std::function<QString(const QString &List, int Row)> ValueBehindMarker;
 
     // The file of what the pages show now.
     TSettingsFile Collect() const;

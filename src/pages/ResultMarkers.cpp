@@ -17,6 +17,11 @@ bool IsMarker(const QString &cell)
     return cell == ReadError || cell == WriteError;
 }
 
+QString LineValue(const QStringList &lines, int row)
+{
+    return row >= 1 && row <= lines.size() ? ValueOf(lines[row - 1]) : QString();
+}
+
 QStringList LinesToStore(const QStringList &shown, const QStringList &stored)
 {
     QStringList lines;

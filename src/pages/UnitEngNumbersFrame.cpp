@@ -9,6 +9,7 @@
 #include "pages/ResultMarkers.h"
 #include "pages/ValueListEditor.h"
 #include "settings/SetInfoLoader.h"
+#include "settings/SettingsRW.h"
 #include "ui_UnitEngNumbersFrame.h"
 
 #include <QApplication>
@@ -114,6 +115,22 @@ void TEngNumbersFrame::SaveUISettings()
                                               C::SetInfo, C::NumbersRow, *ui->EngNumbers);
     });
     TPageFrame::SaveUISettings();
+}
+
+QString TEngNumbersFrame::ValueBehindMarker(const QString &list, int row) const
+{
+    if (list == ui->TMemKeys->objectName())
+        return ResultMarkers::LineValue(
+            SplitStoredLines(QString::fromUtf8(ConstTouchMemKeysFrame::DefaultKeys)), row);
+    if (list != ui->EngNumbers->objectName())
+        return {};
+    const auto storedNumber = [&](const TSettingsRW &store) {
+        return ResultMarkers::LineValue(
+            VL::StoredLines(store, QString::fromLatin1(C::Section), C::SetInfo, C::NumbersRow),
+            row);
+    };
+    return Settings ? storedNumber(*Settings)
+                    : storedNumber(TSettingsRW(TSettingsRW::RegistryKind, SettingsKey));
 }
 
 // --- Page data ---

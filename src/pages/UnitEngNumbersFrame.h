@@ -37,6 +37,10 @@ public:
 
     void SaveUISettings() override;
     void SetPageData(const TPageData &v) override;
+    // What stands for row `row` (from 1) of the list named `list` ("EngNumbers" or "TMemKeys")
+    // where a value is wanted while the row shows a result marker: the number stored before, or
+    // the key the page starts with (keys are not stored).
+    QString ValueBehindMarker(const QString &list, int row) const;
     void GetPageData(TPageData &v) override;
     void ShowWriteResults(const TWriteResults &results) override;
 

@@ -49,21 +49,28 @@ void LockKeyColumn(QTableWidget &list)
             item->setFlags(item->flags() & ~Qt::ItemIsEditable);
 }
 
+QStringList StoredLines(const TSettingsRW &settings, const QString &section, TSetInfoTable table,
+                        int listRow)
+{
+    const TSetInfo &row = table[size_t(listRow)];
+    return SplitStoredLines(settings
+                                .ReadOrDefault(MakeSetItem(section, QString::fromLatin1(row.Ident),
+                                                           QString::fromUtf8(row.DefValue)))
+                                .toString());
+}
+
 void SaveSetInfoTableKeepingMarkedRows(QWidget *owner, TSettingsRW &settings,
                                        const QString &section, TSetInfoTable table, int listRow,
                                        const QTableWidget &list)
 {
-    const TSetInfo &row = table[size_t(listRow)];
-    const QString ident = QString::fromLatin1(row.Ident);
-    const QString storedBefore =
-        settings.ReadOrDefault(MakeSetItem(section, ident, QString::fromUtf8(row.DefValue)))
-            .toString();
+    const QStringList storedBefore = StoredLines(settings, section, table, listRow);
     SaveSetInfoTable(owner, settings, section, table);
     QStringList shown;
     for (int r = 1; r <= list.rowCount(); ++r)
         shown << KeyName(list, r) + QLatin1Char('=') + Value(list, r);
-    const QStringList lines = ResultMarkers::LinesToStore(shown, SplitStoredLines(storedBefore));
-    settings.Write(MakeSetItem(section, ident, JoinStoredLines(lines)));
+    const QStringList lines = ResultMarkers::LinesToStore(shown, storedBefore);
+    settings.Write(MakeSetItem(section, QString::fromLatin1(table[size_t(listRow)].Ident),
+                               JoinStoredLines(lines)));
 }
 
 } // namespace ValueListEditor

@@ -29,6 +29,11 @@ QStringList Values(const QTableWidget &list);
 // Makes the key column read-only (after the rows have been loaded).
 void LockKeyColumn(QTableWidget &list);
 
+// The "key=value" lines the store keeps for row `listRow` of a caption table (the row's default
+// when nothing is stored).
+QStringList StoredLines(const TSettingsRW &settings, const QString &section, TSetInfoTable table,
+                        int listRow);
+
 // Saves a caption table as SaveSetInfoTable does, except that in the lines of its row `listRow`
 // (the "key=value" lines of `list`) a row showing a result marker keeps the value stored before.
 void SaveSetInfoTableKeepingMarkedRows(QWidget *owner, TSettingsRW &settings,

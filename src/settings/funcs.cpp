@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -17,6 +18,9 @@
 #include <exception>
 #include <optional>
 #include <tuple>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // ---- time and versions ---------------------------------------------------------------------
 
@@ -316,6 +320,7 @@ QByteArray checkedImageData(const QStringList &lines)
     QByteArray data;
     quint64 base = 0;                // from the last extended address record
     std::optional<quint64> expected; // linear address the next data byte must have
+    bool baseSet = false;            // an extended address record since the last data
     bool ended = false;
     for (qsizetype i = 0; i < end; ++i) {
         const int lineNo = int(i + 1);
@@ -327,8 +332,9 @@ QByteArray checkedImageData(const QStringList &lines)
         case 0x00: {
             if (record.data.isEmpty())
                 break;
-            if (expected && *expected - base == 0x10000 && record.address == 0)
+            if (!baseSet && expected && *expected - base == 0x10000 && record.address == 0)
                 base += 0x10000; // the carried images run from FFFF into 0000 unmarked
+            baseSet = false;
             const quint64 address = base + record.address;
             if (expected && address != *expected)
                 throw EHexImageError(
@@ -356,12 +362,10 @@ QByteArray checkedImageData(const QStringList &lines)
                 throw EHexImageError(lineNo,
                                      QStringLiteral("an extended address record needs 2 bytes"));
             const quint64 value = (quint64(quint8(record.data[0])) << 8) | quint8(record.data[1]);
+            // Tools write several in a row (objcopy: a segment of 0, then the linear base):
+            // the next data record tells whether they continue the data.
             base = record.type == 0x02 ? value << 4 : value << 16;
-            if (expected && (*expected < base || *expected - base >= 0x10000))
-                throw EHexImageError(lineNo,
-                                     QStringLiteral("the extended address does not continue "
-                                                    "the data (expected %1)")
-                                         .arg(IntToHex(qint64(*expected), 4)));
+            baseSet = true;
             break;
         }
         case 0x03:
@@ -401,8 +405,36 @@ TBlockList HexImageToBlocks(const QStringList &lines)
     return blocks;
 }
 
+namespace {
+
+bool WriteInPlace(const QString &path, const QByteArray &bytes, QString &error)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = qt_error_string(errno);
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        error = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SaveWholeFile(const QString &path, const QByteArray &bytes, bool ownerOnly, QString &error)
 {
+    if (const QFileInfo target(path); target.exists() && !target.isFile())
+        return WriteInPlace(path, bytes, error);
     QSaveFile file(path);
     // Unbuffered, so that a short write (a full disk) is seen here and not lost in a flush that
     // the commit would take for success.

@@ -79,7 +79,9 @@ int ExtractNum3Crlf(const QString &s);
 
 // Writes a file so that the old one stays whole until the new one is complete (a full disk or a
 // crash halfway leaves the old file); `ownerOnly` makes the new file readable by its owner only.
-// False with the system's reason in `error`.
+// A path that is not a regular file (a device, a pipe) is written in place and left as it is;
+// one that does not take the bytes at once (a pipe nobody reads, a line that holds them back)
+// fails rather than waits. False with the system's reason in `error`.
 bool SaveWholeFile(const QString &path, const QByteArray &bytes, bool ownerOnly, QString &error);
 
 // Puts the text on the system clipboard (does nothing without a GUI application).
@@ -124,9 +126,10 @@ private:
 
 // Checks an Intel HEX image before anything of it goes to the unit: every line a record with
 // a correct checksum (either case of hex digits, a trailing CR allowed, blank lines only at the
-// end), data contiguous in address order from the first record (extended address records 02/04
-// must continue the running address; a run from FFFF into 0000 with no extended record
-// continues it), records 03 and 05 ignored, 01 only last, and the data a whole number of
+// end), data contiguous in address order from the first record (the base that extended address
+// records 02/04 set must continue the running address at the next data record; a run from FFFF
+// into 0000 with no extended record continues it), records 03 and 05 ignored, 01 only last, and
+// the data a whole number of
 // 128-byte blocks, at least one and at most 8192 (1 MiB: the block position's four hex digits
 // address no more). Throws EHexImageError naming the line and the fault.
 void CheckHexImage(const QStringList &lines);
