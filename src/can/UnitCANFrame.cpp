@@ -19,13 +19,6 @@ using namespace CANRows;
 
 namespace {
 
-// Handlers must not let an exception out of the event loop; a failing step is reported as a
-// warning and dropped.
-void Guarded(const std::function<void()> &f)
-{
-    RunGuarded("CAN page", f, TGuardPolicy::Warn);
-}
-
 const QColor &clGreen = TPageFrame::ResultColors[0];
 const QColor &clRed = TPageFrame::ResultColors[1];
 const QString NoData = QStringLiteral("н/д");
