@@ -9,8 +9,8 @@
 #include "device/Device.h"
 #include "device/Tick.h"
 #include "main/CommandEngine.h"
-#include "main/PageTransfer.h"
 #include "pages/GeneralRows.h"
+#include "pages/PageTransfer.h"
 #include "unitsim/UnitSimulator.h"
 
 #include <QCoreApplication>

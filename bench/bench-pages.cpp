@@ -202,8 +202,8 @@ std::optional<TRefreshFigures> MeasureAutoRefresh(const QString &link, int ms)
         return std::nullopt;
 
     TCANFrame page;
-    page.CommandTarget = &service;
-    page.DeviceModel = [&] {
+    page.Window.CommandTarget = &service;
+    page.Window.DeviceModel = [&] {
         return std::pair(engine.Identity.DeviceType, engine.Identity.DeviceVersion);
     };
     TRefreshFigures figures;

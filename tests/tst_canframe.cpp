@@ -36,11 +36,11 @@ struct Rig : TransferRig
         }
         Page->Init(QStringLiteral("W9CAN"));
         Page->RemoveStandartSetSheet();
-        Page->DeviceModel = [this] {
+        Page->Window.DeviceModel = [this] {
             return std::pair(Engine.Identity.DeviceType, Engine.Identity.DeviceVersion);
         };
         Transfer.Hooks.CurrentFrame = [this] { return Page; };
-        Page->CommandTarget = &Service;
+        Page->Window.CommandTarget = &Service;
     }
     ~Rig() { Dm = nullptr; }
 

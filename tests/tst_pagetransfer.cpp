@@ -4,7 +4,7 @@
 #include "PageRig.h"
 #include "TestConfigDir.h"
 #include "main/MainPageTransfer.h"
-#include "main/PageTransfer.h"
+#include "pages/PageTransfer.h"
 #include "pages/UnitGPRSSettingsFrame.h"
 #include "pages/UnitGeneralSettingsFrame.h"
 

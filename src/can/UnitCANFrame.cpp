@@ -164,9 +164,9 @@ QLabel *TCANFrame::IdLabel(int Param) const
 
 RowSet TCANFrame::CurrentRowSet() const
 {
-    if (!DeviceModel)
+    if (!Window.DeviceModel)
         return RowSet::None;
-    const auto [type, version] = DeviceModel();
+    const auto [type, version] = Window.DeviceModel();
     return RowSetFor(type, version);
 }
 
@@ -501,7 +501,7 @@ void TCANFrame::hideEvent(QHideEvent *event)
 
 void TCANFrame::TimerTimer()
 {
-    PostExecCommand(CommandTarget, LiveValuesCode, this);
+    PostExecCommand(Window.CommandTarget, LiveValuesCode, this);
 }
 
 void TCANFrame::customEvent(QEvent *event)

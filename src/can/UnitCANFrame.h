@@ -37,11 +37,6 @@ public:
     explicit TCANFrame(QWidget *parent = nullptr);
     ~TCANFrame() override;
 
-    // The connected unit's device type and firmware number, which decide the rows.
-    std::function<std::pair<int, int>()> DeviceModel;
-    // Where the live value requests go: the main window (or the single-command service).
-    QPointer<QObject> CommandTarget;
-
     void SaveUISettings() override;
     void GetPageData(TPageData &V) override;
     void ShowWriteResults(const TWriteResults &Results) override;

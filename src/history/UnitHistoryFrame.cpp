@@ -5,7 +5,6 @@
 #include "history/HistoryRawModel.h"
 #include "history/HistoryReading.h"
 #include "main/ExecCommandService.h"
-#include "main/Main.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
 #include "ui_UnitHistoryFrame.h"
@@ -257,7 +256,7 @@ void THistoryFrame::ClearHisButtonClick()
                               QStringLiteral("Вы уверены, что хотите очистить ВСЕ записи истории?"),
                               QMessageBox::Yes | QMessageBox::No);
     if (answer == QMessageBox::Yes)
-        PostExecCommand(TMainForm::MainForm(), HistoryReading::EraseCode, this);
+        PostExecCommand(Window.CommandTarget, HistoryReading::EraseCode, this);
 }
 
 void THistoryFrame::customEvent(QEvent *Event)

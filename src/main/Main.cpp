@@ -238,14 +238,11 @@ void TMainForm::CreateFrames()
     auto add = [this, &key](TPageFrame *frame) {
         frame->hide();
         Frames[frame->Tag()] = frame;
+        frame->Window = PageHooks();
         if (auto *history = qobject_cast<THistoryFrame *>(frame))
             history->LoadGridLayout();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
-            can->DeviceModel = [this] {
-                return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
-            };
-            can->CommandTarget = this;
             can->RemoveStandartSetSheet();
             if (!VehicleDatabaseAvailable())
                 can->SetCarSelectSheetTabVisible(false);
@@ -260,12 +257,25 @@ void TMainForm::CreateFrames()
     add(flags);
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
-    auto *engNumbers = new TEngNumbersFrame(this);
-    engNumbers->SetMainWindow(engine.get(), this);
-    add(engNumbers);
-    auto *touchKeys = new TTouchMemKeysFrame(this);
-    touchKeys->SetMainWindow(this);
-    add(touchKeys);
+    add(new TEngNumbersFrame(this));
+    add(new TTouchMemKeysFrame(this));
+}
+
+TWindowHooks TMainForm::PageHooks()
+{
+    TWindowHooks hooks;
+    hooks.DeviceModel = [this] {
+        return std::pair(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
+    };
+    hooks.Reading = [this] { return engine->State == StateReading; };
+    hooks.CommandTarget = this;
+    hooks.SendDirectCommand = [this](const QString &Text) { return SendDirectCommand(Text); };
+    hooks.CANPageControl = [this](const QString &Name) { return CANPageControl(Name); };
+    hooks.SetCANParamEnabled = [this](int Param, bool Enabled) {
+        SetCANParamEnabled(Param, Enabled);
+    };
+    hooks.SetCANFormatSecond = [this] { SetCANFormatSecond(); };
+    return hooks;
 }
 
 void TMainForm::DestroyFrames()

@@ -124,6 +124,7 @@ private:
     void FormDestroy();
     void FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
     void CreateFrames();
+    TWindowHooks PageHooks();
     void DestroyFrames();
     void LoadFormState();
     void SaveFormState();

@@ -5,8 +5,8 @@
 // window owns one next to its command engine and lets its four action handlers call it; the
 // frames are reached through `Hooks`.
 
-#include "main/PageTransfer.h"
 #include "pages/PageData.h"
+#include "pages/PageTransfer.h"
 
 #include <QString>
 #include <QVector>

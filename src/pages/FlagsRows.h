@@ -7,7 +7,7 @@
 // triggered flag, row 2 the restored flag. Input i (1..6) has bits 2(i-1) and 2(i-1)+1; input 7
 // has bits 14 and 15, the power supply bits 12 and 13.
 
-#include "main/PageTransfer.h"
+#include "pages/PageTransfer.h"
 
 #include <QString>
 #include <QVariant>

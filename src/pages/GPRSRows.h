@@ -11,7 +11,7 @@
 //   14..21 alternative set, as 6..13                    address, port, primary and secondary DNS
 //   22 alarm logic byte           23, 24 alarm phones 1 and 2
 
-#include "main/PageTransfer.h"
+#include "pages/PageTransfer.h"
 
 #include <QString>
 #include <QVariant>

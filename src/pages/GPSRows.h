@@ -5,7 +5,7 @@
 // from a stored start value; both directions convert with that same start, so the item shown is
 // the value sent.
 
-#include "main/PageTransfer.h"
+#include "pages/PageTransfer.h"
 
 #include <QString>
 #include <QStringList>

@@ -18,6 +18,7 @@
 
 #include "pages/ConstForFrames.h"
 #include "pages/PageData.h"
+#include "pages/WindowHooks.h"
 #include "settings/SettingsRW.h"
 
 #include <QColor>
@@ -50,6 +51,9 @@ public:
 
     // The colour a caption is shown in (for tests and the settings file).
     static QColor LabelColor(const QWidget *Label);
+
+    // What the page asks of the main window; set by the window before Init.
+    TWindowHooks Window;
 
 protected:
     // Creates Settings; pages extend it to apply their tables.

@@ -1,6 +1,5 @@
 #include "pages/UnitEngNumbersFrame.h"
 
-#include "main/CommandEngine.h"
 #include "main/ExecCommandService.h"
 #include "pages/ConstEngNumbersFrame.h"
 #include "pages/ConstTouchMemKeysFrame.h"
@@ -62,22 +61,17 @@ TEngNumbersFrame::TEngNumbersFrame(QWidget *parent)
             [this] { Guarded([this] { EngNumbersOnCheckBoxClick(); }); });
     connect(ui->TMemCheckBox, &QCheckBox::toggled, this,
             [this] { Guarded([this] { TMemCheckBoxClick(); }); });
-    KeyListActions::Bind(*ui->TMemKeys, ui->AddKey, ui->ChangeKey, ui->ClearKey, TargetWnd);
+    KeyListActions::Bind(*ui->TMemKeys, ui->AddKey, ui->ChangeKey, ui->ClearKey,
+                         Window.CommandTarget);
 }
 
 TEngNumbersFrame::~TEngNumbersFrame() = default;
 
-void TEngNumbersFrame::SetMainWindow(const TCommandEngine *engine, QObject *targetWnd)
-{
-    Engine = engine;
-    TargetWnd = targetWnd;
-}
-
 int TEngNumbersFrame::RowCount() const
 {
-    return Engine ? EngNumbersRows::RowCount(Engine->Identity.DeviceType,
-                                             Engine->Identity.DeviceVersion)
-                  : LastKeyRow;
+    return Window.DeviceModel
+               ? EngNumbersRows::RowCount(Window.DeviceType(), Window.DeviceVersion())
+               : LastKeyRow;
 }
 
 // --- Settings ---
@@ -280,8 +274,8 @@ void TEngNumbersFrame::TMemCheckBoxClick()
         ui->SaveKeyToHistory->setChecked(false);
         return;
     }
-    if (Engine == nullptr || Engine->State != StateReading)
-        PostExecCommand(TargetWnd, ModeCheckCode, this);
+    if (!Window.Reading || !Window.Reading())
+        PostExecCommand(Window.CommandTarget, ModeCheckCode, this);
 }
 
 void TEngNumbersFrame::customEvent(QEvent *event)

@@ -9,14 +9,11 @@
 #include "pages/EngNumbersRows.h"
 #include "pages/PageFrame.h"
 
-#include <QPointer>
-
 #include <memory>
 
 class QCheckBox;
 class QRadioButton;
 class TCommandDoneEvent;
-class TCommandEngine;
 
 namespace Ui {
 class TEngNumbersFrame;
@@ -30,10 +27,6 @@ public:
 
     explicit TEngNumbersFrame(QWidget *parent = nullptr);
     ~TEngNumbersFrame() override;
-
-    // The engine tells the unit's type, firmware and the operation state; `targetWnd` serves the
-    // single-command requests (the main window).
-    void SetMainWindow(const TCommandEngine *engine, QObject *targetWnd);
 
     void SaveUISettings() override;
     void SetPageData(const TPageData &v) override;
@@ -63,6 +56,4 @@ private:
     void WMCommandDone(const TCommandDoneEvent &done);
 
     std::unique_ptr<Ui::TEngNumbersFrame> ui;
-    const TCommandEngine *Engine = nullptr;
-    QPointer<QObject> TargetWnd;
 };

@@ -1,7 +1,6 @@
 #include "pages/UnitEventsSettingsFrame.h"
 
 #include "device/Commands.h"
-#include "main/Main.h"
 #include "pages/ConstEventsSettingsFrame.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
@@ -22,25 +21,6 @@ namespace {
 
 const QColor &clGreen = TPageFrame::ResultColors[0];
 const QColor &clRed = TPageFrame::ResultColors[1];
-
-int DeviceType()
-{
-    TMainForm *main = TMainForm::MainForm();
-    return main ? main->Engine().Identity.DeviceType : 0;
-}
-
-int DeviceVersion()
-{
-    TMainForm *main = TMainForm::MainForm();
-    return main ? main->Engine().Identity.DeviceVersion : 0;
-}
-
-// Sends a command at once, without waiting for the unit's answer; false without a connection.
-bool SendNow(const QString &text)
-{
-    TMainForm *main = TMainForm::MainForm();
-    return main && main->SendDirectCommand(text);
-}
 
 const QStringList FlagsGridTitles = {
     QStringLiteral("Флаги событий"), QStringLiteral("Вход 1"), QStringLiteral("Вход 2"),
@@ -326,7 +306,7 @@ void TEventsSettingsFrame::ApplyPageData(const TPageData &v)
         apply(r);
     for (int r : {FreqRow, FlowRow}) {
         apply(r);
-        if (DeviceVersion() > SensorFirmware)
+        if (Window.DeviceVersion() > SensorFirmware)
             for (int sensor : r == FreqRow ? std::array{0, 1} : std::array{2, 3})
                 Guarded([&] { CheckBoxClick(sensor); });
     }
@@ -440,7 +420,8 @@ void TEventsSettingsFrame::GetPageData(TPageData &v)
 {
     const auto rows =
         ValidateValues()
-            ? EventsWriteValues(CurrentValues(), HasCANIgnitionRow(DeviceType(), DeviceVersion()))
+            ? EventsWriteValues(CurrentValues(),
+                                HasCANIgnitionRow(Window.DeviceType(), Window.DeviceVersion()))
             : std::nullopt;
     if (!rows) {
         v.Clear();
@@ -509,7 +490,7 @@ void TEventsSettingsFrame::SetFlagHandlers(bool attach)
 // A sensor on an input takes the input's four flag boxes and one CAN user parameter.
 void TEventsSettingsFrame::CheckBoxClick(int sensor)
 {
-    if (DeviceVersion() < SensorFirmware)
+    if (Window.DeviceVersion() < SensorFirmware)
         return;
     const SensorInput &input = SensorInputs[size_t(sensor)];
     const bool claimed = sensorBoxes[size_t(sensor)]->isChecked();
@@ -533,18 +514,18 @@ void TEventsSettingsFrame::CheckBoxClick(int sensor)
         return;
     sensorClaims[size_t(sensor)] = claimed;
     const bool paramFree = !claimed && !sensorBoxes[size_t(input.partner - 1)]->isChecked();
-    if (TMainForm *main = TMainForm::MainForm()) {
-        main->SetCANParamEnabled(input.param, paramFree);
-        main->SetCANFormatSecond();
-    }
+    if (Window.SetCANParamEnabled)
+        Window.SetCANParamEnabled(input.param, paramFree);
+    if (Window.SetCANFormatSecond)
+        Window.SetCANFormatSecond();
 }
 
 void TEventsSettingsFrame::CANCheckBoxClick()
 {
     const bool fromCAN = ui->CANCheckBox->isChecked();
     QCheckBox *ignitionEvent = nullptr;
-    if (TMainForm *main = TMainForm::MainForm())
-        ignitionEvent = qobject_cast<QCheckBox *>(main->CANPageControl(QStringLiteral("c5")));
+    if (Window.CANPageControl)
+        ignitionEvent = qobject_cast<QCheckBox *>(Window.CANPageControl(QStringLiteral("c5")));
     for (QCheckBox *box : {ui->HisSetFlag1, ui->HisRestFlag1, ignitionEvent}) {
         if (box == nullptr)
             continue;
@@ -581,14 +562,14 @@ void TEventsSettingsFrame::ShowFlagStates(quint16 word)
 // The grid is blanked only when the command went out; the next read shows what the unit did.
 void TEventsSettingsFrame::ClearAllClick()
 {
-    if (SendNow(QStringLiteral("+mflag")))
+    if (Window.SendNow(QStringLiteral("+mflag")))
         ShowFlagStates(0);
 }
 
 void TEventsSettingsFrame::SpeedButton1Click()
 {
     const int outputs = (ui->OUT1->isChecked() ? 1 : 0) + (ui->OUT2->isChecked() ? 2 : 0);
-    SendNow(Format(GetCommandText(WriteCode(OutputsRow)), {IntToHex(outputs, 2)}));
+    Window.SendNow(Format(GetCommandText(WriteCode(OutputsRow)), {IntToHex(outputs, 2)}));
 }
 
 // --- Edits and layout ---

@@ -7,7 +7,7 @@
 // colours the rows after a read or write.
 //
 // The sensor boxes and the CAN ignition box reach controls of the CAN page through the main
-// window (SetCANParamEnabled, SetCANFormatSecond, CANPageControl); without a main window they
+// window's hooks (SetCANParamEnabled, SetCANFormatSecond, CANPageControl); without them they
 // change only this page.
 
 #include "pages/EventsRows.h"

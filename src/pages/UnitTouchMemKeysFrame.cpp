@@ -40,15 +40,11 @@ TTouchMemKeysFrame::TTouchMemKeysFrame(QWidget *parent)
             &TouchKeysRows::KeyCharFilter, [this] { Modified = true; }, ui->TMemKeys));
     connect(ui->TMemCheckBox, &QCheckBox::toggled, this,
             [this] { Guarded([this] { TMemCheckBoxClick(); }); });
-    KeyListActions::Bind(*ui->TMemKeys, ui->AddKey, ui->ChangeKey, ui->ClearKey, TargetWnd);
+    KeyListActions::Bind(*ui->TMemKeys, ui->AddKey, ui->ChangeKey, ui->ClearKey,
+                         Window.CommandTarget);
 }
 
 TTouchMemKeysFrame::~TTouchMemKeysFrame() = default;
-
-void TTouchMemKeysFrame::SetMainWindow(QObject *targetWnd)
-{
-    TargetWnd = targetWnd;
-}
 
 // --- Settings ---
 

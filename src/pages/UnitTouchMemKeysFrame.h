@@ -6,8 +6,6 @@
 
 #include "pages/PageFrame.h"
 
-#include <QPointer>
-
 #include <memory>
 
 namespace Ui {
@@ -22,9 +20,6 @@ public:
 
     explicit TTouchMemKeysFrame(QWidget *parent = nullptr);
     ~TTouchMemKeysFrame() override;
-
-    // Serves the key reader's requests (the main window).
-    void SetMainWindow(QObject *targetWnd);
 
     void SaveUISettings() override;
     void SetPageData(const TPageData &v) override;
@@ -43,6 +38,5 @@ private:
     void TMemCheckBoxClick();
 
     std::unique_ptr<Ui::TTouchMemKeysFrame> ui;
-    QPointer<QObject> TargetWnd;
     bool Modified = false;
 };

@@ -1,4 +1,4 @@
-#include "main/PageTransfer.h"
+#include "pages/PageTransfer.h"
 
 #include <exception>
 
