@@ -315,9 +315,10 @@ private slots:
     void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
     {
         Rig rig;
-        rig.Engine.Timings.CommandTimeoutMs = 120;
+        // Answered after the resend and well before the give-up a second time-out later.
+        rig.Engine.Timings.CommandTimeoutMs = 150;
         auto options = CableUnit();
-        options.faults.latencyMs = 200;
+        options.faults.latencyMs = 250;
         QVERIFY(rig.Connect(options));
         const TDeviceIdentity &unit = rig.Engine.Identity;
         QCOMPARE(unit.Firmware, QStringLiteral("REV 07.505.017"));
@@ -332,7 +333,7 @@ private slots:
         rig.Transfer.ReadPageActionExecute();
         const QStringList unitValues = Shown(*rig.General);
 
-        sim.setLatency(200);
+        sim.setLatency(250);
         sim.clearLog();
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Shown(*rig.General), unitValues);
