@@ -423,7 +423,7 @@ private slots:
         QVERIFY(uint32_t(firstAlarm - lastReply) >= 30000);
     }
 
-    void closedPortCompletesAtOnce()
+    void closedOrLostPortCompletesAtOnce()
     {
         engine->ConnectionClosed();
         const TCommandValues v = Exec(5);
@@ -437,6 +437,22 @@ private slots:
         engine->ExecCommand(5, 1, 2, rows);
         QCOMPARE(rows(2, 1), QVariant(QString("42")));
         QCOMPARE(rows(2, 2).toInt(), 1);
+
+        // A port whose other side has gone: once the loss is known nothing more is written to
+        // it (the connection closes it later), and a command completes at once, unanswered.
+        PtyPair pty;
+        Connect(pty.SlavePath());
+        QStringList writes;
+        int writeErrors = 0;
+        device->OnBeforeWrite = [&](QObject *, const QString &cmd) { writes << cmd; };
+        device->OnWriteError = [&](QObject *, uint32_t, const QString &) { ++writeErrors; };
+        pty.CloseMaster();
+        QTRY_VERIFY(device->ComLost());
+        QCOMPARE(Exec(5)[1].toInt(), 0);
+        engine->KeepAliveDue();
+        device->SendCommand(QStringLiteral("+v"));
+        QVERIFY(writes.isEmpty());
+        QCOMPARE(writeErrors, 0);
     }
 
     void startupEndSeenAcrossPieces()

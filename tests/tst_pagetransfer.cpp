@@ -306,6 +306,53 @@ private slots:
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
     }
 
+    // A unit answering later than the command time-out: every command is resent and both sends
+    // are answered. The first answer completes the command, the second is dropped and never
+    // taken for the next command's: identification, a page read and a page write all come right.
+    // (The identification's "+typepan" has no resend left after the resent "+v" and is given up;
+    // its late answer is dropped as well.)
+    void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
+    {
+        Rig rig;
+        // Answered after the resend and well before the give-up a second time-out later.
+        rig.Engine.Timings.CommandTimeoutMs = 150;
+        auto options = CableUnit();
+        options.faults.latencyMs = 250;
+        QVERIFY(rig.Connect(options));
+        const TDeviceIdentity &unit = rig.Engine.Identity;
+        QCOMPARE(unit.Firmware, QStringLiteral("REV 07.505.017"));
+        QCOMPARE(unit.DeviceType, 505);
+        QCOMPARE(unit.DeviceVersion, 17);
+
+        auto &sim = rig.Sim;
+        sim.setSetting(QStringLiteral("object"), "0042");
+        sim.setSetting(QStringLiteral("timefix"), "05");
+        sim.setSetting(QStringLiteral("tunfix"), "14");
+        sim.setLatency(0);
+        rig.Transfer.ReadPageActionExecute();
+        const QStringList unitValues = Shown(*rig.General);
+
+        sim.setLatency(250);
+        sim.clearLog();
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(Shown(*rig.General), unitValues);
+        for (const char *label : RowLabels)
+            QCOMPARE(rig.Colour(label), Green);
+        for (const QString &read : GeneralReads)
+            QCOMPARE(Sent(sim).count(read), 2);
+
+        rig.Child<QLineEdit>("ObjectNumberEdit")->setText(QStringLiteral("917"));
+        rig.Child<QLineEdit>("TimeOffEdit")->setText(QStringLiteral("30"));
+        sim.clearLog();
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(sim).size(), 2 * 10);
+        QCOMPARE(sim.setting(QStringLiteral("object")), QByteArray("0917"));
+        QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
+        for (const char *label : RowLabels)
+            QCOMPARE(rig.Colour(label), Green);
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+    }
+
     // The disconnect takes over during a read; the read does not put its state back over it,
     // and Esc then closes at once instead of saying goodbye again.
     void disconnectDuringAReadClosesAtOnceOnEsc()

@@ -21,17 +21,17 @@ const QStringList DefaultKeyWrites = {"+touchon00",
                                       "+keysafe35A5A5A5A5A5A5A5A",
                                       "+keysafe4A5A5A5A5A5A5A5A5"};
 
-// Runs `drive` on the key reader once it is open, then opens it for row `row` of the key list.
+// Opens the key reader for row `row` of the key list, runs `drive` on it and waits for it to close.
 void WithKeyReader(KeyPagesWindow &w, int row, const std::function<void(TKeyReaderForm &)> &drive)
 {
     auto *keys = w.Child<QTableWidget>("TMemKeys");
     keys->setCurrentCell(row - 1, 1);
-    QTimer::singleShot(0, [&] {
-        auto *reader = qobject_cast<TKeyReaderForm *>(QApplication::activeModalWidget());
-        QVERIFY(reader);
-        drive(*reader);
-    });
     w.Child<QAction>("ChangeKey")->trigger();
+    const QPointer<TKeyReaderForm> reader =
+        qobject_cast<TKeyReaderForm *>(QApplication::activeModalWidget());
+    QVERIFY(reader);
+    drive(*reader);
+    QTRY_VERIFY(reader.isNull());
 }
 
 QLineEdit &KeyEdit(TKeyReaderForm &reader)
@@ -151,6 +151,82 @@ private slots:
         w.Child<QTableWidget>("TMemKeys")->setCurrentCell(0, 0);
         w.Child<QAction>("ChangeKey")->trigger();
         QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // Whatever keeps the link busy when the reader opens, "Считать" ends with the key: behind a
+    // history erase on a slow unit while another modal window is open, behind a mode check the
+    // unit does not answer, and during a page read, which goes on while the reader is open.
+    void theKeyReaderReadsWhileTheLinkIsBusy()
+    {
+        const QString key = QStringLiteral("00112233445566AA");
+        auto options = CableUnit();
+        options.historyEraseDelayMs = 800;
+        options.presentedKey = key;
+        KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
+        QVERIFY(w.Connect(options));
+        const auto readsTheKey = [&key](TKeyReaderForm &reader) {
+            Click(reader, "ReadBtn");
+            QVERIFY(QTest::qWaitFor([&] { return KeyEdit(reader).text() == key; }, 5000));
+            Click(reader, "CancelBtn");
+        };
+
+        TAnswerCatcher eraser;
+        bool keyReadOverTheBox = false;
+        AfterSent(w.Sim, w.Form.get(), 1, [&] { // the erase waits: the about box opens over it
+            QTimer::singleShot(0, w.Form.get(), [&] {
+                WithKeyReader(w, 2, readsTheKey);
+                keyReadOverTheBox = true;
+                if (QWidget *about = QApplication::activeModalWidget())
+                    about->close();
+            });
+            FindAction(*w.Form, "AboutAction")->trigger(); // returns once the box is closed
+        });
+        PostExecCommand(w.Form.get(), 117, &eraser);
+        QVERIFY(QTest::qWaitFor([&] { return !eraser.Answers.isEmpty(); }, 5000));
+        QVERIFY(keyReadOverTheBox);
+        QCOMPARE(eraser.Answers[0].Status, 1);
+        QCOMPARE(Sent(w.Sim), (QStringList{"+erase", "+keysafe"}));
+
+        QVERIFY(w.Boxes.Texts.isEmpty());
+
+        w.Sim.clearLog();
+        auto faults = w.Sim.faults();
+        faults.neverAnswer = QStringList{QStringLiteral("+flagren")};
+        w.Sim.setFaults(faults);
+        TAnswerCatcher modeCheck;
+        PostExecCommand(w.Form.get(), 83, &modeCheck);
+        QVERIFY(WaitForSent(w.Sim, QStringLiteral("+flagren"), 5000));
+        WithKeyReader(w, 2, readsTheKey);
+        QCOMPARE(modeCheck.Answers.size(), 1);
+        QCOMPARE(modeCheck.Answers[0].Status, 0);
+        QCOMPARE(Sent(w.Sim), (QStringList{"+flagren", "+flagren", "+keysafe"}));
+
+        w.Sim.setFaults({});
+        w.Read();
+        QStringList cells;
+        for (int row = 1; row <= 5; ++row)
+            cells << w.Cell("TMemKeys", row);
+        w.Sim.setLatency(100);
+        w.Sim.clearLog();
+        QPointer<TKeyReaderForm> reader;
+        AfterSent(w.Sim, w.Form.get(), 2, [&] {
+            w.Child<QTableWidget>("TMemKeys")->setCurrentCell(1, 1);
+            w.Child<QAction>("ChangeKey")->trigger();
+            reader = qobject_cast<TKeyReaderForm *>(QApplication::activeModalWidget());
+            if (reader)
+                Click(*reader, "ReadBtn");
+        });
+        w.Read(); // ends while the reader stays open
+        QVERIFY(reader);
+        QVERIFY(QTest::qWaitFor([&] { return KeyEdit(*reader).text() == key; }, 5000));
+        QCOMPARE(Sent(w.Sim).size(), 7);
+        QCOMPARE(Sent(w.Sim).count(QStringLiteral("+keysafe")), 1);
+        for (int row = 1; row <= 5; ++row)
+            QCOMPARE(w.Cell("TMemKeys", row), cells[row - 1]);
+        Click(*reader, "OkBtn");
+        QTRY_VERIFY(reader.isNull());
+        QCOMPARE(w.Cell("TMemKeys", 2), key);
+        QVERIFY(w.Boxes.Texts.isEmpty());
     }
 };
 

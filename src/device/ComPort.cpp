@@ -405,6 +405,8 @@ void TnComPort::CloseHandle()
 
 bool TnComPort::Send(const QString &cmd)
 {
+    if (lost)
+        return false; // the device is gone: nothing more is written to it
     if (const auto handler = OnBeforeWrite)
         handler(this, cmd);
     const QString text = cmd == QLatin1String("+++") ? cmd : cmd + QLatin1Char('\r');

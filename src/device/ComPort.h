@@ -128,7 +128,8 @@ public:
     bool Open();
     // Stops listening, ends the receive thread and closes the descriptor.
     void Close();
-    // Writes cmd and a CR ("+++" goes out bare). False, with OnWriteError, when the write fails.
+    // Writes cmd and a CR ("+++" goes out bare). False, with OnWriteError, when the write fails;
+    // false without a write or an event once the port is lost.
     bool Send(const QString &cmd);
     // The text received since the last call; "err" when the port is not active.
     QString ReadData();

@@ -84,6 +84,11 @@ bool TDevice::ComActive() const
     return d->comportobject->Active();
 }
 
+bool TDevice::ComLost() const
+{
+    return d->comportobject->Lost();
+}
+
 void TDevice::SetComActive(bool active)
 {
     if (active)

@@ -48,6 +48,8 @@ public:
     TnComPort *comportobject() const;
 
     bool ComActive() const;
+    // The port went away under the connection (reported once through OnComCreateError).
+    bool ComLost() const;
     void SetComActive(bool active);
     bool ComListen() const;
     void SetComListen(bool listen);

@@ -75,7 +75,7 @@ bool TCommandEngine::Waiting() const
 
 bool TCommandEngine::IsPending() const
 {
-    return !Queue.Free();
+    return !Queue.Free() || Queue.HasQueued();
 }
 
 void TCommandEngine::MarkDone()
@@ -108,16 +108,36 @@ void TCommandEngine::DropLine()
 
 void TCommandEngine::AbandonPending()
 {
-    if (Waiting()) {
-        // Its reply may still be on its way: it is gathered and dropped until it is complete or
-        // the command's time-out has passed, so that it is never taken for the next command's.
-        NoteCommandEnded();
-        absorbUntil = expectedReply;
-        absorbTimeoutMs = timeoutMs;
-        replyBuffer.clear();
-        Queue.ExchangeSent(TExchange::Abandoned);
-    }
+    // Its replies may still be on their way: until the command's time-out has passed.
+    if (Waiting())
+        HoldForLateAnswers(sendsOnLine, exchangeStart, timeoutMs);
     MarkDone();
+}
+
+// The answers still to come for the command on the line are gathered and dropped, so that none
+// is taken for the next command's: the line stays held until `answers` of them are in, or
+// `windowMs` after `from`.
+void TCommandEngine::HoldForLateAnswers(int answers, uint32_t from, uint32_t windowMs)
+{
+    NoteCommandEnded();
+    absorbUntil = expectedReply;
+    absorbLeft = answers;
+    exchangeStart = from;
+    absorbTimeoutMs = windowMs;
+    replyBuffer.clear();
+    Queue.ExchangeSent(TExchange::Abandoned);
+}
+
+// A command sent more than once has its answer; the answers to its other sends are overdue a
+// time-out after it plus the time between the first and the last send (they come that much
+// later when the unit answers each send equally late).
+void TCommandEngine::AnswerReceived()
+{
+    if (sendsOnLine < 2)
+        EndExchange();
+    else
+        HoldForLateAnswers(sendsOnLine - 1, GetTickCount(),
+                           timeoutMs + uint32_t(lastSendTick - firstSendTick));
 }
 
 void TCommandEngine::RunWhenFree(std::function<void()> job)
@@ -140,7 +160,7 @@ void TCommandEngine::ResumeSending()
 
 bool TCommandEngine::PortUsable() const
 {
-    return portActive && device && device->ComActive();
+    return portActive && device && device->ComActive() && !device->ComLost();
 }
 
 // At least the pacing gap since whatever went out last (the device's own sends included). Before
@@ -161,8 +181,9 @@ void TCommandEngine::PaceAndClearLine(bool fresh)
 // usable: the command is then over with its current values.
 bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int code)
 {
+    const bool resend = Waiting();
     if (PortUsable())
-        PaceAndClearLine(!Waiting());
+        PaceAndClearLine(!resend);
     if (!PortUsable()) {
         AbandonPending();
         return false;
@@ -178,7 +199,13 @@ bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
         timeoutMs = Timings.DialTimeoutMs;
     else
         timeoutMs = Timings.CommandTimeoutMs;
-    replyBuffer.clear();
+    if (resend) {
+        ++sendsOnLine; // what came so far may be the start of the earlier send's answer
+    } else {
+        sendsOnLine = 1;
+        firstSendTick = lastSendTick;
+        replyBuffer.clear();
+    }
     Queue.ExchangeSent(TExchange::Command);
     device->SendCommand(lastCommand);
     return true;
@@ -186,7 +213,26 @@ bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
 
 void TCommandEngine::SendByCode(int code)
 {
-    Transmit(GetCommandText(code), GetCommandReply(code), code);
+    SendStep(GetCommandText(code), GetCommandReply(code), code);
+}
+
+// A step of a connection sequence goes out at once, or ahead of every queued request once the
+// late answers of a resent step are in; it is dropped when the connection has moved on meanwhile.
+void TCommandEngine::SendStep(const QString &text, const QString &expected, int code)
+{
+    if (Queue.OnLine() == TExchange::None) {
+        Transmit(text, expected, code);
+        return;
+    }
+    const int retries = retriesLeft;
+    const uint8_t stepState = state;
+    const QPointer<TDevice> stepDevice = device;
+    Queue.RunFirst([=, this] {
+        if (device != stepDevice || state != stepState)
+            return;
+        retriesLeft = retries;
+        Transmit(text, expected, code);
+    });
 }
 
 void TCommandEngine::SendCommand(const QString &cmd, const QString &expected, int code, int retries)
@@ -223,6 +269,7 @@ void TCommandEngine::SendUnawaited(const QString &text)
     lastSendTick = GetTickCount();
     exchangeStart = lastSendTick;
     absorbUntil = QStringLiteral("OK");
+    absorbLeft = 1;
     absorbTimeoutMs = Timings.CommandTimeoutMs;
     replyBuffer.clear();
     Queue.ExchangeSent(TExchange::KeepAlive);
@@ -244,9 +291,32 @@ TCommandValues TCommandEngine::RunCall(const QString &text, int code, int retrie
     if (Queue.Held())
         return {0, 0};
     auto call = std::make_shared<TRequestQueue::TCall>();
-    Queue.RunWhenFree([this, call, text, code, retries] { StartCall(call, text, code, retries); });
+    QueueCall(call, text, code, retries);
     WaitUntil([&call] { return call->Done; });
     return call->Values;
+}
+
+void TCommandEngine::RequestCommand(const QString &text, int code, int retries,
+                                    std::function<void(const TCommandValues &)> answered)
+{
+    if (Queue.Held()) {
+        QMetaObject::invokeMethod(
+            this,
+            [answered = std::move(answered)] {
+                RunGuarded("command answer", [&] { answered({0, 0}); });
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    auto call = std::make_shared<TRequestQueue::TCall>();
+    call->Answered = std::move(answered);
+    QueueCall(call, text, code, retries);
+}
+
+void TCommandEngine::QueueCall(const std::shared_ptr<TRequestQueue::TCall> &call,
+                               const QString &text, int code, int retries)
+{
+    Queue.RunWhenFree([this, call, text, code, retries] { StartCall(call, text, code, retries); });
 }
 
 void TCommandEngine::StartCall(const std::shared_ptr<TRequestQueue::TCall> &call,
@@ -371,9 +441,11 @@ void TCommandEngine::ResendOrGiveUp()
     Transmit(lastCommand, expectedReply, lastCode);
 }
 
+// The answers to a command given up may still come on a slow line: they are dropped for another
+// time-out.
 void TCommandEngine::GiveUp()
 {
-    EndExchange();
+    HoldForLateAnswers(sendsOnLine, GetTickCount(), timeoutMs);
     MarkDone();
     retriesLeft = -1;
     const bool connectionStep = lastCode == 1 || lastCode == 2 ||
@@ -548,7 +620,11 @@ void TCommandEngine::ProcessReply(const QString &text)
         case TExchange::KeepAlive:
         case TExchange::Abandoned:
             replyBuffer += text;
-            if (TReplyDecoder::HasTerminatingReply(replyBuffer, absorbUntil))
+            if (!TReplyDecoder::HasTerminatingReply(replyBuffer, absorbUntil))
+                return;
+            if (--absorbLeft > 0)
+                replyBuffer.clear();
+            else
                 EndExchange();
             return;
         case TExchange::Command:
@@ -575,7 +651,7 @@ void TCommandEngine::ProcessReply(const QString &text)
         if (!TReplyDecoder::HasTerminatingReply(replyBuffer, expectedReply))
             return;
         const QString reply = replyBuffer;
-        EndExchange();
+        AnswerReceived();
         Decode(reply);
     } catch (const std::exception &e) {
         qWarning("reply decoding: %s", e.what());
@@ -674,7 +750,7 @@ void TCommandEngine::DecodeSequence(const QString &reply)
         replyBuffer.clear();
         Pause(Timings.DialPauseMs);
         MarkDone();
-        Transmit(GetCommandText(1028).replace(QLatin1String("%s"), phone), GetCommandReply(1028),
+        SendStep(GetCommandText(1028).replace(QLatin1String("%s"), phone), GetCommandReply(1028),
                  1028);
         Pause(Timings.DialPauseMs);
         break;

@@ -107,7 +107,8 @@ public:
     bool Done() const { return done; }
     // A command of the engine is on the line and its reply awaited.
     bool Waiting() const;
-    // Anything pending: a command or the keep-alive on the line, a synchronous call, a hold.
+    // Anything pending: a command or the keep-alive on the line, a synchronous call, a hold, a
+    // queued request.
     bool IsPending() const;
 
     // --- sending and waiting ---
@@ -116,6 +117,10 @@ public:
                      int retries = DefaultRetries);
     TCommandValues ExecCommand(int code, int retries);
     TCommandValues ExecCommandText(const QString &text, int code, int retries);
+    // The same without waiting: `answered` runs from the event loop with the result once the
+    // reply or the give-up has come (at once, unanswered, while sending is suspended).
+    void RequestCommand(const QString &text, int code, int retries,
+                        std::function<void(const TCommandValues &)> answered);
     void WaitReply();
     void WaitMs(uint32_t ms);
     // Runs the event loop until `finished` holds; every wait of the engine goes through here.
@@ -207,6 +212,8 @@ private:
     }
 
     TCommandValues RunCall(const QString &text, int code, int retries);
+    void QueueCall(const std::shared_ptr<TRequestQueue::TCall> &call, const QString &text, int code,
+                   int retries);
     void StartCall(const std::shared_ptr<TRequestQueue::TCall> &call, const QString &text, int code,
                    int retries);
     bool Transmit(const QString &cmd, const QString &expected, int code);
@@ -227,6 +234,9 @@ private:
     void IdentifyPanel(const QString &reply);
     void IdentifyImei(const QString &reply);
     void SendByCode(int code);
+    void SendStep(const QString &text, const QString &expected, int code);
+    void AnswerReceived();
+    void HoldForLateAnswers(int answers, uint32_t from, uint32_t windowMs);
     bool StartupOutputEnded(const QString &text);
     void CloseForModemFailure(const QString &msg);
     void ClosePort();
@@ -251,7 +261,10 @@ private:
 
     bool done = true;
     uint32_t exchangeStart = 0; // the time-out of the exchange on the line counts from here
-    QString absorbUntil;        // the reply that ends a keep-alive or an abandoned command
+    int sendsOnLine = 0;        // sends of the command on the line (resends included)
+    uint32_t firstSendTick = 0; // its first send
+    QString absorbUntil; // the reply that ends a keep-alive or an abandoned or resent command
+    int absorbLeft = 0;  // answers still to be dropped
     uint32_t absorbTimeoutMs = 0;
     uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
     bool longCommandEnded = false;

@@ -1,11 +1,10 @@
 #include "main/ExecCommandService.h"
 
+#include "device/Commands.h"
 #include "device/Device.h"
 #include "device/Tick.h"
 
 #include <QCoreApplication>
-
-#include <exception>
 
 namespace {
 
@@ -50,10 +49,7 @@ TExecCommandService::TExecCommandService(TCommandEngine &engine, QObject *parent
     : QObject(parent), Engine(engine)
 {}
 
-TExecCommandService::~TExecCommandService()
-{
-    QObject::disconnect(transferWatch);
-}
+TExecCommandService::~TExecCommandService() = default;
 
 bool TExecCommandService::event(QEvent *e)
 {
@@ -84,62 +80,42 @@ void TExecCommandService::ScheduleServe()
 {
     if (serving || serveScheduled || queue.empty())
         return;
-    if (Engine.TransferRunning()) {
-        // Held back until the transfer is over; the transfer's commands keep their turn.
-        if (!transferWatch)
-            transferWatch = connect(&Engine, &TCommandEngine::TransferEnded, this, [this] {
-                QObject::disconnect(transferWatch);
-                ScheduleServe();
-            });
-        return;
-    }
     serveScheduled = true;
     QCoreApplication::postEvent(this, new QEvent(ServeEventType));
 }
 
+// The request goes to the engine, which sends it in its turn with the page commands' resends;
+// nothing here waits for the unit. The keep-alive is held while the command is pending (the
+// device's silence alarm keeps watching) and switched on with the answer (it only turns on while
+// the port is open).
 void TExecCommandService::ServeNext()
 {
     if (serving || queue.empty())
         return;
-    if (Engine.TransferRunning()) {
+    const TRequest request = queue.front();
+    queue.pop_front();
+    if (request.requester.isNull()) {
         ScheduleServe();
         return;
     }
-    const TRequest request = queue.front();
-    queue.pop_front();
-    if (!request.requester.isNull()) {
-        serving = true;
-        const QPointer<TExecCommandService> alive(this);
-        // While the firmware dialog has the link, requests are answered at once, unanswered.
-        const TCommandValues values =
-            Engine.SendingSuspended() ? TCommandValues{0, 0} : Run(request.code);
-        if (!alive)
-            return;
-        serving = false;
-        record = MainReplyRecord::FromValues(request.code, values, NextTick());
-        if (!request.requester.isNull())
-            QCoreApplication::postEvent(request.requester, new TCommandDoneEvent(record, this));
-    }
-    ScheduleServe();
+    serving = true;
+    const QPointer<TExecCommandService> alive(this);
+    Engine.RequestCommand(GetCommandText(request.code), request.code, Engine.DefaultRetries,
+                          [this, alive, request](const TCommandValues &values) {
+                              if (alive)
+                                  Answer(request, values);
+                          });
 }
 
-// Runs one command with the page commands' resends. The engine holds the keep-alive's send while
-// the command is pending (the device's silence alarm keeps watching); the keep-alive is switched
-// on afterwards (it only turns on while the port is open).
-TCommandValues TExecCommandService::Run(int code)
+void TExecCommandService::Answer(const TRequest &request, const TCommandValues &values)
 {
-    TCommandValues values{0, 0};
-    try {
-        values = Engine.ExecCommand(code, Engine.DefaultRetries);
-    } catch (const std::exception &e) {
-        qWarning("single command %d: %s", code, e.what());
-        values = {0, 0};
-    } catch (...) {
-        values = {0, 0};
-    }
-    if (Engine.Device)
+    serving = false;
+    if (Engine.Device && !Engine.SendingSuspended()) // else the firmware dialog has the link
         Engine.Device->SetWakeUp(true);
-    return values;
+    record = MainReplyRecord::FromValues(request.code, values, NextTick());
+    if (!request.requester.isNull())
+        QCoreApplication::postEvent(request.requester, new TCommandDoneEvent(record, this));
+    ScheduleServe();
 }
 
 // The tick of a new record. Two answers within one millisecond still get different ticks, so

@@ -5,8 +5,10 @@
 // request event to the main window with the command code and itself as the requester; the main
 // window runs the command through the engine and posts the answer back to the requester.
 //
-// Requests are served one at a time in arrival order, when the engine is free and no page
-// transfer runs. A request that repeats a (requester, code) pair still waiting is dropped, and a
+// Requests are served one at a time in arrival order, from the event loop: each goes to the
+// engine's queue (behind what is pending there, a page transfer's current row included) and is
+// answered when its reply or its give-up comes, so that nothing waits below a modal dialog. A
+// request that repeats a (requester, code) pair still waiting is dropped, and a
 // requester that is gone by the time its turn or its answer comes gets nothing.
 //
 // The answer event carries a copy of the reply record. The service keeps the last record; an
@@ -103,7 +105,7 @@ private:
 
     void ScheduleServe();
     void ServeNext();
-    TCommandValues Run(int code);
+    void Answer(const TRequest &request, const TCommandValues &values);
     uint32_t NextTick();
 
     TCommandEngine &Engine;
@@ -111,5 +113,4 @@ private:
     MainReplyRecord record;
     bool serving = false;
     bool serveScheduled = false;
-    QMetaObject::Connection transferWatch;
 };

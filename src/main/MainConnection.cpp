@@ -183,7 +183,8 @@ bool TMainConnection::OpenDevice()
 
 bool TMainConnection::ConnectionUsable() const
 {
-    return Engine.Device && Engine.PortActive && Engine.Device->ComActive();
+    return Engine.Device && Engine.PortActive && Engine.Device->ComActive() &&
+           !Engine.Device->ComLost();
 }
 
 void TMainConnection::CableConnect()

@@ -16,6 +16,13 @@ void TRequestQueue::CallFinished(const TCommandValues &values)
         return;
     call->Values = values;
     call->Done = true;
+    if (call->Answered && context)
+        QMetaObject::invokeMethod(
+            context,
+            [answered = std::move(call->Answered), values] {
+                RunGuarded("command answer", [&] { answered(values); });
+            },
+            Qt::QueuedConnection);
     call.reset();
     ScheduleDrain();
 }

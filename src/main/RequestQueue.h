@@ -24,7 +24,8 @@ public:
         None,
         Command,   // a command of the engine, its reply awaited
         KeepAlive, // the device's wake-up or a direct command: its answer awaited by nobody
-        Abandoned, // a command dropped before its reply: what still comes for it is dropped
+        Abandoned, // a command dropped, or answered after a resend: what still comes for it is
+                   // dropped
     };
 
     // The result a synchronous caller waits for.
@@ -32,6 +33,8 @@ public:
     {
         bool Done = false;
         TCommandValues Values{0, 0};
+        // Runs from the event loop once the call is done (an asynchronous caller's answer).
+        std::function<void(const TCommandValues &)> Answered;
     };
 
     using TJob = std::function<void()>;
@@ -46,7 +49,7 @@ public:
 
     const std::shared_ptr<TCall> &Call() const { return call; }
     void CallStarted(const std::shared_ptr<TCall> &started) { call = started; }
-    // Completes the synchronous call in progress, if any, with `values`.
+    // Completes the call in progress, if any, with `values`.
     void CallFinished(const TCommandValues &values);
 
     // Nothing on the line, no synchronous call, nothing held.

@@ -112,12 +112,18 @@ void ChangeKeyExecute(QTableWidget &list, QObject *targetWnd)
     if (list.currentColumn() != ValueListEditor::ValueColumn)
         return;
     const int row = list.currentRow() + 1;
-    TKeyReaderForm reader;
-    reader.setWindowTitle(ValueListEditor::KeyName(list, row));
-    reader.TargetWnd = targetWnd;
-    reader.Key = ValueListEditor::Value(list, row);
-    if (reader.exec() == QDialog::Accepted)
-        ValueListEditor::SetValue(list, row, reader.Key);
+    // Modal for the user, but shown without a loop of its own: whatever waits for the unit
+    // meanwhile (a page transfer) goes on below it. The window owns it until it closes.
+    auto *reader = new TKeyReaderForm(list.window());
+    reader->setAttribute(Qt::WA_DeleteOnClose);
+    reader->setWindowModality(Qt::ApplicationModal);
+    reader->setWindowTitle(ValueListEditor::KeyName(list, row));
+    reader->TargetWnd = targetWnd;
+    reader->Key = ValueListEditor::Value(list, row);
+    QObject::connect(reader, &QDialog::accepted, &list, [&list, row, reader] {
+        Guarded([&] { ValueListEditor::SetValue(list, row, reader->Key); });
+    });
+    reader->show();
 }
 
 void ClearKeyExecute(QTableWidget &list)
