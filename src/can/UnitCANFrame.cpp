@@ -2,7 +2,7 @@
 
 #include "can/ConstCANFrame.h"
 #include "can/SPNSelectUnit.h"
-#include "main/ExecCommandService.h"
+#include "pages/ExecCommandEvents.h"
 #include "pages/TypingLimit.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"

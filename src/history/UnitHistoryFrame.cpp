@@ -4,7 +4,7 @@
 #include "history/HistoryGridModel.h"
 #include "history/HistoryRawModel.h"
 #include "history/HistoryReading.h"
-#include "main/ExecCommandService.h"
+#include "pages/ExecCommandEvents.h"
 #include "settings/Delphi.h"
 #include "settings/SetInfoLoader.h"
 #include "ui_UnitHistoryFrame.h"

@@ -12,41 +12,10 @@ namespace {
 // (so an answer is delivered before the next request can replace the record).
 const QEvent::Type ServeEventType = QEvent::Type(QEvent::registerEventType());
 
-QString ValueText(const QVariant &value)
-{
-    if (value.typeId() == QMetaType::QString)
-        return value.toString();
-    return QString::number(value.toLongLong());
-}
-
 } // namespace
 
-MainReplyRecord MainReplyRecord::FromValues(int code, const TCommandValues &values, uint32_t tick)
-{
-    MainReplyRecord r;
-    r.Tick = tick;
-    r.Code = code;
-    r.Status = values[1].toInt();
-    const QString text = ValueText(values[0]);
-    r.Text1 = text.mid(0, TextPartLength);
-    r.Text2 = text.mid(TextPartLength, TextPartLength);
-    r.Text3 = text.mid(2 * TextPartLength, TextPartLength);
-    return r;
-}
-
-bool TCommandDoneEvent::IsCurrent() const
-{
-    return Service && Service->Record().Tick == Tick;
-}
-
-void PostExecCommand(QObject *target, int code, QObject *requester)
-{
-    if (target != nullptr)
-        QCoreApplication::postEvent(target, new TExecCommandEvent(code, requester));
-}
-
 TExecCommandService::TExecCommandService(TCommandEngine &engine, QObject *parent)
-    : QObject(parent), Engine(engine)
+    : TCommandAnswerer(parent), Engine(engine)
 {}
 
 TExecCommandService::~TExecCommandService() = default;

@@ -15,70 +15,13 @@
 // answer is current (the tick test) while no later request has been answered.
 
 #include "main/CommandEngine.h"
+#include "pages/ExecCommandEvents.h"
 
-#include <QEvent>
 #include <QObject>
-#include <QPointer>
-#include <QString>
 
-#include <cstdint>
 #include <deque>
 
-// Request: requester -> main window. Answer: main window -> requester.
-inline constexpr QEvent::Type WM_EXECCOMMAND = QEvent::Type(QEvent::User + 128);
-inline constexpr QEvent::Type WM_COMMANDDONE = QEvent::Type(QEvent::User + 129);
-
-// The answer to one request.
-struct MainReplyRecord
-{
-    static constexpr int TextPartLength = 255;
-
-    int32_t Code = 0;
-    int32_t Status = 0; // 1 the reply came, 0 not
-    QString Text1;      // characters 1..255 of the value text
-    QString Text2;      // 256..510
-    QString Text3;      // 511..765; anything beyond is dropped
-    uint32_t Tick = 0;  // identifies the request's answer
-
-    // The three parts joined.
-    QString Text() const { return Text1 + Text2 + Text3; }
-
-    // The record of a command's result: a number becomes its decimal text, a text stays text.
-    static MainReplyRecord FromValues(int code, const TCommandValues &values, uint32_t tick);
-};
-
-class TExecCommandService;
-
-class TExecCommandEvent : public QEvent
-{
-public:
-    TExecCommandEvent(int code, QObject *requester)
-        : QEvent(WM_EXECCOMMAND), Code(code), Requester(requester)
-    {}
-    const int Code;
-    const QPointer<QObject> Requester;
-};
-
-class TCommandDoneEvent : public QEvent
-{
-public:
-    TCommandDoneEvent(const MainReplyRecord &record, const TExecCommandService *service)
-        : QEvent(WM_COMMANDDONE), Record(record), Tick(record.Tick), Service(service)
-    {}
-    const MainReplyRecord Record;
-    const uint32_t Tick;
-
-    // The tick test: true while the service's record is still this answer's.
-    bool IsCurrent() const;
-
-private:
-    const QPointer<const TExecCommandService> Service;
-};
-
-// Posts a request for command `code` to `target` (the main window, or the service itself).
-void PostExecCommand(QObject *target, int code, QObject *requester);
-
-class TExecCommandService : public QObject
+class TExecCommandService : public TCommandAnswerer
 {
     Q_OBJECT
 public:
@@ -87,6 +30,7 @@ public:
 
     // The last answer, kept until the next request is answered.
     const MainReplyRecord &Record() const { return record; }
+    uint32_t LastAnswerTick() const override { return record.Tick; }
     // Requests waiting for their turn (the one being served not counted).
     int WaitingCount() const { return int(queue.size()); }
 

@@ -1,6 +1,6 @@
 #include "pages/KeyEditorUnit.h"
 
-#include "main/ExecCommandService.h"
+#include "pages/ExecCommandEvents.h"
 #include "pages/TouchKeysRows.h"
 #include "pages/ValueListEditor.h"
 #include "settings/funcs.h"

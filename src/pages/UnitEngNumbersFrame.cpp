@@ -1,6 +1,6 @@
 #include "pages/UnitEngNumbersFrame.h"
 
-#include "main/ExecCommandService.h"
+#include "pages/ExecCommandEvents.h"
 #include "pages/ConstEngNumbersFrame.h"
 #include "pages/ConstTouchMemKeysFrame.h"
 #include "pages/GeneralRows.h"
