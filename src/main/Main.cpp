@@ -166,6 +166,8 @@ TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     SetUpToolButtons();
     FormCreate();
     qApp->installEventFilter(this);
+    if (!vehicleDatabaseError.isEmpty())
+        ShowError(vehicleDatabaseError);
 }
 
 TMainForm::~TMainForm()
@@ -258,6 +260,7 @@ void TMainForm::CreateFrames()
     auto *flags = new TFlagsInfoFrame(this);
     flags->MessageHook = [this](const QString &text) { ShowError(text); };
     add(flags);
+    TakeInVehicleDatabase();
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
     auto *engNumbers = new TEngNumbersFrame(this);
@@ -282,6 +285,15 @@ void TMainForm::DestroyFrames()
             qWarning("%s: %s", qPrintable(frame->objectName()), error.what());
         }
     }
+}
+
+// The vehicle database is read while the window is built; the CAN page is the first to need it.
+// A file that cannot be used is reported once the window is built, and the program goes on
+// without it.
+void TMainForm::TakeInVehicleDatabase()
+{
+    if (Dm && Dm->TakeIn())
+        vehicleDatabaseError = Dm->OpenError();
 }
 
 bool TMainForm::VehicleDatabaseAvailable() const
