@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -230,24 +231,29 @@ void BuildImage(const QString &path, size_t table, int fd, int imageFd)
     WriteValue(fd, quint64(size));
 }
 
-// The child's work. Never throws.
+void WriteError(int fd, const char *reason) noexcept
+{
+    try {
+        const size_t size = std::strlen(reason);
+        WriteValue(fd, ErrorTag);
+        WriteValue(fd, quint32(size));
+        WriteAll(fd, reason, size);
+    } catch (const std::exception &) {
+        // The program is gone: nobody to tell.
+    }
+}
+
+// A worker's work. Never throws.
 void WriteImage(const QString &path, size_t table, int fd, int imageFd) noexcept
 {
     try {
         BuildImage(path, table, fd, imageFd);
     } catch (const std::exception &error) {
-        try {
-            const size_t size = std::strlen(error.what());
-            WriteValue(fd, ErrorTag);
-            WriteValue(fd, quint32(size));
-            WriteAll(fd, error.what(), size);
-        } catch (const std::exception &) {
-            // The program is gone: nobody to tell.
-        }
+        WriteError(fd, error.what());
     }
 }
 
-// How long the child may write nothing before its reading counts as stuck.
+// How long a worker may write nothing before its reading counts as stuck.
 constexpr int SilenceLimitMs = 10000;
 
 QString SystemError(const char *what)
@@ -256,59 +262,50 @@ QString SystemError(const char *what)
                                         QString::fromLocal8Bit(strerror(errno)));
 }
 
-} // namespace
+void CloseFd(int &fd)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
 
-// ---- the program's side of the reading ---------------------------------------------------------
-
-// The child process that builds the database image of one table (WriteImage) in a memory file
-// both share; the program maps the image without copying it. A crash or a stall there becomes an
-// Error here.
-class Reading::Child
+// One table's way from its worker to the program: a pipe for the progress and the outcome, and a
+// memory file for the image, which the program maps without copying it. A worker that crashes or
+// stalls becomes an Error here.
+class Channel
 {
 public:
-    Child(const QString &path, size_t table)
+    Channel()
     {
         imageFd = memfd_create("carid", MFD_CLOEXEC);
-        if (imageFd < 0)
-            throw Error(SystemError("memfd_create"));
         int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            close(imageFd);
-            throw Error(SystemError("pipe"));
-        }
-        fcntl(fds[1], F_SETPIPE_SZ, 1 << 20); // fewer turns between writer and reader
-        pid = fork();
-        if (pid < 0) {
-            const Error error(SystemError("fork"));
-            close(fds[0]);
-            close(fds[1]);
-            close(imageFd);
+        if (imageFd < 0 || pipe2(fds, O_CLOEXEC) != 0) {
+            const Error error(SystemError(imageFd < 0 ? "memfd_create" : "pipe"));
+            CloseFd(imageFd);
             throw error;
         }
-        if (pid == 0) {
-            for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGPIPE})
-                std::signal(signal, SIG_DFL);
-            close(fds[0]);
-            WriteImage(path, table, fds[1], imageFd);
-            _exit(0);
-        }
-        close(fds[1]);
-        fd = fds[0];
+        readFd = fds[0];
+        writeFd = fds[1];
     }
 
-    ~Child()
+    ~Channel()
     {
         if (mapped != MAP_FAILED)
             munmap(mapped, mappedSize);
-        close(imageFd);
-        close(fd);
-        Stop();
+        CloseFd(imageFd);
+        CloseFd(readFd);
+        CloseFd(writeFd);
     }
 
-    Child(const Child &) = delete;
-    Child &operator=(const Child &) = delete;
+    Channel(const Channel &) = delete;
+    Channel &operator=(const Channel &) = delete;
 
-    // The image the child built, once it is all there, and the room it may grow into; it stays
+    int WriteFd() const { return writeFd; }
+    int ImageFd() const { return imageFd; }
+    void CloseWriteEnd() { CloseFd(writeFd); }
+    void CloseReadEnd() { CloseFd(readFd); }
+
+    // The image the worker built, once it is all there, and the room it may grow into; it stays
     // mapped while this object lives, and what is written into it stays in this process.
     struct Image
     {
@@ -333,7 +330,6 @@ public:
                 throw Error(QStringLiteral("поток данных испорчен"));
             }
             const auto size = Get<quint64>();
-            Stop();
             struct stat file = {};
             const quint64 room = size + ImageRoom;
             if (size == 0 || fstat(imageFd, &file) != 0 || quint64(file.st_size) < room)
@@ -347,12 +343,12 @@ public:
     }
 
 private:
-    pid_t pid = -1;
-    int fd = -1;
+    int readFd = -1;
+    int writeFd = -1;
     int imageFd = -1;
     void *mapped = MAP_FAILED;
     size_t mappedSize = 0;
-    std::array<char, 1 << 12> buffer;
+    std::array<char, 256> buffer;
     size_t pos = 0;
     size_t end = 0;
 
@@ -360,12 +356,6 @@ private:
     {
         auto *out = static_cast<char *>(data);
         while (size > 0) {
-            if (pos == end && size >= buffer.size()) {
-                const size_t n = ReadSome(out, size);
-                out += n;
-                size -= n;
-                continue;
-            }
             if (pos == end) {
                 end = ReadSome(buffer.data(), buffer.size());
                 pos = 0;
@@ -397,45 +387,108 @@ private:
     size_t ReadSome(char *into, size_t size)
     {
         for (;;) {
-            pollfd wait{fd, POLLIN, 0};
+            pollfd wait{readFd, POLLIN, 0};
             const int ready = poll(&wait, 1, SilenceLimitMs);
             if (ready == 0)
                 throw Error(QStringLiteral("файл повреждён: его чтение остановилось"));
-            const ssize_t n = ready > 0 ? read(fd, into, size) : -1;
+            const ssize_t n = ready > 0 ? read(readFd, into, size) : -1;
             if (n > 0)
                 return size_t(n);
             if (n < 0 && errno == EINTR)
                 continue;
-            throw Error(Ended());
+            // The worker ended without finishing: it crashed on the file or could not go on.
+            throw Error(QStringLiteral("файл повреждён: его чтение оборвалось"));
         }
-    }
-
-    void Stop()
-    {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-    }
-
-    // The child ended without finishing its stream: it crashed on the file or could not go on.
-    QString Ended()
-    {
-        if (pid > 0 && waitpid(pid, nullptr, 0) == pid)
-            pid = -1;
-        return QStringLiteral("файл повреждён: его чтение оборвалось");
     }
 };
 
-// Each table is read by a child of its own, all at the same time.
+// A worker: copies each of `tables` through its channel. It dies with the program.
+[[noreturn]] void RunWorker(const QString &path, const std::vector<size_t> &tables,
+                            const std::vector<std::unique_ptr<Channel>> &channels)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGPIPE})
+        std::signal(signal, SIG_DFL);
+    for (size_t table = 0; table < channels.size(); ++table) {
+        channels[table]->CloseReadEnd();
+        if (std::find(tables.begin(), tables.end(), table) == tables.end())
+            channels[table]->CloseWriteEnd(); // so that the end of its own worker is seen
+    }
+    for (const size_t table : tables)
+        WriteImage(path, table, channels[table]->WriteFd(), channels[table]->ImageFd());
+    _exit(0);
+}
+
+// The tables each worker copies, all workers at the same time: the year list, by far the largest
+// (some years for each model of each maker), alone; the others one after the other.
+std::vector<std::vector<size_t>> WorkerTables()
+{
+    std::vector<std::vector<size_t>> workers(2);
+    for (size_t table = 0; table < Tables().size(); ++table)
+        workers[Tables()[table].indexed ? 0 : 1].push_back(table);
+    return workers;
+}
+
+} // namespace
+
+// ---- the program's side of the reading ---------------------------------------------------------
+
+// The worker processes that build the database images of the tables.
+class Reading::Workers
+{
+public:
+    explicit Workers(const QString &path)
+    {
+        for (size_t table = 0; table < Tables().size(); ++table)
+            channels.push_back(std::make_unique<Channel>());
+        for (const std::vector<size_t> &tables : WorkerTables()) {
+            const pid_t pid = fork();
+            if (pid < 0) {
+                const Error error(SystemError("fork"));
+                Stop();
+                throw error;
+            }
+            if (pid == 0)
+                RunWorker(path, tables, channels);
+            pids.push_back(pid);
+        }
+        for (const std::unique_ptr<Channel> &channel : channels)
+            channel->CloseWriteEnd();
+    }
+
+    ~Workers() { Stop(); }
+
+    Workers(const Workers &) = delete;
+    Workers &operator=(const Workers &) = delete;
+
+    // The images of the tables in their order, waiting for the workers that are not done.
+    std::vector<Channel::Image> TakeImages()
+    {
+        std::vector<Channel::Image> images;
+        for (const std::unique_ptr<Channel> &channel : channels)
+            images.push_back(channel->TakeImage());
+        return images;
+    }
+
+private:
+    std::vector<std::unique_ptr<Channel>> channels;
+    std::vector<pid_t> pids;
+
+    void Stop()
+    {
+        for (const pid_t pid : pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        pids.clear();
+    }
+};
+
 Reading::Reading(const QString &path)
 {
     try {
-        for (size_t table = 0; table < Tables().size(); ++table)
-            children.push_back(std::make_unique<Child>(path, table));
+        workers = std::make_unique<Workers>(path);
     } catch (const Error &error) {
-        children.clear();
         failure = error.Reason();
     }
 }
@@ -450,12 +503,11 @@ void Load(Reading &reading, QSqlDatabase &db)
     if (reading.taken)
         throw Error(QStringLiteral("чтение файла уже принято"));
     reading.taken = true;
-    std::vector<Reading::Child::Image> images;
+    std::vector<Channel::Image> images;
     try {
-        for (const std::unique_ptr<Reading::Child> &child : reading.children)
-            images.push_back(child->TakeImage());
+        images = reading.workers->TakeImages();
     } catch (const Error &) {
-        reading.children.clear();
+        reading.workers.reset();
         throw;
     }
     if (!AddJetFunctions(sqlite))
@@ -466,7 +518,7 @@ void Load(Reading &reading, QSqlDatabase &db)
         const std::string schema = i == 0 ? "main" : "part" + std::to_string(i);
         if (i > 0)
             Exec(sqlite, "ATTACH DATABASE ':memory:' AS " + schema);
-        const Reading::Child::Image &image = images[i];
+        const Channel::Image &image = images[i];
         if (sqlite3_deserialize(sqlite, schema.c_str(), image.data, sqlite3_int64(image.size),
                                 sqlite3_int64(image.room), 0) != SQLITE_OK)
             SqlFailed(sqlite);

@@ -242,6 +242,8 @@ void TMainForm::CreateFrames()
         Frames[frame->Tag()] = frame;
         if (auto *history = qobject_cast<THistoryFrame *>(frame))
             history->LoadGridLayout();
+        if (qobject_cast<TCANFrame *>(frame))
+            TakeInVehicleDatabase();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
             can->DeviceModel = [this] {
@@ -260,7 +262,6 @@ void TMainForm::CreateFrames()
     auto *flags = new TFlagsInfoFrame(this);
     flags->MessageHook = [this](const QString &text) { ShowError(text); };
     add(flags);
-    TakeInVehicleDatabase();
     add(new TCANFrame(this));
     add(new THistoryFrame(this));
     auto *engNumbers = new TEngNumbersFrame(this);
