@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -402,10 +403,25 @@ private:
     }
 };
 
-// A worker: copies each of `tables` through its channel. It dies with the program.
-[[noreturn]] void RunWorker(const QString &path, const std::vector<size_t> &tables,
-                            const std::vector<std::unique_ptr<Channel>> &channels)
+// Keeps this process off the processor `cpu`, when it may run on another. A child starts on its
+// parent's processor, and there it slows the program down as much as it works until the
+// scheduler moves one of them.
+void AvoidCpu(int cpu)
 {
+    cpu_set_t cpus;
+    if (cpu < 0 || sched_getaffinity(0, sizeof cpus, &cpus) != 0 || CPU_COUNT(&cpus) < 2 ||
+        !CPU_ISSET(cpu, &cpus))
+        return;
+    CPU_CLR(cpu, &cpus);
+    sched_setaffinity(0, sizeof cpus, &cpus);
+}
+
+// A worker: copies each of `tables` through its channel, off the processor the program runs on,
+// `programCpu`. It dies with the program.
+[[noreturn]] void RunWorker(const QString &path, const std::vector<size_t> &tables,
+                            const std::vector<std::unique_ptr<Channel>> &channels, int programCpu)
+{
+    AvoidCpu(programCpu);
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGPIPE})
         std::signal(signal, SIG_DFL);
@@ -441,6 +457,7 @@ public:
     {
         for (size_t table = 0; table < Tables().size(); ++table)
             channels.push_back(std::make_unique<Channel>());
+        const int programCpu = sched_getcpu();
         for (const std::vector<size_t> &tables : WorkerTables()) {
             const pid_t pid = fork();
             if (pid < 0) {
@@ -449,7 +466,7 @@ public:
                 throw error;
             }
             if (pid == 0)
-                RunWorker(path, tables, channels);
+                RunWorker(path, tables, channels, programCpu);
             pids.push_back(pid);
         }
         for (const std::unique_ptr<Channel> &channel : channels)
