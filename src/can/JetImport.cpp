@@ -190,7 +190,7 @@ template <typename T> void WriteValue(int fd, const T &value)
 void BuildImage(const QString &path, size_t table, int fd, int imageFd)
 {
     // A database of SQLite's memory file system, whose image is its memory as it stands; no
-    // other thread uses it; texts kept as UTF-16, as libmdb gives them and Qt reads them.
+    // other thread uses it. Texts are kept as UTF-8, which SQLite compares without converting.
     sqlite3 *opened = nullptr;
     const int result =
         sqlite3_open_v2("carid", &opened,
@@ -198,7 +198,6 @@ void BuildImage(const QString &path, size_t table, int fd, int imageFd)
     const std::unique_ptr<sqlite3, CloseDb> db(opened);
     if (result != SQLITE_OK || !db)
         throw Error(QStringLiteral("ошибка SQLite: база в памяти не создаётся"));
-    Exec(db.get(), "PRAGMA encoding = 'UTF-16le'");
     Exec(db.get(), "PRAGMA journal_mode = OFF");
     Exec(db.get(), "PRAGMA cache_size = -262144");
     Exec(db.get(), "BEGIN");
