@@ -163,6 +163,8 @@ constexpr char ProgressTag = 'P';
 // Zero bytes after each image in its memory file, room for rows a test adds to the tables (the
 // program only reads them); untouched, they take no memory.
 constexpr quint64 ImageRoom = 16 << 20;
+// The most a table's image may take (nothing near it is ever used).
+constexpr quint64 ImageCapacity = quint64(1) << 30;
 constexpr char ImageTag = 'I';
 constexpr char ErrorTag = 'E';
 
@@ -189,14 +191,22 @@ template <typename T> void WriteValue(int fd, const T &value)
 // the memory file `imageFd` and tells `fd` its size, with progress marks while it works.
 void BuildImage(const QString &path, size_t table, int fd, int imageFd)
 {
-    // A database of SQLite's memory file system, whose image is its memory as it stands; no
-    // other thread uses it. Texts are kept as UTF-8, which SQLite compares without converting.
+    // The database lives in the memory file itself, where SQLite writes its pages as the copy
+    // commits; no other thread uses it. Texts are kept as UTF-8, which SQLite compares without
+    // converting.
+    if (ftruncate(imageFd, off_t(ImageCapacity)) != 0)
+        throw Error(QStringLiteral("ошибка записи образа базы"));
+    void *memory = mmap(nullptr, ImageCapacity, PROT_READ | PROT_WRITE, MAP_SHARED, imageFd, 0);
+    if (memory == MAP_FAILED)
+        throw Error(QStringLiteral("ошибка записи образа базы"));
     sqlite3 *opened = nullptr;
     const int result =
-        sqlite3_open_v2("carid", &opened,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, "memdb");
+        sqlite3_open_v2(":memory:", &opened,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     const std::unique_ptr<sqlite3, CloseDb> db(opened);
-    if (result != SQLITE_OK || !db)
+    if (result != SQLITE_OK || !db ||
+        sqlite3_deserialize(db.get(), "main", static_cast<unsigned char *>(memory), 0,
+                            sqlite3_int64(ImageCapacity), 0) != SQLITE_OK)
         throw Error(QStringLiteral("ошибка SQLite: база в памяти не создаётся"));
     Exec(db.get(), "PRAGMA journal_mode = OFF");
     Exec(db.get(), "PRAGMA cache_size = -262144");
@@ -220,13 +230,8 @@ void BuildImage(const QString &path, size_t table, int fd, int imageFd)
                            Quoted(spec.name) + " (" + Quoted(spec.indexed) + ")");
     Exec(db.get(), "COMMIT");
     sqlite3_int64 size = 0;
-    const unsigned char *image =
-        sqlite3_serialize(db.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY);
-    if (!image)
+    if (!sqlite3_serialize(db.get(), "main", &size, SQLITE_SERIALIZE_NOCOPY))
         throw Error(QStringLiteral("ошибка SQLite: образ базы не создаётся"));
-    WriteAll(imageFd, image, size_t(size));
-    if (ftruncate(imageFd, off_t(size + ImageRoom)) != 0)
-        throw Error(QStringLiteral("ошибка записи образа базы"));
     WriteValue(fd, ImageTag);
     WriteValue(fd, quint64(size));
 }
