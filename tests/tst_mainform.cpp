@@ -1,5 +1,6 @@
 #include "TestConfigDir.h"
 #include "WidgetDriver.h"
+#include "can/DMUnit.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/CommandEngine.h"
 #include "main/LogView.h"
@@ -8,8 +9,11 @@
 #include "main/fAbout.h"
 #include "pages/PageData.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
@@ -179,6 +183,49 @@ private slots:
         QCOMPARE(engine.State, uint8_t(StateConnected));
         QVERIFY(engine.Done());
         engine.EndTransfer();
+    }
+
+    // The vehicle database is read by a child started before the window and taken in while it is
+    // built: the CAN page's lists are complete when it is first shown. A damaged file is reported
+    // once, naming it and its fault, and the program runs without the vehicle sheet.
+    void vehicleDatabaseReadWhileTheWindowIsBuilt()
+    {
+        for (const bool damaged : {false, true}) {
+            QTemporaryDir dir;
+            QVERIFY(QFile::copy(damaged ? W9_TEST_DATA_DIR "/carid-broken.mdb"
+                                        : W9_TEST_DATA_DIR "/carid.mdb",
+                                dir.filePath("carid.mdb")));
+            TDm dm(dir.path(), TDm::StartReading(dir.path()));
+            QVERIFY(!dm.DbAvailable());
+            Dm = &dm;
+            MessageBoxCatcher boxes;
+            {
+                TMainForm form(kVersion);
+                form.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&form));
+                FindAction(form, "CANSettingAction")->trigger();
+                QWidget *can = form.CurrentFrame;
+                auto *sheets = can->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+                const int carSheet = sheets->indexOf(can->findChild<QWidget *>("CarSelectSheet"));
+                QCOMPARE(sheets->isTabVisible(carSheet), !damaged);
+                const auto count = [&](const char *name) {
+                    return can->findChild<QComboBox *>(QString::fromLatin1(name))->count();
+                };
+                if (damaged) {
+                    QCOMPARE(boxes.Texts.size(), 1);
+                    QVERIFY(boxes.Texts[0].contains(dir.filePath("carid.mdb")));
+                    QVERIFY(boxes.Texts[0].contains(QStringLiteral("повреждён")));
+                    QCOMPARE(count("ProdDBL"), 0);
+                } else {
+                    QVERIFY(boxes.Texts.isEmpty());
+                    QCOMPARE(count("ProdDBL"), 11);
+                    QVERIFY(count("ModelDBL") > 0 && count("YearDBL") > 0);
+                }
+                QVERIFY(!dm.TakeIn());
+            }
+            QCOMPARE(boxes.Texts.size(), damaged ? 1 : 0);
+            Dm = nullptr;
+        }
     }
 
     void pageDataIsOneBasedAndMayBeUnassigned()

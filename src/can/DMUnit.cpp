@@ -1,7 +1,5 @@
 #include "can/DMUnit.h"
 
-#include "can/JetImport.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -20,6 +18,11 @@ const char *const ListSql[] = {
     "SELECT * FROM Model WHERE id_prod = ? ORDER BY rowid",
     "SELECT * FROM Years WHERE id_model = ? ORDER BY rowid",
 };
+
+QString FileIn(const QString &ExeDir)
+{
+    return QDir(ExeDir).filePath(QString::fromLatin1(TDm::FileName));
+}
 
 // The first stored row of a one-parameter query, or an invalid record.
 QSqlRecord FirstRow(const QSqlDatabase &db, const char *sql, const QVariant &parameter)
@@ -49,12 +52,30 @@ private:
 
 } // namespace
 
-TDm::TDm(const QString &ExeDir, QObject *parent)
-    : QObject(parent), Path(QDir(ExeDir).filePath(QString::fromLatin1(FileName))),
-      ConnectionName(QStringLiteral("carid-%1").arg(quintptr(this), 0, 16))
+TDm::TDm(const QString &ExeDir, QObject *parent) : TDm(ExeDir, StartReading(ExeDir), parent)
 {
-    if (QFileInfo::exists(Path))
-        Connect();
+    TakeIn();
+}
+
+TDm::TDm(const QString &ExeDir, std::unique_ptr<JetImport::Reading> Reading, QObject *parent)
+    : QObject(parent), Path(FileIn(ExeDir)),
+      ConnectionName(QStringLiteral("carid-%1").arg(quintptr(this), 0, 16)),
+      Source(std::move(Reading))
+{}
+
+std::unique_ptr<JetImport::Reading> TDm::StartReading(const QString &ExeDir)
+{
+    const QString path = FileIn(ExeDir);
+    return QFileInfo::exists(path) ? std::make_unique<JetImport::Reading>(path) : nullptr;
+}
+
+bool TDm::TakeIn()
+{
+    if (TakenIn || !Source)
+        return false;
+    TakenIn = true;
+    Connect(*Source);
+    return true;
 }
 
 TDm::~TDm()
@@ -69,14 +90,14 @@ TDm::~TDm()
     }
 }
 
-void TDm::Connect()
+void TDm::Connect(JetImport::Reading &Reading)
 {
     try {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), ConnectionName);
         db.setDatabaseName(QStringLiteral(":memory:"));
         if (!db.open())
             throw JetImport::Error(db.lastError().text());
-        JetImport::Load(Path, db);
+        JetImport::Load(Reading, db);
         for (auto &list : Lists)
             list = std::make_unique<QSqlQueryModel>();
         Available = true;

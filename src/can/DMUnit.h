@@ -5,6 +5,8 @@
 // car id, and the SPN records. The Jet file is copied at start into an in-memory SQLite database
 // and every query runs there.
 
+#include "can/JetImport.h"
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QSqlDatabase>
@@ -48,7 +50,18 @@ public:
     // unavailable silently; a file that cannot be taken leaves it unavailable with OpenError().
     explicit TDm(const QString &ExeDir = QCoreApplication::applicationDirPath(),
                  QObject *parent = nullptr);
+    // Keeps `Reading`, the reading of ExeDir + "carid.mdb" that StartReading began (null: the
+    // file is missing), for TakeIn; until then the database counts as unavailable.
+    TDm(const QString &ExeDir, std::unique_ptr<JetImport::Reading> Reading,
+        QObject *parent = nullptr);
     ~TDm() override;
+
+    // Starts reading ExeDir + "carid.mdb" in a child process when that file exists; null when it
+    // does not. Needs no QCoreApplication: the program calls it before it starts any thread.
+    static std::unique_ptr<JetImport::Reading> StartReading(const QString &ExeDir);
+    // Opens the database from the reading kept at construction, waiting for it if it is not done
+    // yet; false when there was nothing to take in (no file, or taken in before).
+    bool TakeIn();
 
     bool DbAvailable() const { return Available; }
     // Why a present file could not be opened, naming the file; empty otherwise.
@@ -104,8 +117,11 @@ private:
     bool Cascading = false;
     std::array<std::unique_ptr<QSqlQueryModel>, 3> Lists;
     std::array<int, 3> Rows{-1, -1, -1};
+    // The reading the data comes from: it holds the database image while the connection lives.
+    std::unique_ptr<JetImport::Reading> Source;
+    bool TakenIn = false;
 
-    void Connect();
+    void Connect(JetImport::Reading &Reading);
     QVariant CurrentValue(TList list, const QString &column) const;
     void Requery(TList list, const QVariant &parentId);
     void AfterScroll(TList list);

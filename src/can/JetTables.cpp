@@ -8,9 +8,6 @@
 #include <glib.h>
 #include <mdbtools.h>
 
-#include <unistd.h>
-
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -26,7 +23,8 @@ const std::vector<TableSpec> &Tables()
           {"id_model", Kind::Integer},
           {"Years", Kind::Text},
           {"carid", Kind::Integer},
-          {"mask", Kind::Integer}}},
+          {"mask", Kind::Integer}},
+         "id_model"},
         {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}},
         {"spn_on_pgn",
          {{"spn_id", Kind::Integer},
@@ -220,83 +218,28 @@ std::vector<JetTable> OpenTables(const JetFile &file)
     return tables;
 }
 
-// Buffered writes to the pipe; a reader that went away ends the writing.
-class StreamWriter
-{
-public:
-    explicit StreamWriter(int fd) : fd(fd) {}
-
-    template <typename T> void Put(const T &value) { Bytes(&value, sizeof value); }
-
-    void Bytes(const void *data, size_t size)
-    {
-        buffer.append(static_cast<const char *>(data), size);
-        if (buffer.size() >= 1 << 16)
-            Flush();
-    }
-
-    void Flush()
-    {
-        for (size_t done = 0; done < buffer.size();) {
-            const ssize_t n = write(fd, buffer.data() + done, buffer.size() - done);
-            if (n <= 0)
-                throw Error(QStringLiteral("поток строк прерван"));
-            done += size_t(n);
-        }
-        buffer.clear();
-    }
-
-private:
-    int fd;
-    std::string buffer;
-};
-
-void WriteTable(const TableSpec &spec, JetTable &table, StreamWriter &out)
-{
-    std::u16string text;
-    while (table.Next()) {
-        out.Put(RowTag);
-        for (size_t column = 0; column < spec.columns.size(); ++column) {
-            const char present = table.IsNull(column) ? 0 : 1;
-            out.Put(present);
-            if (!present)
-                continue;
-            if (spec.columns[column].kind == Kind::Integer) {
-                out.Put(table.Integer(column));
-                continue;
-            }
-            table.Text(column, text);
-            out.Put(quint32(text.size()));
-            out.Bytes(text.data(), text.size() * sizeof(char16_t));
-        }
-    }
-    table.CheckAllRead();
-    out.Put(EndOfTableTag);
-}
-
 } // namespace
 
-void StreamTables(const QString &path, int fd) noexcept
+void ReadTable(const QString &path, size_t table, const RowReader &row)
 {
-    StreamWriter out(fd);
-    try {
-        const JetFile file(path);
-        std::vector<JetTable> tables = OpenTables(file);
-        for (size_t t = 0; t < tables.size(); ++t)
-            WriteTable(Tables()[t], tables[t], out);
-        out.Put(EndTag);
-        out.Flush();
-    } catch (const std::exception &error) {
-        try {
-            const size_t size = std::strlen(error.what());
-            out.Put(ErrorTag);
-            out.Put(quint32(size));
-            out.Bytes(error.what(), size);
-            out.Flush();
-        } catch (const std::exception &) {
-            // The reader is gone: nobody to tell.
+    const TableSpec &spec = Tables().at(table);
+    const JetFile file(path);
+    JetTable rows = file.Open(spec);
+    std::vector<Value> values(spec.columns.size());
+    while (rows.Next()) {
+        for (size_t column = 0; column < values.size(); ++column) {
+            Value &value = values[column];
+            value.null = rows.IsNull(column);
+            if (value.null)
+                continue;
+            if (spec.columns[column].kind == Kind::Integer)
+                value.integer = rows.Integer(column);
+            else
+                rows.Text(column, value.text);
         }
+        row(values);
     }
+    rows.CheckAllRead();
 }
 
 qint64 Scan(const QString &path)

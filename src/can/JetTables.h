@@ -2,10 +2,12 @@
 
 // The tables of "carid.mdb" the program uses, and their reading with libmdb. libmdb believes
 // whatever the file says, so a damaged file can make it crash or loop: the rows are read in a
-// child process and streamed to the program through a pipe (see JetImport.cpp).
+// child process (see JetImport.cpp).
 
 #include <QString>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace JetImport {
@@ -26,22 +28,26 @@ struct TableSpec
 {
     const char *name;
     std::vector<ColumnSpec> columns;
+    const char *indexed = nullptr; // the column the program looks rows up by, if any
 };
 
 // Producer, Model, Years, spn, spn_on_pgn with the columns the program uses.
 const std::vector<TableSpec> &Tables();
 
-// The stream a reading child writes: per table its rows, each a RowTag and per column a null
-// flag byte (0 null, 1 not) followed for a value by an int64 (Integer) or a uint32 count and as
-// many UTF-16 units (Text), in this machine's byte order; an EndOfTableTag after the last row of
-// a table; an EndTag after the last table. A failure writes an ErrorTag, a uint32 byte count and
-// the reason in UTF-8, and ends the stream.
-constexpr char RowTag = 'R';
-constexpr char EndOfTableTag = 'D';
-constexpr char EndTag = 'Z';
-constexpr char ErrorTag = 'E';
+// One value of a row: NULL, or an integer (Kind::Integer) or a text (Kind::Text).
+struct Value
+{
+    bool null = true;
+    qint64 integer = 0;
+    std::u16string text;
+};
 
-// Writes the tables of the Jet file at `path` to `fd` as described above. Never throws.
-void StreamTables(const QString &path, int fd) noexcept;
+// Called for every row with its values in the order of the table's spec.
+using RowReader = std::function<void(const std::vector<Value> &row)>;
+
+// Reads every row of Tables()[table] from the Jet file at `path`, in stored order. Throws Error for
+// a file that cannot be read or is damaged, or that lacks the table or one of its columns (then
+// before any row).
+void ReadTable(const QString &path, size_t table, const RowReader &row);
 
 } // namespace JetImport

@@ -166,6 +166,8 @@ TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     SetUpToolButtons();
     FormCreate();
     qApp->installEventFilter(this);
+    if (!vehicleDatabaseError.isEmpty())
+        ShowError(vehicleDatabaseError);
 }
 
 TMainForm::~TMainForm()
@@ -241,6 +243,8 @@ void TMainForm::CreateFrames()
         frame->Window = PageHooks();
         if (auto *history = qobject_cast<THistoryFrame *>(frame))
             history->LoadGridLayout();
+        if (qobject_cast<TCANFrame *>(frame))
+            TakeInVehicleDatabase();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
             can->RemoveStandartSetSheet();
@@ -292,6 +296,15 @@ void TMainForm::DestroyFrames()
             qWarning("%s: %s", qPrintable(frame->objectName()), error.what());
         }
     }
+}
+
+// The vehicle database is read while the window is built; the CAN page is the first to need it.
+// A file that cannot be used is reported once the window is built, and the program goes on
+// without it.
+void TMainForm::TakeInVehicleDatabase()
+{
+    if (Dm && Dm->TakeIn())
+        vehicleDatabaseError = Dm->OpenError();
 }
 
 bool TMainForm::VehicleDatabaseAvailable() const

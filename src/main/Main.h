@@ -128,6 +128,7 @@ private:
     void DestroyFrames();
     void LoadFormState();
     void SaveFormState();
+    void TakeInVehicleDatabase();
     bool VehicleDatabaseAvailable() const;
 
     void SetUpEngine();
@@ -193,6 +194,7 @@ private:
     std::unique_ptr<TMainPageTransfer> pageTransfer;
 
     int logHeight;
+    QString vehicleDatabaseError; // reported once the window is built
     int waitDepth = 0;
     bool closeWhenIdle = false;
     bool formDestroyed = false;
