@@ -1,8 +1,9 @@
 // Log figures, the log shown in a window as in the program (one exchange: a write and its read,
 // each a timed entry with its text, four lines; the window updated after each):
-//   add_us_at_0: time per added exchange with an empty log
-//   add_us_at_200000: time per added exchange once the log holds 200,000 lines
+//   add_us_at_0: microseconds per added exchange, the log starting empty
+//   add_us_at_200000: microseconds per added exchange once the log holds 200,000 lines
 //   add_ratio: the second against the first
+//   (medians of nine rounds, each a run of 200 exchanges on either log in turn)
 //   bytes_per_exchange: heap memory one logged exchange holds, window included
 // Run it offscreen: QT_QPA_PLATFORM=offscreen build/bin/bench-log
 
@@ -16,12 +17,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <malloc.h>
+#include <vector>
 
 namespace {
 
 constexpr int FilledLines = 200000;
 constexpr int LinesPerExchange = 4;
-constexpr int MeasuredExchanges = 500;
+constexpr int MeasuredExchanges = 200;
+constexpr int Rounds = 9;
 
 // A history record read: the request and the unit's answer with its record in hex.
 void AddExchange(TLogView &log, int n)
@@ -34,20 +37,22 @@ void AddExchange(TLogView &log, int n)
         QStringLiteral("\r\nOK\r\n"));
 }
 
-// Mean microseconds per exchange, the window brought up to date after each; best of three runs.
+// Mean microseconds per exchange over one run, the window brought up to date after each.
 double MicrosecondsPerExchange(TLogView &log, int &n)
 {
-    double best = 1e300;
-    for (int run = 0; run < 3; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < MeasuredExchanges; ++i) {
-            AddExchange(log, n++);
-            QCoreApplication::processEvents();
-        }
-        best = std::min(best, timer.nsecsElapsed() / 1e3 / MeasuredExchanges);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < MeasuredExchanges; ++i) {
+        AddExchange(log, n++);
+        QCoreApplication::processEvents();
     }
-    return best;
+    return timer.nsecsElapsed() / 1e3 / MeasuredExchanges;
+}
+
+double Median(std::vector<double> values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 size_t HeapInUse()
@@ -56,37 +61,53 @@ size_t HeapInUse()
     return mallinfo2().uordblks;
 }
 
+// A log shown in its own window, as the main window shows it.
+struct TShownLog
+{
+    TLogTreeView View;
+    TLogView Log{&View};
+
+    TShownLog()
+    {
+        View.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        View.resize(900, 170);
+        View.show();
+        if (!QTest::qWaitForWindowExposed(&View))
+            std::fprintf(stderr, "the log window was not shown\n");
+        Log.LogSessionStart();
+    }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-
-    TLogTreeView view;
-    view.setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view.resize(900, 170);
-    view.show();
-    if (!QTest::qWaitForWindowExposed(&view))
-        std::fprintf(stderr, "the log window was not shown\n");
-    TLogView log(&view);
-    log.LogSessionStart();
-
-    int n = 0;
-    const double atZero = MicrosecondsPerExchange(log, n);
+    TShownLog empty;
+    TShownLog full;
 
     // Filled without a window update per exchange to keep the run short; the updates come after.
+    int n = 0;
     const size_t heapBefore = HeapInUse();
-    const int exchangesBefore = n;
     while (n * LinesPerExchange < FilledLines)
-        AddExchange(log, n++);
+        AddExchange(full.Log, n++);
     QCoreApplication::processEvents();
-    const double bytesPerExchange = double(HeapInUse() - heapBefore) / double(n - exchangesBefore);
+    const double bytesPerExchange = double(HeapInUse() - heapBefore) / n;
 
-    const double atFull = MicrosecondsPerExchange(log, n);
+    // Runs on the two logs take turns, so that other load on the machine meets both alike; the
+    // empty one is cleared before each run. Medians of the runs count, the ratio taken per round.
+    std::vector<double> atZero, atFull, ratios;
+    for (int round = 0; round < Rounds; ++round) {
+        empty.Log.ClearLog();
+        empty.Log.LogSessionStart();
+        atZero.push_back(MicrosecondsPerExchange(empty.Log, n));
+        atFull.push_back(MicrosecondsPerExchange(full.Log, n));
+        ratios.push_back(atFull.back() / atZero.back());
+    }
 
-    std::printf("add_us_at_0: %.1f\n", atZero);
-    std::printf("add_us_at_200000: %.1f\n", atFull);
-    std::printf("add_ratio: %.2f\n", atFull / atZero);
+    std::printf("add_us_at_0: %.1f\n", Median(atZero));
+    std::printf("add_us_at_200000: %.1f\n", Median(atFull));
+    std::printf("add_ratio: %.2f\n", Median(ratios));
     std::printf("bytes_per_exchange: %.0f\n", bytesPerExchange);
     return 0;
 }

@@ -127,6 +127,24 @@ private slots:
         Select(Child(session, 0));
         QCOMPARE(log->SelectedLinesText(),
                  Text(session) + "\r\n  " + Text(Child(session, 0)) + "\r\n");
+
+        // With the mouse: a click on the write and a shift-click on the read's text select the
+        // shown lines between; a click on the write's arrow hides its text, which is still copied.
+        tree->clearSelection();
+        tree->resize(300, 200);
+        tree->show();
+        QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
+        const QRect write = tree->visualRect(Child(session, 0));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, write.center());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          tree->visualRect(Line({0, 1, 0})).center());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          QPoint(write.left() - 5, write.center().y()));
+        QVERIFY(!tree->isExpanded(Child(session, 0)));
+        QVERIFY(tree->visualRect(Line({0, 0, 0})).isEmpty());
+        QCOMPARE(log->SelectedLinesText(), "  " + Text(Child(session, 0)) + "\r\n    +v\r\n  " +
+                                               Text(Child(session, 1)) +
+                                               "\r\n    REV 07.505.030\r\n");
     }
 
     void savedFileBytes()

@@ -63,6 +63,7 @@ QModelIndex TLogModel::AddEntry(const QModelIndex &parent, TNode node)
     if (!parent.isValid())
         return InsertRoot(int(Roots.size()), std::move(node));
     const quint32 parentId = LineOf(parent) / 2;
+    Q_ASSERT(Nodes[parentId].Parent == NoParent && !Nodes[parentId].Timed);
     TRoot &root = RootOf(parentId);
     const bool shown = Nodes[parentId].Expanded;
     const int visibleAt =

@@ -23,7 +23,8 @@ public:
     // A new root node after the last one, or right after `root`.
     QModelIndex AddRoot(const QString &text);
     QModelIndex InsertRootAfter(const QModelIndex &root, const QString &text);
-    // A new last entry under the root `parent`, or at the root level when `parent` is invalid.
+    // A new last entry under `parent`, a root made by AddRoot, or a root itself when `parent` is
+    // invalid.
     QModelIndex AddLine(const QModelIndex &parent, const QString &text);
     // A timed entry: the node shows `fmt` with the date-time text of `at`; its one child, `text`.
     QModelIndex AddTimed(const QModelIndex &parent, const QString &fmt, const QDateTime &at,
