@@ -20,7 +20,7 @@ class TLogModel : public QAbstractItemModel
 public:
     explicit TLogModel(QObject *parent = nullptr);
 
-    // A new root node after the last one, or right after `root`.
+    // A new root node after the last one, or right after `root` when that is valid.
     QModelIndex AddRoot(const QString &text);
     QModelIndex InsertRootAfter(const QModelIndex &root, const QString &text);
     // A new last entry under `parent`, a root made by AddRoot, or a root itself when `parent` is

@@ -118,8 +118,8 @@ void TLogView::LogSessionEnd()
 {
     if (!Tree || !Lines)
         return;
-    const QString text = Apply(QStringLiteral("Окончание работы %s"), Now());
-    FollowNewLine(Session.isValid() ? Lines->InsertRootAfter(Session, text) : Lines->AddRoot(text));
+    FollowNewLine(
+        Lines->InsertRootAfter(Session, Apply(QStringLiteral("Окончание работы %s"), Now())));
 }
 
 void TLogView::ClearLog()
