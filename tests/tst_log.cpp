@@ -1,6 +1,7 @@
 // The log tree (entries, sessions, toggles, copy, save) and the error.log file.
 
 #include "main/ErrorLog.h"
+#include "main/LogTreeView.h"
 #include "main/LogView.h"
 
 #include <QAction>
@@ -14,7 +15,6 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
 
 #include <memory>
 
@@ -23,7 +23,7 @@ class TestLog : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTreeWidget> tree;
+    std::unique_ptr<TLogTreeView> tree;
     std::unique_ptr<TLogView> log;
 
     static QByteArray ReadAll(const QString &path)
@@ -32,10 +32,29 @@ private:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // The line at `rows`, one row per level from the root.
+    QModelIndex Line(std::initializer_list<int> rows) const
+    {
+        QModelIndex at;
+        for (const int row : rows)
+            at = tree->model()->index(row, 0, at);
+        return at;
+    }
+    QModelIndex Child(const QModelIndex &parent, int row) const
+    {
+        return tree->model()->index(row, 0, parent);
+    }
+    static QString Text(const QModelIndex &line) { return line.data().toString(); }
+    int RootCount() const { return tree->model()->rowCount(); }
+    void Select(const QModelIndex &line)
+    {
+        tree->selectionModel()->select(line, QItemSelectionModel::Select);
+    }
+
 private slots:
     void init()
     {
-        tree = std::make_unique<QTreeWidget>();
+        tree = std::make_unique<TLogTreeView>();
         tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
         log = std::make_unique<TLogView>(tree.get());
     }
@@ -50,41 +69,40 @@ private slots:
     {
         // Before the first connection entries go to the root level.
         log->LogPortError("Не могу создать файл");
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QCOMPARE(tree->topLevelItem(0)->text(0), QString("Ошибка порта: Не могу создать файл"));
+        QCOMPARE(RootCount(), 1);
+        QCOMPARE(Text(Line({0})), QString("Ошибка порта: Не могу создать файл"));
 
         log->LogSessionStart();
-        QTreeWidgetItem *session = log->SessionNode();
-        QVERIFY(session->text(0).startsWith("Начало работы "));
-        QVERIFY(session->isExpanded());
+        const QModelIndex session = log->SessionNode();
+        QVERIFY(Text(session).startsWith("Начало работы "));
+        QVERIFY(tree->isExpanded(session));
         log->LogPortEvent("Порт открыт успешно");
         log->LogPortWrite("CABLE CONNECT");
         log->LogPortRead("CABLE CONNECT\r\nOK\r\n");
         log->LogWriteError(5, "+v");
-        QCOMPARE(session->childCount(), 4);
-        QCOMPARE(session->child(0)->text(0), QString("Событие порта: Порт открыт успешно"));
-        QVERIFY(session->child(1)->text(0).startsWith("Запись в порт: "));
-        QCOMPARE(session->child(1)->child(0)->text(0), QString("CABLE CONNECT"));
-        QVERIFY(session->child(2)->text(0).startsWith("Чтение из порта: "));
+        QCOMPARE(tree->model()->rowCount(session), 4);
+        QCOMPARE(Text(Child(session, 0)), QString("Событие порта: Порт открыт успешно"));
+        QVERIFY(Text(Child(session, 1)).startsWith("Запись в порт: "));
+        QCOMPARE(Text(Line({1, 1, 0})), QString("CABLE CONNECT"));
+        QVERIFY(Text(Child(session, 2)).startsWith("Чтение из порта: "));
         // A received text with CR LF shows on one line without them.
-        QCOMPARE(session->child(2)->child(0)->text(0), QString("CABLE CONNECTOK"));
-        QCOMPARE(session->child(3)->text(0),
+        QCOMPARE(Text(Line({1, 2, 0})), QString("CABLE CONNECTOK"));
+        QCOMPARE(Text(Child(session, 3)),
                  QString("Ошибка порта: Ошибка записи! Код: 5, Команда: +v"));
 
         // The end node is a root-level sibling right after the session's start node.
         log->LogSessionEnd();
-        QCOMPARE(tree->topLevelItemCount(), 3);
-        QCOMPARE(tree->topLevelItem(1), session);
-        QVERIFY(tree->topLevelItem(2)->text(0).startsWith("Окончание работы "));
+        QCOMPARE(RootCount(), 3);
+        QCOMPARE(Line({1}), session);
+        QVERIFY(Text(Line({2})).startsWith("Окончание работы "));
 
         // After clearing, new entries go under an empty root node.
         log->ClearLog();
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QCOMPARE(tree->topLevelItem(0)->text(0), QString());
+        QCOMPARE(RootCount(), 1);
+        QCOMPARE(Text(Line({0})), QString());
         log->LogPortEvent("RTS установлен");
-        QCOMPARE(tree->topLevelItemCount(), 1);
-        QCOMPARE(tree->topLevelItem(0)->child(0)->text(0),
-                 QString("Событие порта: RTS установлен"));
+        QCOMPARE(RootCount(), 1);
+        QCOMPARE(Text(Line({0, 0})), QString("Событие порта: RTS установлен"));
     }
 
     void copySelectedNodes()
@@ -94,21 +112,39 @@ private slots:
         log->LogPortRead("REV 07.505.030");
         QVERIFY(!log->CopyToClipboard()); // nothing selected
         // Tree order: 0 session, 1 write, 2 its text, 3 read, 4 its text.
-        QTreeWidgetItem *session = log->SessionNode();
-        session->child(0)->setSelected(true);
-        session->child(1)->child(0)->setSelected(true);
+        const QModelIndex session = log->SessionNode();
+        Select(Child(session, 0));
+        Select(Line({0, 1, 0}));
         const QString expected =
-            "  " + session->child(0)->text(0) + "\r\n\r\n\r\n    REV 07.505.030\r\n";
+            "  " + Text(Child(session, 0)) + "\r\n\r\n\r\n    REV 07.505.030\r\n";
         QCOMPARE(log->SelectedLinesText(), expected);
         QVERIFY(log->CopyToClipboard());
         QCOMPARE(QGuiApplication::clipboard()->text(), expected);
 
         // A selected root node and a node after it.
         tree->clearSelection();
-        session->setSelected(true);
-        session->child(0)->setSelected(true);
+        Select(session);
+        Select(Child(session, 0));
         QCOMPARE(log->SelectedLinesText(),
-                 session->text(0) + "\r\n  " + session->child(0)->text(0) + "\r\n");
+                 Text(session) + "\r\n  " + Text(Child(session, 0)) + "\r\n");
+
+        // With the mouse: a click on the write and a shift-click on the read's text select the
+        // shown lines between; a click on the write's arrow hides its text, which is still copied.
+        tree->clearSelection();
+        tree->resize(300, 200);
+        tree->show();
+        QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
+        const QRect write = tree->visualRect(Child(session, 0));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, write.center());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          tree->visualRect(Line({0, 1, 0})).center());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          QPoint(write.left() - 5, write.center().y()));
+        QVERIFY(!tree->isExpanded(Child(session, 0)));
+        QVERIFY(tree->visualRect(Line({0, 0, 0})).isEmpty());
+        QCOMPARE(log->SelectedLinesText(), "  " + Text(Child(session, 0)) + "\r\n    +v\r\n  " +
+                                               Text(Child(session, 1)) +
+                                               "\r\n    REV 07.505.030\r\n");
     }
 
     void savedFileBytes()
@@ -165,12 +201,12 @@ private slots:
         expand.setChecked(false);
         scroll.setChecked(false);
         bar->setValue(3);
-        const int collapsedBefore = log->SessionNode()->childCount();
+        const int collapsedBefore = tree->model()->rowCount(log->SessionNode());
         for (int i = 0; i < 10; ++i)
             log->LogPortWrite(QString("cmd %1").arg(i));
         QCoreApplication::processEvents();
         QCOMPARE(bar->value(), 3);
-        QVERIFY(!log->SessionNode()->child(collapsedBefore)->isExpanded());
+        QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
     }
 
     void errorLogFile()

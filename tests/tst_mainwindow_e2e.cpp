@@ -7,6 +7,7 @@
 #include "TestConfigDir.h"
 #include "WidgetDriver.h"
 #include "main/ConnectFormUnit.h"
+#include "main/LogView.h"
 #include "main/Main.h"
 
 #include <QCheckBox>
@@ -16,8 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
+#include <QRegularExpression>
 
 #include <memory>
 
@@ -90,9 +90,10 @@ struct Window
     // Every line of the log tree, top to bottom.
     QStringList LogLines() const
     {
-        QStringList lines;
-        for (QTreeWidgetItemIterator it(Form->findChild<QTreeWidget *>("LogTree")); *it; ++it)
-            lines << (*it)->text(0);
+        QStringList lines = Form->Log().TreeText().split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        for (QString &line : lines)
+            line.remove(QRegularExpression(QStringLiteral("^\t*")));
         return lines;
     }
 };

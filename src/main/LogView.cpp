@@ -1,5 +1,7 @@
 #include "main/LogView.h"
 
+#include "main/LogModel.h"
+#include "main/LogTreeView.h"
 #include "settings/Delphi.h"
 #include "settings/funcs.h"
 
@@ -8,9 +10,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QScrollBar>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 
 #include <stdexcept>
 
@@ -26,30 +25,14 @@ QString Apply(const QString &fmt, const QString &text)
     return FormatChecked(fmt, QVariantList{text});
 }
 
-int LevelOf(const QTreeWidgetItem *item)
-{
-    int level = 0;
-    for (const QTreeWidgetItem *p = item->parent(); p; p = p->parent())
-        ++level;
-    return level;
-}
-
-// Repaints the tree once for a burst of changes.
-class TUpdateGuard
-{
-public:
-    explicit TUpdateGuard(QTreeWidget *tree) : Tree(tree) { Tree->setUpdatesEnabled(false); }
-    ~TUpdateGuard() { Tree->setUpdatesEnabled(true); }
-    TUpdateGuard(const TUpdateGuard &) = delete;
-    TUpdateGuard &operator=(const TUpdateGuard &) = delete;
-
-private:
-    QTreeWidget *Tree;
-};
-
 } // namespace
 
-TLogView::TLogView(QTreeWidget *tree, QObject *parent) : QObject(parent), Tree(tree) {}
+// The model belongs to the view, so neither outlives the other's use of it.
+TLogView::TLogView(TLogTreeView *tree, QObject *parent)
+    : QObject(parent), Tree(tree), Lines(new TLogModel(tree))
+{
+    tree->setModel(Lines);
+}
 
 void TLogView::BindToggles(QAction *autoExpand, QAction *autoScroll, QAction *logVisible,
                            QWidget *panel)
@@ -68,45 +51,31 @@ void TLogView::BindToggles(QAction *autoExpand, QAction *autoScroll, QAction *lo
     });
 }
 
-QTreeWidgetItem *TLogView::AddUnderSession(const QString &text)
+// The view keeps its top line where it is as lines come; it follows them only when asked to.
+void TLogView::FollowNewLine(const QModelIndex &line)
 {
-    auto *item = new QTreeWidgetItem(QStringList{text});
-    if (Session)
-        Session->addChild(item);
-    else
-        Tree->addTopLevelItem(item);
-    return item;
+    if (AutoScroll)
+        Tree->scrollTo(line);
 }
 
 void TLogView::AddLogLine(const QString &text, const QString &fmt)
 {
-    if (!Tree)
+    if (!Tree || !Lines)
         return;
-    TUpdateGuard guard(Tree);
-    QTreeWidgetItem *item = AddUnderSession(Apply(fmt, text));
-    if (AutoScroll)
-        Tree->scrollToItem(item);
+    FollowNewLine(Lines->AddLine(Session, Apply(fmt, text)));
 }
 
 void TLogView::AddLogTimed(const QString &text, const QString &fmt)
 {
-    if (!Tree)
+    if (!Tree || !Lines)
         return;
-    TUpdateGuard guard(Tree);
-    QScrollBar *bar = Tree->verticalScrollBar();
-    const int top = bar->value();
-    QTreeWidgetItem *node = AddUnderSession(Apply(fmt, Now()));
-    auto *child = new QTreeWidgetItem(node, QStringList{RemoveCtrlChars(text)});
+    const QModelIndex node =
+        Lines->AddTimed(Session, fmt, QDateTime::currentDateTime(), RemoveCtrlChars(text));
     if (AutoExpand) {
-        node->setExpanded(true);
-        Tree->scrollToItem(node);
-    } else {
-        bar->setValue(top);
+        for (QModelIndex up = node; up.isValid(); up = up.parent())
+            Tree->setExpanded(up, true);
     }
-    if (AutoScroll)
-        Tree->scrollToItem(child);
-    else
-        bar->setValue(top);
+    FollowNewLine(Lines->index(0, 0, node));
 }
 
 void TLogView::LogPortError(const QString &text)
@@ -137,63 +106,52 @@ void TLogView::LogWriteError(uint32_t errorCode, const QString &cmd)
 
 void TLogView::LogSessionStart()
 {
-    if (!Tree)
+    if (!Tree || !Lines)
         return;
-    TUpdateGuard guard(Tree);
-    auto *node = new QTreeWidgetItem(QStringList{Apply(QStringLiteral("Начало работы %s"), Now())});
-    Tree->addTopLevelItem(node);
+    const QModelIndex node = Lines->AddRoot(Apply(QStringLiteral("Начало работы %s"), Now()));
     Session = node;
-    Tree->scrollToItem(node);
-    node->setExpanded(true);
+    Tree->scrollTo(node);
+    Tree->setExpanded(node, true);
 }
 
 void TLogView::LogSessionEnd()
 {
-    if (!Tree)
+    if (!Tree || !Lines)
         return;
-    TUpdateGuard guard(Tree);
-    auto *node =
-        new QTreeWidgetItem(QStringList{Apply(QStringLiteral("Окончание работы %s"), Now())});
-    const int at = Session ? Tree->indexOfTopLevelItem(Session) : -1;
-    if (at >= 0)
-        Tree->insertTopLevelItem(at + 1, node);
-    else
-        Tree->addTopLevelItem(node);
-    if (AutoScroll)
-        Tree->scrollToItem(node);
+    FollowNewLine(
+        Lines->InsertRootAfter(Session, Apply(QStringLiteral("Окончание работы %s"), Now())));
 }
 
 void TLogView::ClearLog()
 {
-    if (!Tree)
+    if (!Tree || !Lines)
         return;
-    TUpdateGuard guard(Tree);
-    Tree->clear();
-    Session = new QTreeWidgetItem(QStringList{QString()});
-    Tree->addTopLevelItem(Session);
+    Lines->Clear();
+    Session = Lines->AddRoot(QString());
 }
 
 QString TLogView::SelectedLinesText() const
 {
-    if (!Tree)
+    if (!Tree || !Lines || !Tree->selectionModel())
         return {};
-    const qsizetype selected = Tree->selectedItems().size();
+    const QItemSelectionModel &selection = *Tree->selectionModel();
+    const qsizetype selected = selection.selectedIndexes().size();
     if (selected == 0)
         return {};
     QString out;
     bool started = false;
     qsizetype added = 0;
-    for (QTreeWidgetItemIterator it(Tree); *it && added < selected; ++it) {
-        const QTreeWidgetItem *item = *it;
-        if (item->isSelected()) {
-            out += QString(2 * LevelOf(item), QLatin1Char(' ')) + item->text(0) +
+    Lines->VisitAll([&](const QModelIndex &line, int level) {
+        if (selection.isSelected(line)) {
+            out += QString(2 * level, QLatin1Char(' ')) + Lines->LineText(line) +
                    QLatin1String("\r\n");
             started = true;
             ++added;
         } else if (started) {
             out += QLatin1String("\r\n");
         }
-    }
+        return added < selected;
+    });
     return out;
 }
 
@@ -208,11 +166,13 @@ bool TLogView::CopyToClipboard() const
 
 QString TLogView::TreeText() const
 {
-    if (!Tree)
+    if (!Lines)
         return {};
     QString out;
-    for (QTreeWidgetItemIterator it(Tree); *it; ++it)
-        out += QString(LevelOf(*it), QLatin1Char('\t')) + (*it)->text(0) + QLatin1String("\r\n");
+    Lines->VisitAll([&](const QModelIndex &line, int level) {
+        out += QString(level, QLatin1Char('\t')) + Lines->LineText(line) + QLatin1String("\r\n");
+        return true;
+    });
     return out;
 }
 

@@ -1,26 +1,28 @@
 #pragma once
 
-// The log of every exchange with the unit, shown in a tree the main window owns: one root node per
-// connection, under it one node per port event, error, write and read, with the raw text one level
-// deeper. Copies selected lines to the clipboard and saves the whole tree as a text file.
+// The log of every exchange with the unit, shown in a tree view the main window owns: one root node
+// per connection, under it one node per port event, error, write and read, with the raw text one
+// level deeper. Copies selected lines to the clipboard and saves the whole tree as a text file.
+// The lines live in a TLogModel the view owns.
 
 #include <QDate>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
 
 #include <cstdint>
 
 class QAction;
-class QTreeWidget;
-class QTreeWidgetItem;
 class QWidget;
+class TLogModel;
+class TLogTreeView;
 
 class TLogView : public QObject
 {
     Q_OBJECT
 public:
-    explicit TLogView(QTreeWidget *tree, QObject *parent = nullptr);
+    explicit TLogView(TLogTreeView *tree, QObject *parent = nullptr);
 
     bool AutoExpand = true; // expand each new timed entry
     bool AutoScroll = true; // scroll new entries into view
@@ -28,7 +30,7 @@ public:
     // Binds the three checked toggles (all start checked); `logVisible` also shows `panel`.
     void BindToggles(QAction *autoExpand, QAction *autoScroll, QAction *logVisible, QWidget *panel);
 
-    QTreeWidgetItem *SessionNode() const { return Session; }
+    QModelIndex SessionNode() const { return Session; }
 
     void AddLogLine(const QString &text, const QString &fmt);
     void AddLogTimed(const QString &text, const QString &fmt);
@@ -59,8 +61,9 @@ public:
     static QString DefaultFileName(const QDate &day);
 
 private:
-    QTreeWidgetItem *AddUnderSession(const QString &text);
+    void FollowNewLine(const QModelIndex &line);
 
-    QPointer<QTreeWidget> Tree;
-    QTreeWidgetItem *Session = nullptr;
+    QPointer<TLogTreeView> Tree;
+    QPointer<TLogModel> Lines;
+    QPersistentModelIndex Session;
 };

@@ -39,7 +39,6 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QTreeWidget>
 
 #include <exception>
 
