@@ -62,6 +62,8 @@ public:
     // Opens the database from the reading kept at construction, waiting for it if it is not done
     // yet; false when there was nothing to take in (no file, or taken in before).
     bool TakeIn();
+    // A reading waits to be taken in.
+    bool TakeInPending() const { return Source && !TakenIn; }
 
     bool DbAvailable() const { return Available; }
     // Why a present file could not be opened, naming the file; empty otherwise.

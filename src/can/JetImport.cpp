@@ -14,6 +14,7 @@
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -426,6 +427,8 @@ void AvoidCpu(int cpu)
                             const std::vector<std::unique_ptr<Channel>> &channels, int programCpu)
 {
     AvoidCpu(programCpu);
+    // The window being built, and the display server that shows it, come first.
+    setpriority(PRIO_PROCESS, 0, 19);
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGPIPE})
         std::signal(signal, SIG_DFL);

@@ -110,6 +110,11 @@ void TCANFrame::LoadUISettings()
     LoadSetInfoTable(this, *Settings, QString::fromLatin1(ConstCANFrame::Section),
                      ConstCANFrame::CANSetInfo);
     CANFormatGroupClick();
+    AttachVehicleDatabase();
+}
+
+void TCANFrame::AttachVehicleDatabase()
+{
     if (Dm != nullptr && Dm->DbAvailable()) {
         BindVehicleLists();
         const int shownMaker = Dm->CurrentRow(TDm::ProdList);

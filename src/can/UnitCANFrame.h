@@ -60,6 +60,8 @@ public:
     QWidget *CarSelectSheet() const;
     void RemoveStandartSetSheet();
     void SetCarSelectSheetTabVisible(bool Visible);
+    // Shows the vehicle database's lists on the vehicle sheet; the database may come after Init.
+    void AttachVehicleDatabase();
 
     QTimer Timer; // auto-refresh of the live values
 

@@ -39,6 +39,7 @@
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QWindow>
 
 #include <exception>
 
@@ -165,8 +166,6 @@ TMainForm::TMainForm(const QString &OwnVersion, QWidget *parent)
     SetUpToolButtons();
     FormCreate();
     qApp->installEventFilter(this);
-    if (!vehicleDatabaseError.isEmpty())
-        ShowError(vehicleDatabaseError);
 }
 
 TMainForm::~TMainForm()
@@ -242,8 +241,6 @@ void TMainForm::CreateFrames()
         frame->Window = PageHooks();
         if (auto *history = qobject_cast<THistoryFrame *>(frame))
             history->LoadGridLayout();
-        if (qobject_cast<TCANFrame *>(frame))
-            TakeInVehicleDatabase();
         frame->Init(key);
         if (auto *can = qobject_cast<TCANFrame *>(frame)) {
             can->RemoveStandartSetSheet();
@@ -297,13 +294,47 @@ void TMainForm::DestroyFrames()
     }
 }
 
-// The vehicle database is read while the window is built; the CAN page is the first to need it.
-// A file that cannot be used is reported once the window is built, and the program goes on
-// without it.
+// The vehicle database is read while the window is built and taken in once the window is first
+// shown, or before that when the first input comes or the CAN page is shown: the lists are
+// complete before the user can reach them. A file that cannot be used is reported once, and the
+// program goes on without it.
 void TMainForm::TakeInVehicleDatabase()
 {
-    if (Dm && Dm->TakeIn())
-        vehicleDatabaseError = Dm->OpenError();
+    if (!Dm || !Dm->TakeIn())
+        return;
+    auto *can = qobject_cast<TCANFrame *>(Frames[TCANFrame::PageTag]);
+    if (Dm->DbAvailable()) {
+        if (can) {
+            can->SetCarSelectSheetTabVisible(true);
+            can->AttachVehicleDatabase();
+        }
+    } else if (!Dm->OpenError().isEmpty()) {
+        // Not from inside the event that asked for the database.
+        QMetaObject::invokeMethod(
+            this, [this, error = Dm->OpenError()] { ShowError(error); }, Qt::QueuedConnection);
+    }
+}
+
+void TMainForm::TakeInVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event)
+{
+    switch (Event->type()) {
+    case QEvent::Expose:
+        if (Watched == windowHandle())
+            QMetaObject::invokeMethod(
+                this, [this] { Guarded(this, [this] { TakeInVehicleDatabase(); }); },
+                Qt::QueuedConnection);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+        TakeInVehicleDatabase();
+        break;
+    default:
+        break;
+    }
 }
 
 bool TMainForm::VehicleDatabaseAvailable() const
@@ -593,6 +624,8 @@ void TMainForm::ShowPage(int Tag)
 {
     if (Tag < 0 || Tag >= FrameCount || !Frames[Tag])
         return;
+    if (Tag == TCANFrame::PageTag)
+        TakeInVehicleDatabase();
     TPageFrame *target = Frames[Tag];
     if (CurrentFrame && CurrentFrame != target)
         CurrentFrame->hide();
@@ -651,6 +684,8 @@ void TMainForm::TouchMemoryKeysActionExecute()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (Dm && Dm->TakeInPending())
+        Guarded(this, [&] { TakeInVehicleDatabaseWhenDue(watched, event); });
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *target = qobject_cast<QWidget *>(watched);

@@ -129,6 +129,7 @@ private:
     void LoadFormState();
     void SaveFormState();
     void TakeInVehicleDatabase();
+    void TakeInVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event);
     bool VehicleDatabaseAvailable() const;
 
     void SetUpEngine();
@@ -194,7 +195,6 @@ private:
     std::unique_ptr<TMainPageTransfer> pageTransfer;
 
     int logHeight;
-    QString vehicleDatabaseError; // reported once the window is built
     int waitDepth = 0;
     bool closeWhenIdle = false;
     bool formDestroyed = false;
