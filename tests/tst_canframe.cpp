@@ -197,6 +197,9 @@ private slots:
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(rig.Colour("CarGroup"), Red);
         QCOMPARE(rig.Child<QComboBox>(QStringLiteral("ModelDBL"))->currentText(), "5440");
+        auto *models = rig.Child<QComboBox>(QStringLiteral("ModelDBL"));
+        emit models->activated(models->currentIndex()); // the user takes the vehicle shown
+        QVERIFY(rig.Colour("CarGroup") != Red);
         rig.Sim.setSetting(QStringLiteral("carid"), "001F");
 
         rig.Sim.clearLog();

@@ -553,6 +553,9 @@ void TCANFrame::BindVehicleLists()
         box->setCurrentIndex(Dm->CurrentRow(list));
         connect(box, &QComboBox::activated, Dm,
                 [list](int row) { Guarded([&] { Dm->SelectRow(list, row); }); });
+        // The user's choice is a vehicle of its own, no longer the one a read marked.
+        connect(box, &QComboBox::activated, this,
+                [this] { Guarded([&] { ResetLabelColor(ui->CarGroup); }); });
     }
     connect(Dm, &TDm::CurrentRowChanged, this, [this](TDm::TList list, int row) {
         Guarded([&] { VehicleList(list)->setCurrentIndex(row); });
