@@ -323,6 +323,8 @@ private slots:
         QCOMPARE(unit.Firmware, QStringLiteral("REV 07.505.017"));
         QCOMPARE(unit.DeviceType, 505);
         QCOMPARE(unit.DeviceVersion, 17);
+        QTRY_VERIFY(!unit.IMEI.isEmpty());
+        QVERIFY(!unit.DeviceName.isEmpty() && !unit.Memory.isEmpty());
 
         auto &sim = rig.Sim;
         sim.setSetting(QStringLiteral("object"), "0042");

@@ -216,6 +216,15 @@ void TCommandEngine::SendByCode(int code)
     SendStep(GetCommandText(code), GetCommandReply(code), code);
 }
 
+// Each step of the identification has a resend of its own: on a link slower than the time-out
+// every command is answered only after its resend, and a step that inherited the resend "+v" used
+// would be given up, leaving the unit's name, memory chip and IMEI unknown.
+void TCommandEngine::SendIdentificationStep(int code)
+{
+    retriesLeft = DefaultRetries;
+    SendByCode(code);
+}
+
 // A step of a connection sequence goes out at once, or ahead of every queued request once the
 // late answers of a resent step are in; it is dropped when the connection has moved on meanwhile.
 void TCommandEngine::SendStep(const QString &text, const QString &expected, int code)
@@ -797,12 +806,12 @@ void TCommandEngine::IdentifyVersion(const QString &reply)
         if (Hooks.SetActionsConnected)
             Hooks.SetActionsConnected();
     } else if (type == 504 && version <= 999) {
-        SendByCode(4);
+        SendIdentificationStep(4);
     } else if (type == 505) {
         SetWakeUp(true);
         if (Hooks.SetActionsConnected)
             Hooks.SetActionsConnected();
-        SendByCode(4);
+        SendIdentificationStep(4);
     }
     if (Hooks.RefreshStatusBar)
         Hooks.RefreshStatusBar();
@@ -830,7 +839,7 @@ void TCommandEngine::IdentifyPanel(const QString &reply)
     const bool hasModem =
         (Identity.DeviceType == 504 && Identity.DeviceVersion >= 40) || Identity.DeviceType == 505;
     if (hasModem) {
-        SendByCode(1032);
+        SendIdentificationStep(1032);
         return;
     }
     SetWakeUp(true);

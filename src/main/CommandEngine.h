@@ -234,6 +234,7 @@ private:
     void IdentifyPanel(const QString &reply);
     void IdentifyImei(const QString &reply);
     void SendByCode(int code);
+    void SendIdentificationStep(int code);
     void SendStep(const QString &text, const QString &expected, int code);
     void AnswerReceived();
     void HoldForLateAnswers(int answers, uint32_t from, uint32_t windowMs);
