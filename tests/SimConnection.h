@@ -52,6 +52,14 @@ inline bool WaitForSent(const unitsim::UnitSimulator &sim, const QString &comman
     return QTest::qWaitFor([&] { return Sent(sim).contains(command); }, timeoutMs);
 }
 
+// The unit hears `commands` and carries them out but never answers them; other faults stay.
+inline void NeverAnswer(unitsim::UnitSimulator &sim, const QStringList &commands)
+{
+    auto faults = sim.faults();
+    faults.neverAnswer = commands;
+    sim.setFaults(faults);
+}
+
 // The port's control lines settle at once.
 inline void FastControlLines(TDevice &device)
 {

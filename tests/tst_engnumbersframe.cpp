@@ -112,9 +112,7 @@ private slots:
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);
         QVERIFY(w.Connect());
-        unitsim::UnitSimFaults faults;
-        faults.neverAnswer = QStringList{QStringLiteral("+ing5")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+ing5")});
         w.Read();
         QCOMPARE(w.Cell("EngNumbers", 6), QStringLiteral("Read error"));
         w.Sim.setFaults({});

@@ -143,9 +143,7 @@ private slots:
         QCOMPARE(w.Rows(), 50);
 
         // The page's erase: a unit that does not confirm it gets the error box, the rows stay.
-        auto faults = w.Sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+erase")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+erase")});
         w.Boxes.Answer = QMessageBox::Yes;
         button->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.Boxes.Texts.size(), 4, 5000);
@@ -173,9 +171,7 @@ private slots:
     {
         Window w;
         QVERIFY(w.Connect(504, 41, 30));
-        auto faults = w.Sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+read001B")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+read001B")});
 
         // The record that does not come has a raw line but no grid row.
         w.Trigger("ReadPageAction");
