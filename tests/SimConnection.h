@@ -28,11 +28,12 @@ inline const QStringList EngNumbersReads = {
     "+ing5",     "+ing6",     "+ing7",     "+ing8",     "+ing9", "+touchon", "+keyread0",
     "+keyread1", "+keyread2", "+keyread3", "+keyread4", "+idtm"};
 
-// A 505 unit on the cable with a known IMEI.
-inline unitsim::UnitSimOptions CableUnit()
+// A unit on the cable with a known IMEI (a 505 with build 17 unless told).
+inline unitsim::UnitSimOptions CableUnit(int type = 505, int firmware = 17)
 {
     unitsim::UnitSimOptions options;
-    options.deviceType = 505;
+    options.deviceType = type;
+    options.firmwareBuild = firmware;
     options.imei = kImei;
     return options;
 }

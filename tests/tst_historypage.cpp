@@ -49,9 +49,7 @@ struct Window
 
     bool Connect(int type, int firmware, int records)
     {
-        auto options = CableUnit();
-        options.deviceType = type;
-        options.firmwareBuild = firmware;
+        auto options = CableUnit(type, firmware);
         options.historyRecords = records;
         return ConnectWindow(*Form, Sim, options);
     }
@@ -261,9 +259,7 @@ private slots:
             w.Trigger("DisconnectAction");
             QVERIFY(QTest::qWaitFor([&] { return w.Form->Engine().Device.isNull(); }, 5000));
             w.Sim.stop();
-            auto options = CableUnit();
-            options.deviceType = 504;
-            options.firmwareBuild = 20;
+            auto options = CableUnit(504, 20);
             options.historyRecords = 2;
             QVERIFY(w.Sim.start(options));
             TConnectChoice choice;
