@@ -34,6 +34,8 @@ struct TransferRig
         return ConnectCable(Sim, Connection, Engine, connected, options);
     }
 
+    void NeverAnswer(const QStringList &commands) { ::NeverAnswer(Sim, commands); }
+
     bool connected = false;
 };
 
@@ -56,12 +58,6 @@ template <typename Frame> struct PageRig : TransferRig
         Sim.clearLog();
         Write();
         return Sent(Sim);
-    }
-    void NeverAnswer(const QStringList &commands)
-    {
-        auto faults = Sim.faults();
-        faults.neverAnswer = commands;
-        Sim.setFaults(faults);
     }
 
     template <typename T> T *Child(const char *name)

@@ -28,11 +28,12 @@ inline const QStringList EngNumbersReads = {
     "+ing5",     "+ing6",     "+ing7",     "+ing8",     "+ing9", "+touchon", "+keyread0",
     "+keyread1", "+keyread2", "+keyread3", "+keyread4", "+idtm"};
 
-// A 505 unit on the cable with a known IMEI.
-inline unitsim::UnitSimOptions CableUnit()
+// A unit on the cable with a known IMEI (a 505 with build 17 unless told).
+inline unitsim::UnitSimOptions CableUnit(int type = 505, int firmware = 17)
 {
     unitsim::UnitSimOptions options;
-    options.deviceType = 505;
+    options.deviceType = type;
+    options.firmwareBuild = firmware;
     options.imei = kImei;
     return options;
 }
@@ -50,6 +51,14 @@ inline QStringList Sent(const unitsim::UnitSimulator &sim)
 inline bool WaitForSent(const unitsim::UnitSimulator &sim, const QString &command, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return Sent(sim).contains(command); }, timeoutMs);
+}
+
+// The unit hears `commands` and carries them out but never answers them; other faults stay.
+inline void NeverAnswer(unitsim::UnitSimulator &sim, const QStringList &commands)
+{
+    auto faults = sim.faults();
+    faults.neverAnswer = commands;
+    sim.setFaults(faults);
 }
 
 // The port's control lines settle at once.

@@ -59,12 +59,6 @@ struct Rig : TransferRig
         Engine.Identity.DeviceVersion = version;
         Sim.clearLog();
     }
-    void NeverAnswer(const QStringList &commands)
-    {
-        auto faults = Sim.faults();
-        faults.neverAnswer = commands;
-        Sim.setFaults(faults);
-    }
 
     template <typename T> T *Child(const QString &name) { return Page->findChild<T *>(name); }
     QLineEdit *Id(int n) { return Child<QLineEdit>(QStringLiteral("Par%1IndexEdit").arg(n)); }

@@ -56,10 +56,7 @@ private slots:
         }
 
         KeyPagesWindow old(TEngNumbersFrame::PageTag);
-        unitsim::UnitSimOptions options = CableUnit();
-        options.deviceType = 504;
-        options.firmwareBuild = 40;
-        QVERIFY(old.Connect(options));
+        QVERIFY(old.Connect(CableUnit(504, 40)));
         old.Read();
         QCOMPARE(Sent(old.Sim), EngNumbersReads.mid(0, 18));
         old.Sim.clearLog();
@@ -112,9 +109,7 @@ private slots:
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);
         QVERIFY(w.Connect());
-        unitsim::UnitSimFaults faults;
-        faults.neverAnswer = QStringList{QStringLiteral("+ing5")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+ing5")});
         w.Read();
         QCOMPARE(w.Cell("EngNumbers", 6), QStringLiteral("Read error"));
         w.Sim.setFaults({});

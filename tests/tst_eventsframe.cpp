@@ -53,10 +53,7 @@ struct Window : KeyPagesWindow
 
     bool Connect(int type, int firmware)
     {
-        unitsim::UnitSimOptions options = CableUnit();
-        options.deviceType = type;
-        options.firmwareBuild = firmware;
-        return KeyPagesWindow::Connect(options);
+        return KeyPagesWindow::Connect(CableUnit(type, firmware));
     }
 };
 

@@ -95,15 +95,6 @@ private slots:
                         set << QStringLiteral("%1:%2,%3").arg(word, 0, 16).arg(column).arg(row);
         QCOMPARE(set, (QStringList{"4001:1,1", "4001:7,1", "1000:8,1", "800:6,2"}));
     }
-
-    void placementsTouchWithAMargin()
-    {
-        const QSize client(300, 200);
-        QCOMPARE(ColumnPlacement(client, 3, 1), QRect(4, 4, 96, 192));
-        QCOMPARE(ColumnPlacement(client, 3, 3).left(), 196);
-        QCOMPARE(RowPlacement(QSize(100, 400), 7, 2, 10), QRect(4, 35, 92, 21));
-        QCOMPARE(TitledColumnPlacement(client, 2, 2, 16), QRect(150, 20, 146, 176));
-    }
 };
 
 QTEST_APPLESS_MAIN(TestEventsRows)

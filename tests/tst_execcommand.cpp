@@ -79,9 +79,7 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.Connect());
-        unitsim::UnitSimFaults faults;
-        faults.neverAnswer = QStringList{QStringLiteral("+enaing")}; // held until its give-up
-        rig.Sim.setFaults(faults);
+        NeverAnswer(rig.Sim, {QStringLiteral("+enaing")}); // held until its give-up
         auto early = std::make_unique<TRequester>();
         auto waiting = std::make_unique<TRequester>();
         TRequester last;

@@ -49,9 +49,7 @@ struct Window
 
     bool Connect(int type, int firmware, int records)
     {
-        auto options = CableUnit();
-        options.deviceType = type;
-        options.firmwareBuild = firmware;
+        auto options = CableUnit(type, firmware);
         options.historyRecords = records;
         return ConnectWindow(*Form, Sim, options);
     }
@@ -143,9 +141,7 @@ private slots:
         QCOMPARE(w.Rows(), 50);
 
         // The page's erase: a unit that does not confirm it gets the error box, the rows stay.
-        auto faults = w.Sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+erase")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+erase")});
         w.Boxes.Answer = QMessageBox::Yes;
         button->click();
         QTRY_COMPARE_WITH_TIMEOUT(w.Boxes.Texts.size(), 4, 5000);
@@ -173,9 +169,7 @@ private slots:
     {
         Window w;
         QVERIFY(w.Connect(504, 41, 30));
-        auto faults = w.Sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+read001B")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+read001B")});
 
         // The record that does not come has a raw line but no grid row.
         w.Trigger("ReadPageAction");
@@ -265,9 +259,7 @@ private slots:
             w.Trigger("DisconnectAction");
             QVERIFY(QTest::qWaitFor([&] { return w.Form->Engine().Device.isNull(); }, 5000));
             w.Sim.stop();
-            auto options = CableUnit();
-            options.deviceType = 504;
-            options.firmwareBuild = 20;
+            auto options = CableUnit(504, 20);
             options.historyRecords = 2;
             QVERIFY(w.Sim.start(options));
             TConnectChoice choice;

@@ -6,7 +6,6 @@
 #include "main/LogView.h"
 #include "main/Main.h"
 #include "main/MainConst.h"
-#include "main/fAbout.h"
 #include "pages/PageData.h"
 
 #include <QAbstractItemView>
@@ -16,7 +15,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 namespace {
 
@@ -252,19 +250,6 @@ private slots:
         TPageFrame rowless(8, QStringLiteral("Rowless"));
         rowless.GetPageData(v);
         QVERIFY(!v.IsAssigned());
-    }
-
-    void aboutBoxLinksToTheMakersSite()
-    {
-        TFormAbout about;
-        about.show();
-        const QUrl link(about.LinkAddress());
-        QVERIFY(link.isValid() && link.scheme().startsWith(QLatin1String("http")));
-        QVERIFY(!link.host().isEmpty());
-        QVERIFY(!about.findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().isNull());
-        QVERIFY(about.findChild<QLabel *>(QStringLiteral("Label1"))
-                    ->text()
-                    .contains(TMainForm::ProgramFileVersion()));
     }
 };
 

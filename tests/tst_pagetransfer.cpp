@@ -140,9 +140,7 @@ private slots:
 
         // A row the unit does not answer is red after its resend; the others are green.
         sim.clearLog();
-        auto faults = sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+timefix")};
-        sim.setFaults(faults);
+        NeverAnswer(sim, {QStringLiteral("+timefix")});
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Sent(sim).count(QStringLiteral("+timefix")), 2);
         QCOMPARE(rig.Colour("LabelTimeInterval"), Red);
@@ -185,9 +183,7 @@ private slots:
 
         // A row the unit does not confirm is red after its resend; every other row is written.
         sim.clearLog();
-        auto faults = sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+timegps")};
-        sim.setFaults(faults);
+        NeverAnswer(sim, {QStringLiteral("+timegps")});
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(sim).size(), 11);
         QCOMPARE(Sent(sim).count(QStringLiteral("+timegps1E")), 2);

@@ -1,4 +1,4 @@
-// Reply decoding on texts: decode kinds, the terminating reply, the value extractors, modem words.
+// Reply decoding on texts: the terminating reply, the value extractors, modem words.
 // Ordinary values through the whole engine are the engine test's; here the corner cases.
 
 #include "main/ReplyDecoder.h"
@@ -22,19 +22,6 @@ private slots:
                                    const QString &detail) {
             errors << QStringLiteral("%1|%2|%3").arg(where, what, detail);
         };
-    }
-
-    void decodeKindsByCode()
-    {
-        // The neighbours that differ, and the ends of the table.
-        const QList<std::pair<int, TDecodeKind>> cases{
-            {5, TDecodeKind::String},    {69, TDecodeKind::String},     {71, TDecodeKind::Text},
-            {77, TDecodeKind::Byte},     {103, TDecodeKind::Word},      {131, TDecodeKind::Word},
-            {1026, TDecodeKind::Text},   {1027, TDecodeKind::Sequence}, {1, TDecodeKind::Sequence},
-            {-1, TDecodeKind::Terminal}, {120, TDecodeKind::None},      {1031, TDecodeKind::None},
-            {0, TDecodeKind::None},      {5000, TDecodeKind::None}};
-        for (const auto &[code, kind] : cases)
-            QVERIFY2(TReplyDecoder::DecodeKindOf(code) == kind, qPrintable(QString::number(code)));
     }
 
     void terminatingReply()

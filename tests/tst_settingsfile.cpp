@@ -263,9 +263,7 @@ private slots:
         // Connected to a 505/7 unit: its identification hid the CAN page's content.
         unitsim::UnitSimulator sim;
         Window w;
-        auto options = CableUnit();
-        options.firmwareBuild = 7;
-        QVERIFY(ConnectWindow(*w.Form, sim, options));
+        QVERIFY(ConnectWindow(*w.Form, sim, CableUnit(505, 7)));
         QVERIFY(w.Child<QWidget>(5, "Panel3")->isHidden());
 
         QTemporaryDir dir;

@@ -41,7 +41,6 @@ class TestSPNSelect : public QObject
         return texts;
     }
 
-    // Key by key, as typed (Cyrillic included).
     // A radio button reacts on its indicator and caption, not on the blank to their right.
     static void Click(const QWidget &form, const char *button)
     {
@@ -49,6 +48,7 @@ class TestSPNSelect : public QObject
         QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
     }
 
+    // Key by key, as typed (Cyrillic included).
     static void Type(const QWidget &form, const QString &text)
     {
         Value(form)->clear();

@@ -81,9 +81,7 @@ private slots:
         QVERIFY(Sent(w.Sim).contains(QStringLiteral("+keysafe11111111111111111")));
 
         // A key the unit did not give shows the marker; it is not written back nor stored.
-        unitsim::UnitSimFaults faults;
-        faults.neverAnswer = QStringList{QStringLiteral("+keyread3")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+keyread3")});
         w.Read();
         QCOMPARE(w.Cell("TMemKeys", 4), QStringLiteral("Read error"));
         w.Sim.setFaults({});
@@ -190,9 +188,7 @@ private slots:
         QVERIFY(w.Boxes.Texts.isEmpty());
 
         w.Sim.clearLog();
-        auto faults = w.Sim.faults();
-        faults.neverAnswer = QStringList{QStringLiteral("+flagren")};
-        w.Sim.setFaults(faults);
+        NeverAnswer(w.Sim, {QStringLiteral("+flagren")});
         TAnswerCatcher modeCheck;
         PostExecCommand(w.Form.get(), 83, &modeCheck);
         QVERIFY(WaitForSent(w.Sim, QStringLiteral("+flagren"), 5000));

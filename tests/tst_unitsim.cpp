@@ -1,6 +1,6 @@
 // The simulated unit's own behaviour that the program's tests do not reach through it: exact
-// command bytes and the log, the published link, what the boot loader and the modem refuse,
-// faults and the unit's state, running as a program and the whole vocabulary.
+// command bytes and the log, the published link, what the boot loader refuses, faults and the
+// unit's state, running as a program and the whole vocabulary.
 
 #include "PtyPair.h"
 #include "device/Commands.h"
@@ -182,28 +182,6 @@ private slots:
         QCOMPARE(line.exchange("+EE" + signature), QByteArray("\r\nOK\r\n"));
         QCOMPARE(sim.upgradesCompleted(), 1);
         QCOMPARE(sim.receivedImage(), image);
-    }
-
-    // What the connection tests rely on: unit commands wait for the call, "+++" leaves it and
-    // closing the port ends it.
-    void modemCallState()
-    {
-        UnitSimulator sim;
-        UnitSimOptions options;
-        options.modem = true;
-        QVERIFY(sim.start(options));
-        Line line(sim.portPath());
-        QVERIFY(line.refuses("+v"));
-        QVERIFY(line.exchange("ATD123", "CONNECT").contains("CONNECT"));
-        line.ReadFor(20);
-        QVERIFY(sim.modemOnline());
-        line.send("+++");
-        QCOMPARE(line.ReadUntil("OK\r\n"), QByteArray("\r\nOK\r\n"));
-        QVERIFY(!sim.modemOnline());
-        QVERIFY(line.exchange("ATD123", "CONNECT").contains("CONNECT"));
-        line.close();
-        QVERIFY(sim.waitForClose(2000));
-        QVERIFY(!sim.modemOnline());
     }
 
     // A silent unit does not carry out what it did not hear; an unanswered write is done; the
