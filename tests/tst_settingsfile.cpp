@@ -66,6 +66,15 @@ void AnswerFileDialog(const QString &path, int attempts = 1000)
     });
 }
 
+// Triggers `action` and answers the file dialog it opens as AnswerFileDialog does; returns once
+// the dialog is gone.
+void TriggerWithFileDialog(QAction *action, const QString &path)
+{
+    AnswerFileDialog(path);
+    action->trigger();
+    QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 5000));
+}
+
 // Gives `key` of a saved file the value `value`.
 void SetKey(QByteArray &file, const char *key, const QByteArray &value)
 {
@@ -128,17 +137,13 @@ struct Window
 
     QByteArray Save(const QString &path)
     {
-        AnswerFileDialog(path);
-        FindAction(*Form, "SaveSettingsToFile")->trigger();
-        QCoreApplication::processEvents();
+        TriggerWithFileDialog(FindAction(*Form, "SaveSettingsToFile"), path);
         return ReadAll(path);
     }
 
     void Load(const QString &path)
     {
-        AnswerFileDialog(path);
-        FindAction(*Form, "LoadSettingsFromFile")->trigger();
-        QCoreApplication::processEvents();
+        TriggerWithFileDialog(FindAction(*Form, "LoadSettingsFromFile"), path);
     }
 };
 
@@ -283,8 +288,7 @@ private slots:
         ChangeEverything(*w.Form);
         const QByteArray changed = w.Save(dir.filePath(QStringLiteral("d.txt")));
         w.Load(QString());
-        AnswerFileDialog(QString());
-        FindAction(*w.Form, "SaveSettingsToFile")->trigger();
+        TriggerWithFileDialog(FindAction(*w.Form, "SaveSettingsToFile"), QString());
         QCOMPARE(w.Save(dir.filePath(QStringLiteral("e.txt"))), changed);
     }
 

@@ -4,10 +4,12 @@
 
 #include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
+#include "main/fAbout.h"
 #include "pages/KeyEditorUnit.h"
 #include "pages/UnitTouchMemKeysFrame.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -170,14 +172,14 @@ private slots:
 
         TAnswerCatcher eraser;
         bool keyReadOverTheBox = false;
-        AfterSent(w.Sim, w.Form.get(), 1, [&] { // the erase waits: the about box opens over it
+        AfterSent(w.Sim, w.Form.get(), 1, [&] { // the erase waits: a modal box opens over it
             QTimer::singleShot(0, w.Form.get(), [&] {
                 WithKeyReader(w, 2, readsTheKey);
                 keyReadOverTheBox = true;
-                if (QWidget *about = QApplication::activeModalWidget())
-                    about->close();
+                if (QWidget *box = QApplication::activeModalWidget())
+                    box->close();
             });
-            FindAction(*w.Form, "AboutAction")->trigger(); // returns once the box is closed
+            QDialog(w.Form.get()).exec(); // returns once the box is closed
         });
         PostExecCommand(w.Form.get(), 117, &eraser);
         QVERIFY(QTest::qWaitFor([&] { return !eraser.Answers.isEmpty(); }, 5000));
@@ -205,15 +207,21 @@ private slots:
         w.Sim.setLatency(100);
         w.Sim.clearLog();
         QPointer<TKeyReaderForm> reader;
+        const auto aboutBox = [&w] { return w.Form->findChild<TFormAbout *>(); };
         AfterSent(w.Sim, w.Form.get(), 2, [&] {
+            QTimer::singleShot(10000, w.Form.get(), [&] { // were the read held by the box
+                if (aboutBox())
+                    aboutBox()->close();
+            });
+            FindAction(*w.Form, "AboutAction")->trigger(); // the read goes on under it too
             w.Child<QTableWidget>("TMemKeys")->setCurrentCell(1, 1);
             w.Child<QAction>("ChangeKey")->trigger();
             reader = qobject_cast<TKeyReaderForm *>(QApplication::activeModalWidget());
             if (reader)
                 Click(*reader, "ReadBtn");
         });
-        w.Read(); // ends while the reader stays open
-        QVERIFY(reader);
+        w.Read(); // ends while the reader and the about box stay open
+        QVERIFY(reader && aboutBox() && aboutBox()->isVisible());
         QVERIFY(QTest::qWaitFor([&] { return KeyEdit(*reader).text() == key; }, 5000));
         QCOMPARE(Sent(w.Sim).size(), 7);
         QCOMPARE(Sent(w.Sim).count(QStringLiteral("+keysafe")), 1);
@@ -221,6 +229,7 @@ private slots:
             QCOMPARE(w.Cell("TMemKeys", row), cells[row - 1]);
         Click(*reader, "OkBtn");
         QTRY_VERIFY(reader.isNull());
+        aboutBox()->close();
         QCOMPARE(w.Cell("TMemKeys", 2), key);
         QVERIFY(w.Boxes.Texts.isEmpty());
     }

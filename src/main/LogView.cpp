@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QDateTime>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 
 #include <stdexcept>
@@ -194,14 +193,6 @@ void TLogView::SaveToFile(const QString &path) const
     if (!written)
         throw std::runtime_error(
             QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason).toStdString());
-}
-
-void TLogView::SaveToFileAction(QWidget *dialogParent) const
-{
-    const QString path = QFileDialog::getSaveFileName(dialogParent, QString(),
-                                                      DefaultFileName(QDate::currentDate()));
-    if (!path.isEmpty())
-        SaveToFile(path);
 }
 
 QString TLogView::DefaultFileName(const QDate &day)

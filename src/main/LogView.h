@@ -55,8 +55,6 @@ public:
     QString TreeText() const;
     // Writes TreeText in cp1251 to a new file; throws std::runtime_error when it cannot.
     void SaveToFile(const QString &path) const;
-    // Asks for a file name (today's "%.4d-%.2d-%.2d.log" proposed) and saves.
-    void SaveToFileAction(QWidget *dialogParent) const;
 
     static QString DefaultFileName(const QDate &day);
 

@@ -5,6 +5,7 @@
 #include "firmware/UpdateFirmwareFormUnit.h"
 #include "history/UnitHistoryFrame.h"
 #include "main/ConnectFormUnit.h"
+#include "main/FileChoice.h"
 #include "main/LogView.h"
 #include "main/MainConnection.h"
 #include "main/MainConst.h"
@@ -28,7 +29,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -930,10 +930,12 @@ void TMainForm::DisconnectActionExecute()
     connection->DisconnectActionExecute();
 }
 
+// Shown without a loop of its own, so that a page transfer running meanwhile goes on.
 void TMainForm::AboutActionExecute()
 {
-    TFormAbout about(this);
-    about.exec();
+    auto *about = new TFormAbout(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
 }
 
 void TMainForm::ChangeFirmwareExecute()
@@ -1008,19 +1010,24 @@ TMainSettingsFile TMainForm::PagesSettingsFile()
 void TMainForm::SaveSettingsToFileExecute()
 {
     const QByteArray bytes = PagesSettingsFile().Collect().Encode();
-    const QString path = QFileDialog::getSaveFileName(this);
-    if (path.isEmpty())
-        return;
-    QString error;
-    if (!SaveWholeFile(path, bytes, true, error))
-        ShowError(QStringLiteral("Не удалось сохранить файл настроек %1: %2").arg(path, error));
+    AskFileName(this, QFileDialog::AcceptSave, {}, [this, bytes](const QString &path) {
+        Guarded(this, [&] {
+            QString error;
+            if (!SaveWholeFile(path, bytes, true, error))
+                ShowError(
+                    QStringLiteral("Не удалось сохранить файл настроек %1: %2").arg(path, error));
+        });
+    });
 }
 
 void TMainForm::LoadSettingsFromFileExecute()
 {
-    const QString path = QFileDialog::getOpenFileName(this);
-    if (path.isEmpty())
-        return;
+    AskFileName(this, QFileDialog::AcceptOpen, {},
+                [this](const QString &path) { Guarded(this, [&] { LoadSettingsFile(path); }); });
+}
+
+void TMainForm::LoadSettingsFile(const QString &path)
+{
     QFile source(path);
     if (!source.open(QIODevice::ReadOnly)) {
         ShowError(QStringLiteral("Не удалось открыть файл настроек %1: %2")
@@ -1106,7 +1113,8 @@ void TMainForm::CopyToClipboardExecute()
 
 void TMainForm::SaveToFileActionExecute()
 {
-    logView->SaveToFileAction(this);
+    AskFileName(this, QFileDialog::AcceptSave, TLogView::DefaultFileName(QDate::currentDate()),
+                [this](const QString &path) { Guarded(this, [&] { logView->SaveToFile(path); }); });
 }
 
 // --- Controls of the CAN page that the events page drives ---

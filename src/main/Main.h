@@ -155,6 +155,7 @@ private:
     void RunFirmwareDialog(bool Resume);
     void SaveSettingsToFileExecute();
     void LoadSettingsFromFileExecute();
+    void LoadSettingsFile(const QString &path);
     TMainSettingsFile PagesSettingsFile();
     static void ApplyDeviceModelCell(QWidget *Control, TDeviceModelCell::TAction Action);
     void ReadPageActionExecute();
