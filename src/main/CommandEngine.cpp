@@ -309,12 +309,7 @@ void TCommandEngine::RequestCommand(const QString &text, int code, int retries,
                                     std::function<void(const TCommandValues &)> answered)
 {
     if (Queue.Held()) {
-        QMetaObject::invokeMethod(
-            this,
-            [answered = std::move(answered)] {
-                RunGuarded("command answer", [&] { answered({0, 0}); });
-            },
-            Qt::QueuedConnection);
+        Queue.PostAnswer(std::move(answered), {0, 0});
         return;
     }
     auto call = std::make_shared<TRequestQueue::TCall>();

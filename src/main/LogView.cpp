@@ -178,19 +178,8 @@ QString TLogView::TreeText() const
 void TLogView::SaveToFile(const QString &path) const
 {
     const QByteArray bytes = EncodeCp1251(TreeText());
-    const QFileInfo target(path);
-    bool written = false;
     QString reason;
-    if (target.exists() && !target.isFile()) {
-        // A device or a pipe is written in place: there is no old file to keep.
-        QFile file(path);
-        written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                  file.flush(); // a full disk shows at the flush
-        reason = file.errorString();
-    } else {
-        written = SaveWholeFile(path, bytes, false, reason);
-    }
-    if (!written)
+    if (!SaveWholeFile(path, bytes, false, reason))
         throw std::runtime_error(
             QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason).toStdString());
 }

@@ -16,15 +16,23 @@ void TRequestQueue::CallFinished(const TCommandValues &values)
         return;
     call->Values = values;
     call->Done = true;
-    if (call->Answered && context)
-        QMetaObject::invokeMethod(
-            context,
-            [answered = std::move(call->Answered), values] {
-                RunGuarded("command answer", [&] { answered(values); });
-            },
-            Qt::QueuedConnection);
+    if (call->Answered)
+        PostAnswer(std::move(call->Answered), values);
     call.reset();
     ScheduleDrain();
+}
+
+void TRequestQueue::PostAnswer(std::function<void(const TCommandValues &)> answered,
+                               const TCommandValues &values) const
+{
+    if (!context)
+        return;
+    QMetaObject::invokeMethod(
+        context,
+        [answered = std::move(answered), values] {
+            RunGuarded("command answer", [&] { answered(values); });
+        },
+        Qt::QueuedConnection);
 }
 
 bool TRequestQueue::Free() const

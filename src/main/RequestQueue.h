@@ -51,6 +51,9 @@ public:
     void CallStarted(const std::shared_ptr<TCall> &started) { call = started; }
     // Completes the call in progress, if any, with `values`.
     void CallFinished(const TCommandValues &values);
+    // Hands `values` to `answered` from the event loop (an exception it throws is reported).
+    void PostAnswer(std::function<void(const TCommandValues &)> answered,
+                    const TCommandValues &values) const;
 
     // Nothing on the line, no synchronous call, nothing held.
     bool Free() const;
