@@ -114,10 +114,14 @@ private slots:
 
     void choosing()
     {
-        // Enter while typing takes the row the arrows moved to.
+        // Nothing listed: Enter leaves the dialog open. Enter while typing takes the row the
+        // arrows moved to.
         TSPNSelectForm byName(carid->dm->Connection());
         byName.show();
         Click(byName, "ByName");
+        Type(byName, "zzz");
+        QTest::keyClick(Value(byName), Qt::Key_Enter);
+        QVERIFY(byName.isVisible());
         Type(byName, "engine oil");
         QCOMPARE(Column(byName, 1), QStringList({"98", "100", "175"}));
         for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up})
@@ -126,13 +130,6 @@ private slots:
         QTest::keyClick(Value(byName), Qt::Key_Return);
         QCOMPARE(byName.result(), int(QDialog::Accepted));
         QCOMPARE(byName.SelectedSPN(), 100);
-
-        // Nothing listed: Enter leaves the dialog open.
-        TSPNSelectForm none(carid->dm->Connection());
-        none.show();
-        Type(none, "zzz");
-        QTest::keyClick(Value(none), Qt::Key_Enter);
-        QVERIFY(none.isVisible());
 
         // A double click on a row.
         TSPNSelectForm byIndex(carid->dm->Connection());

@@ -27,7 +27,7 @@ class TestVehicleDb : public QObject
     }
 
 private slots:
-    void cascadeFromStartToEmptyLists()
+    void cascadeEmptyListsAndLocateCar()
     {
         CaridFixture carid;
         TDm &dm = *carid.dm;
@@ -72,13 +72,6 @@ private slots:
         dm.SelectRow(TDm::ModelList, 1);
         QVERIFY(dm.CurrentRow(TDm::YearList) == 0);
         QCOMPARE(masks.count(), 2);
-    }
-
-    void locateCar()
-    {
-        CaridFixture carid;
-        TDm &dm = *carid.dm;
-        QSignalSpy masks(&dm, &TDm::CarMaskSelected);
 
         // A car id that two years share is the CAN page's test (the first stored wins).
         dm.LocateCar(0xFFFF);
@@ -93,7 +86,7 @@ private slots:
 
         // The year already shown moves no list, and its mask applies all the same.
         const qsizetype applied = masks.count();
-        QSignalSpy rows(&dm, &TDm::CurrentRowChanged);
+        rows.clear();
         QVERIFY(dm.LocateCar(41));
         QCOMPARE(masks.count(), applied + 1);
 
@@ -105,7 +98,7 @@ private slots:
         QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1040);
     }
 
-    void textsReadBackExactly()
+    void textsAndSPNRecordsReadBack()
     {
         CaridFixture carid;
         QSqlQuery query(carid.dm->Connection());
@@ -123,11 +116,7 @@ private slots:
         QCOMPARE(longest.size(), 255);
         QVERIFY(longest.endsWith("КОНЕЦ №255"));
         QVERIFY(text("SELECT Years FROM Years WHERE id_model = ?", 131).contains("н.в."));
-    }
 
-    void spnInfo()
-    {
-        CaridFixture carid;
         const TDm &dm = *carid.dm;
         // The placement shorter than 33 bits, the first stored of several.
         TSPNInfo info = dm.GetSPNInfo(917);
