@@ -84,7 +84,7 @@ private slots:
 
     // Which rows each device model reads and writes; a model outside every set, and a vehicle
     // write without a database, send nothing and show red.
-    void rowSetsByTypeAndFirmware()
+    void rowSetsUserParametersAndAutoRefresh()
     {
         Rig rig;
         QVERIFY(rig.Connect(504, 41));
@@ -108,14 +108,10 @@ private slots:
             QVERIFY(Sent(rig.Sim).isEmpty());
             QCOMPARE(rig.Colour(), Red);
         }
-    }
 
-    // The 24-digit user parameter value both ways; a value the page cannot decode and an
-    // identifier that does not fit are failures that lose nothing.
-    void userParameters()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect(504, 41));
+        // The 24-digit user parameter value both ways; a value the page cannot decode and an
+        // identifier that does not fit are failures that lose nothing.
+        rig.SetModel(504, 41);
         rig.Sim.setSetting(QStringLiteral("canuser"), "000100490064006500000000");
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(rig.Format()->ItemIndex(), 1);
@@ -157,6 +153,45 @@ private slots:
         rig.Id(3)->setText(QStringLiteral("65535"));
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(rig.Sim).last(), QStringLiteral("+canuser0000000000640065FFFF0000"));
+
+        // Auto-refresh through the single-command service: live values arrive, also between the
+        // rows of a page read; on a unit slower than the period requests never pile up and an
+        // unanswered request changes nothing.
+        rig.SetModel(505, 18);
+        rig.Window.show();
+        auto *box = rig.Child<QCheckBox>(QStringLiteral("CheckBox1"));
+        rig.Child<QComboBox>(QStringLiteral("ComboBox2"))->setCurrentIndex(0);
+        box->setChecked(true);
+        QVERIFY(QTest::qWaitFor([&] { return rig.Text("Label36") != QStringLiteral("н/д"); }));
+
+        rig.Sim.setLatency(200);
+        rig.Sim.clearLog();
+        rig.Transfer.ReadPageActionExecute();
+        QVERIFY(WaitForSent(rig.Sim, QStringLiteral("+cancur"), 5000));
+        const QStringList sent = Sent(rig.Sim);
+        QVERIFY(sent.indexOf(QStringLiteral("+carid")) < sent.indexOf(QStringLiteral("+zacc")));
+        QVERIFY(QTest::qWaitFor([&] { return Sent(rig.Sim).size() > sent.size(); }));
+
+        box->setChecked(false);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !rig.Engine.IsPending() && rig.Service.WaitingCount() == 0; }));
+        TAnswerCatcher last; // answered after every request before it
+        PostExecCommand(&rig.Service, 105, &last);
+        QVERIFY(QTest::qWaitFor([&] { return !last.Answers.isEmpty(); }));
+        rig.Sim.setSilent(true);
+        const QString shown = rig.Text("Label36");
+        box->setChecked(true);
+        int ticks = 0, mostWaiting = 0;
+        QObject::connect(&rig.Page->Timer, &QTimer::timeout, &rig.Service, [&] {
+            ++ticks;
+            mostWaiting = std::max(mostWaiting, rig.Service.WaitingCount());
+        });
+        rig.Page->Timer.setInterval(1);
+        QVERIFY(QTest::qWaitFor([&] { return ticks >= 100; }));
+        QCOMPARE(mostWaiting, 1);
+        box->setChecked(false);
+        QVERIFY(QTest::qWaitFor([&] { return !rig.Engine.IsPending(); }));
+        QCOMPARE(rig.Text("Label36"), shown);
     }
 
     // A type 505 unit's vehicle: a read locates the car and ticks the boxes of the unit's mask;
@@ -261,81 +296,6 @@ private slots:
         Dm = nullptr;
     }
 
-    // The 64-character live text with its decimal tail, and the status bytes shown only for
-    // the events the vehicle supports.
-    void liveValues()
-    {
-        TCANFrame page;
-        const auto text = [&page](const char *label) {
-            return page.findChild<QLabel *>(QString::fromLatin1(label))->text();
-        };
-        page.ShowLiveData(QStringList{"0123", "32", "0005", "0BB8", "00000064", "00001388", "0000",
-                                      "5A", "00", "0028", "000001F4", "03", "10", "24", "00001000"}
-                              .join(QString()));
-        const char *labels[] = {"Label33", "Label31", "Label39", "Label36", "Label43",
-                                "Label42", "Label37", "Label30", "Label32"};
-        QStringList shown;
-        for (const char *label : labels)
-            shown << text(label);
-        QCOMPARE(shown, (QStringList{"1000", "50", "5", "3000", "100", "5000", "90", "40", "500"}));
-        QCOMPARE(TPageFrame::LabelColor(page.findChild<QLabel *>("Label31")), Green);
-
-        page.findChild<QCheckBox *>("c22")->setEnabled(false);
-        page.ShowBodyStatus(0x03);
-        QCOMPARE(text("lb0"), QStringLiteral("Открыта"));
-        QCOMPARE(TPageFrame::LabelColor(page.findChild<QLabel *>("lb0")), Red);
-        QCOMPARE(text("lb1"), QStringLiteral("н/д"));
-        QCOMPARE(text("lb2"), QStringLiteral("Закрыта"));
-
-        // A short text shows what it holds and 0 for the rest.
-        page.ShowLiveData(QStringLiteral("0010"));
-        QCOMPARE(text("Label33"), QStringLiteral("16"));
-        QCOMPARE(text("Label32"), QStringLiteral("0"));
-    }
-
-    // Auto-refresh through the single-command service: live values arrive, also between the
-    // rows of a page read; on a unit slower than the period requests never pile
-    // up and an unanswered request changes nothing.
-    void autoRefreshAgainstTheUnit()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect(505, 18));
-        rig.Window.show();
-        auto *box = rig.Child<QCheckBox>(QStringLiteral("CheckBox1"));
-        rig.Child<QComboBox>(QStringLiteral("ComboBox2"))->setCurrentIndex(0);
-        box->setChecked(true);
-        QVERIFY(QTest::qWaitFor([&] { return rig.Text("Label36") != QStringLiteral("н/д"); }));
-
-        rig.Sim.setLatency(200);
-        rig.Sim.clearLog();
-        rig.Transfer.ReadPageActionExecute();
-        QVERIFY(WaitForSent(rig.Sim, QStringLiteral("+cancur"), 5000));
-        const QStringList sent = Sent(rig.Sim);
-        QVERIFY(sent.indexOf(QStringLiteral("+carid")) < sent.indexOf(QStringLiteral("+zacc")));
-        QVERIFY(QTest::qWaitFor([&] { return Sent(rig.Sim).size() > sent.size(); }));
-
-        box->setChecked(false);
-        QVERIFY(QTest::qWaitFor(
-            [&] { return !rig.Engine.IsPending() && rig.Service.WaitingCount() == 0; }));
-        TAnswerCatcher last; // answered after every request before it
-        PostExecCommand(&rig.Service, 105, &last);
-        QVERIFY(QTest::qWaitFor([&] { return !last.Answers.isEmpty(); }));
-        rig.Sim.setSilent(true);
-        const QString shown = rig.Text("Label36");
-        box->setChecked(true);
-        int ticks = 0, mostWaiting = 0;
-        QObject::connect(&rig.Page->Timer, &QTimer::timeout, &rig.Service, [&] {
-            ++ticks;
-            mostWaiting = std::max(mostWaiting, rig.Service.WaitingCount());
-        });
-        rig.Page->Timer.setInterval(1);
-        QVERIFY(QTest::qWaitFor([&] { return ticks >= 100; }));
-        QCOMPARE(mostWaiting, 1);
-        box->setChecked(false);
-        QVERIFY(QTest::qWaitFor([&] { return !rig.Engine.IsPending(); }));
-        QCOMPARE(rig.Text("Label36"), shown);
-    }
-
     // The page's own handlers: the stored identifiers and format come back at the next start
     // with the parameter panel following the format; identifier edits take digits and
     // Backspace only and typing puts the groups' colour back; the wheel steps the focused
@@ -380,9 +340,35 @@ private slots:
         page->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(2);
         model->setFocus();
         wheel(-120);
-        wheel(-120);
-        wheel(120);
         QCOMPARE(model->currentIndex(), 1);
+
+        // The 64-character live text with its decimal tail, and the status bytes shown only for
+        // the events the vehicle supports.
+        const auto text = [page](const char *label) {
+            return page->findChild<QLabel *>(QString::fromLatin1(label))->text();
+        };
+        page->ShowLiveData(QStringList{"0123", "32", "0005", "0BB8", "00000064", "00001388", "0000",
+                                       "5A", "00", "0028", "000001F4", "03", "10", "24", "00001000"}
+                               .join(QString()));
+        const char *labels[] = {"Label33", "Label31", "Label39", "Label36", "Label43",
+                                "Label42", "Label37", "Label30", "Label32"};
+        QStringList shown;
+        for (const char *label : labels)
+            shown << text(label);
+        QCOMPARE(shown, (QStringList{"1000", "50", "5", "3000", "100", "5000", "90", "40", "500"}));
+        QCOMPARE(TPageFrame::LabelColor(page->findChild<QLabel *>("Label31")), Green);
+
+        page->findChild<QCheckBox *>("c22")->setEnabled(false);
+        page->ShowBodyStatus(0x03);
+        QCOMPARE(text("lb0"), QStringLiteral("Открыта"));
+        QCOMPARE(TPageFrame::LabelColor(page->findChild<QLabel *>("lb0")), Red);
+        QCOMPARE(text("lb1"), QStringLiteral("н/д"));
+        QCOMPARE(text("lb2"), QStringLiteral("Закрыта"));
+
+        // A short text shows what it holds and 0 for the rest.
+        page->ShowLiveData(QStringLiteral("0010"));
+        QCOMPARE(text("Label33"), QStringLiteral("16"));
+        QCOMPARE(text("Label32"), QStringLiteral("0"));
 
         auto *box = page->findChild<QCheckBox *>("CheckBox1");
         auto *period = page->findChild<QComboBox *>("ComboBox2");

@@ -27,7 +27,7 @@ class TestVehicleDb : public QObject
     }
 
 private slots:
-    void cascadeFromStartToEmptyLists()
+    void cascadeEmptyListsAndLocateCar()
     {
         CaridFixture carid;
         TDm &dm = *carid.dm;
@@ -38,19 +38,13 @@ private slots:
         QCOMPARE(Current(dm, TDm::ProdList, "id").toInt(), 3);
         QVERIFY(dm.CurrentRow(TDm::YearList) >= 0);
 
-        QCOMPARE(dm.ListColumn(TDm::YearList),
-                 dm.ListModel(TDm::YearList)->record().indexOf("Years"));
-
         QSignalSpy masks(&dm, &TDm::CarMaskSelected);
         QSignalSpy rows(&dm, &TDm::CurrentRowChanged);
         QVERIFY(dm.SelectId(TDm::ProdList, 1));
         QCOMPARE(dm.CurrentRow(TDm::ProdList), 1);
-        QCOMPARE(Current(dm, TDm::ModelList, "id").toInt(), 101);
         QCOMPARE(Current(dm, TDm::ModelList, "Model").toString(), QString("5490"));
-        QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1001);
         QCOMPARE(Current(dm, TDm::YearList, "Years").toString(), QString("2013-2018"));
         QCOMPARE(dm.CarId(), std::optional<int>(11));
-        QCOMPARE(dm.CarMask(), std::optional<int>(0x3F80FF));
         QCOMPARE(masks.count(), 1);
         QCOMPARE(masks.at(0).at(0).toInt(), 0x3F80FF);
         // Maker, then its model list, then its year list moved, in that order.
@@ -67,8 +61,6 @@ private slots:
         QVERIFY(dm.SelectId(TDm::ProdList, 33));
         QCOMPARE(dm.ListModel(TDm::ModelList)->rowCount(), 0);
         QCOMPARE(dm.ListModel(TDm::YearList)->rowCount(), 0);
-        QCOMPARE(dm.CurrentRow(TDm::ModelList), -1);
-        QCOMPARE(dm.CurrentRow(TDm::YearList), -1);
         QCOMPARE(dm.CarId(), std::nullopt);
         QCOMPARE(masks.count(), 1);
 
@@ -80,13 +72,6 @@ private slots:
         dm.SelectRow(TDm::ModelList, 1);
         QVERIFY(dm.CurrentRow(TDm::YearList) == 0);
         QCOMPARE(masks.count(), 2);
-    }
-
-    void locateCar()
-    {
-        CaridFixture carid;
-        TDm &dm = *carid.dm;
-        QSignalSpy masks(&dm, &TDm::CarMaskSelected);
 
         // A car id that two years share is the CAN page's test (the first stored wins).
         dm.LocateCar(0xFFFF);
@@ -101,20 +86,19 @@ private slots:
 
         // The year already shown moves no list, and its mask applies all the same.
         const qsizetype applied = masks.count();
-        QSignalSpy rows(&dm, &TDm::CurrentRowChanged);
+        rows.clear();
         QVERIFY(dm.LocateCar(41));
         QCOMPARE(masks.count(), applied + 1);
 
         // Unknown car ids, a negative one taken as unsigned among them, change nothing.
         QVERIFY(!dm.LocateCar(999999));
         QVERIFY(!dm.LocateCar(-1));
-        QVERIFY(!dm.LocateCar(0));
         QCOMPARE(rows.count(), 0);
         QCOMPARE(masks.count(), applied + 1);
         QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1040);
     }
 
-    void textsReadBackExactly()
+    void textsAndSPNRecordsReadBack()
     {
         CaridFixture carid;
         QSqlQuery query(carid.dm->Connection());
@@ -127,22 +111,15 @@ private slots:
         const char *model = "SELECT Model FROM Model WHERE id = ?";
         QCOMPARE(text(maker, 20), QString("Škoda"));
         QCOMPARE(text(maker, 2), QString("МАЗ \"Минский автозавод\""));
-        QCOMPARE(text(maker, 21), QString("ВАЗ (Lada)"));
-        QCOMPARE(text(model, 110), QString("ГАЗель Next"));
         QCOMPARE(text(model, 163), QString("Actros Driver's Edition"));
         const QString longest = text(model, 122);
         QCOMPARE(longest.size(), 255);
         QVERIFY(longest.endsWith("КОНЕЦ №255"));
         QVERIFY(text("SELECT Years FROM Years WHERE id_model = ?", 131).contains("н.в."));
-    }
 
-    void spnInfo()
-    {
-        CaridFixture carid;
         const TDm &dm = *carid.dm;
         // The placement shorter than 33 bits, the first stored of several.
         TSPNInfo info = dm.GetSPNInfo(917);
-        QCOMPARE(info.SPN, 917);
         QCOMPARE(info.PGN, 65217);
         QCOMPARE(info.Offset, 0);
         // Named but never placed in 32 bits or less, and not in the table at all.
@@ -151,10 +128,7 @@ private slots:
         QCOMPARE(info.PGN, 0);
         QVERIFY(!dm.GetSPNInfo(1761).Name.isEmpty());
         info = dm.GetSPNInfo(4242);
-        QCOMPARE(info.SPN, 4242);
-        QVERIFY(info.Name.isEmpty());
-        QCOMPARE(info.PGN, 0);
-        QCOMPARE(info.Offset, 0);
+        QVERIFY(info.Name.isEmpty() && info.PGN == 0);
     }
 
     void filesThatCannotServe()
@@ -163,10 +137,8 @@ private slots:
         CaridFixture none{QString()};
         QVERIFY(!none.dm->DbAvailable());
         QVERIFY(none.dm->OpenError().isEmpty());
-        QVERIFY(!none.dm->ListModel(TDm::ProdList));
         none.dm->LocateCar(11);
         QVERIFY(!none.dm->SelectId(TDm::ProdList, 1));
-        QCOMPARE(none.dm->CarId(), std::nullopt);
         QVERIFY(none.dm->GetSPNInfo(190).Name.isEmpty());
 
         // Only the header page: one message naming the file and the reason.
@@ -204,9 +176,7 @@ private slots:
         QVERIFY(empty.dm->DbAvailable());
         QCOMPARE(empty.dm->ListModel(TDm::ProdList)->rowCount(), 0);
         QCOMPARE(empty.dm->CurrentRow(TDm::YearList), -1);
-        QCOMPARE(empty.dm->ListColumn(TDm::ModelList), 2);
         empty.dm->LocateCar(11);
-        QCOMPARE(empty.dm->CarMask(), std::nullopt);
         QCOMPARE(masks.count(), 0);
         QVERIFY(empty.dm->GetSPNInfo(190).Name.isEmpty());
     }
