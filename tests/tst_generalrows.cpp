@@ -25,7 +25,7 @@ class TestGeneralRows : public QObject
 
 private slots:
 
-    void offsetsAndSwitchesAtTheirLimits()
+    void offsetsSwitchesAndTheRebootByteAtTheirLimits()
     {
         QCOMPARE(ObjectNumberText(0), QStringLiteral("0000"));
         QCOMPARE(ObjectNumberFromReply(QStringLiteral("")), std::optional<int>());
@@ -37,16 +37,12 @@ private slots:
         QCOMPARE(LatOffsetText(1), QStringLiteral("0004"));
         QCOMPARE(LatOffsetFromRaw(4), 0);
         QVERIFY(SwitchFromRaw(0x100) && !SwitchFromRaw(0xFF) && !SwitchFromRaw(-1));
-        for (const auto &[text, clamped] : {std::pair{"300", "255"}, {"255", "255"}, {"", ""}})
-            QCOMPARE(ClampTimeText(text), QString::fromLatin1(clamped));
-    }
 
-    void rebootRowDecodesToBoxAndItem()
-    {
+        // The reboot byte: the box and the list item.
         for (const int raw : {7, 255})
             QVERIFY(!RebootFromRaw(raw).reboot);
         const QList<std::pair<int, int>> items = {
-            {8, 0}, {19, 0}, {20, 1}, {243, RebootItemCount - 1}, {244, -1}, {254, -1}};
+            {8, 0}, {20, 1}, {243, RebootItemCount - 1}, {244, -1}};
         for (const auto &[raw, item] : items) {
             QVERIFY(RebootFromRaw(raw).reboot);
             QCOMPARE(RebootFromRaw(raw).itemIndex, item);
