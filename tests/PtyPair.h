@@ -107,7 +107,6 @@ public:
 
     bool Ok() const { return fd >= 0 && !path.isEmpty(); }
     QString SlavePath() const { return path; }
-    int Master() const { return fd; }
 
     bool Write(const QByteArray &bytes) const
     {
@@ -145,7 +144,7 @@ public:
 
     ScriptedUnit()
     {
-        notifier = std::make_unique<QSocketNotifier>(Pty.Master(), QSocketNotifier::Read);
+        notifier = std::make_unique<QSocketNotifier>(Pty.fd, QSocketNotifier::Read);
         connect(notifier.get(), &QSocketNotifier::activated, this, [this] { ReadCommands(); });
         trickle.setInterval(3);
         connect(&trickle, &QTimer::timeout, this, [this] {
@@ -186,10 +185,6 @@ private:
     void ReadCommands()
     {
         pending += Pty.ReadFor(0);
-        if (pending == "+++") {
-            Received << "+++";
-            pending.clear();
-        }
         for (qsizetype cr = pending.indexOf('\r'); cr >= 0; cr = pending.indexOf('\r')) {
             const QString cmd = QString::fromLatin1(pending.left(cr));
             pending.remove(0, cr + 1);

@@ -97,12 +97,24 @@ class TestDevice : public QObject
 private slots:
     void cleanup() { SetTickOffsetForTesting(0); }
 
-    void receivedTextReachesOnDataOnTheUiThread()
+    void sendsLinesAndReceivedTextReachesOnDataOnTheUiThread()
     {
         PtyPair pty;
-        QVERIFY(pty.Ok());
         auto device = OpenDevice(pty);
         Events events(*device);
+        SetTick(NearWrap);
+        const uint32_t before = GetTickCount();
+        device->SendCommand(QStringLiteral("CABLE CONNECT"));
+        device->SendCommand(QStringLiteral("+++"));
+        const uint32_t after = GetTickCount();
+        QCOMPARE(pty.Read(17), QByteArray("CABLE CONNECT\r+++"));
+        QCOMPARE(events.written, (QStringList{"CABLE CONNECT", "+++"}));
+        QVERIFY(uint32_t(device->LastSendTick() - before) <= uint32_t(after - before));
+        QVERIFY(events.writeErrors.isEmpty());
+        // A character without a cp1251 code goes out as "?", one byte per character.
+        device->SendCommand(QStringLiteral("+name Ж\u2713\U0001F600"));
+        QCOMPARE(pty.Read(10), QByteArray("+name \xC6??\r"));
+
         QCOMPARE(device->LastReceiveTick(), 0u);
 
         const QByteArray reply = QByteArray("IMEI\0", 5) + EncodeCp1251(QStringLiteral("Ошибка")) +
@@ -125,32 +137,11 @@ private slots:
         QCOMPARE(events.text, QString());
     }
 
-    void sendCommandWritesTheLineAndStampsTheSendTime()
-    {
-        PtyPair pty;
-        QVERIFY(pty.Ok());
-        auto device = OpenDevice(pty);
-        Events events(*device);
-        SetTick(NearWrap);
-        const uint32_t before = GetTickCount();
-        device->SendCommand(QStringLiteral("CABLE CONNECT"));
-        device->SendCommand(QStringLiteral("+++"));
-        const uint32_t after = GetTickCount();
-        QCOMPARE(pty.Read(17), QByteArray("CABLE CONNECT\r+++"));
-        QCOMPARE(events.written, (QStringList{"CABLE CONNECT", "+++"}));
-        QVERIFY(uint32_t(device->LastSendTick() - before) <= uint32_t(after - before));
-        QVERIFY(events.writeErrors.isEmpty());
-        // A character without a cp1251 code goes out as "?", one byte per character.
-        device->SendCommand(QStringLiteral("+name Ж\u2713\U0001F600"));
-        QCOMPARE(pty.Read(10), QByteArray("+name \xC6??\r"));
-    }
-
     // The owner may delete the device from inside its data, port-lost and alarm events.
     void ownerMayEndTheConnectionFromInsideTheEvents()
     {
         for (const int raised : {0, 1, 2}) {
             PtyPair pty;
-            QVERIFY(pty.Ok());
             QPointer<TDevice> device = OpenDevice(pty).release();
             const auto end = [&] {
                 device->SetWakeUp(false);
@@ -182,7 +173,6 @@ private slots:
     void silenceAlarmAfterThirtySecondsAcrossTheWrap()
     {
         PtyPair pty;
-        QVERIFY(pty.Ok());
         auto device = OpenDevice(pty);
         Events events(*device);
         // (With nothing ever received the first tick raises it: the test above.)
@@ -194,7 +184,7 @@ private slots:
         {
             uint32_t elapsed;
             int alarms;
-        } const steps[] = {{29999, 0}, {30000, 1}, {31000, 1}, {45000, 1}};
+        } const steps[] = {{29999, 0}, {30000, 1}, {45000, 1}};
         for (const auto &step : steps) {
             bool exact = false;
             for (int attempt = 0; attempt < 20 && !exact; ++attempt) {
@@ -217,7 +207,6 @@ private slots:
     void wakeUpAfterTheIntervalStrictlyPassed()
     {
         PtyPair pty;
-        QVERIFY(pty.Ok());
         auto device = OpenDevice(pty);
         Events events(*device);
         device->SetWakeUpInterval(10000);
