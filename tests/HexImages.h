@@ -11,12 +11,8 @@
 // One Intel HEX record with its checksum, upper-case digits.
 inline QString record(int type, quint16 address, const QByteArray &data)
 {
-    QByteArray bytes;
-    bytes.append(char(data.size()));
-    bytes.append(char(address >> 8));
-    bytes.append(char(address & 0xFF));
-    bytes.append(char(type));
-    bytes.append(data);
+    QByteArray bytes = QByteArray(1, char(data.size())) + char(address >> 8) +
+                       char(address & 0xFF) + char(type) + data;
     quint8 sum = 0;
     for (const char b : std::as_const(bytes))
         sum += quint8(b);

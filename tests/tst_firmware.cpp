@@ -164,26 +164,13 @@ private slots:
         rig.Open().show();
         QVERIFY(!rig.Button("BChangeFirmware")->isEnabled());
         QVERIFY(rig.Messages.value(0).contains(QStringLiteral("line 100")));
-        const QStringList good = imageLines(kFileImage, 16);
-        const struct
-        {
-            const char *fault;
-            std::function<void(QStringList &)> spoil;
-            QString line;
-        } files[] = {
-            {"checksum", [](QStringList &l) { l[7].replace(l[7].size() - 2, 2, "00"); }, "line 8"},
-            {"gap", [](QStringList &l) { l.removeAt(30); }, "line 31"},
-            {"partial block", [](QStringList &l) { l.removeLast(); }, "line 319"},
-        };
-        for (const auto &c : files) {
-            QStringList lines = good;
-            c.spoil(lines);
-            WriteLines(rig.Path("file.hex"), lines);
-            rig.Messages.clear();
-            rig.Button("Button1")->click();
-            QVERIFY2(rig.Messages.value(0).contains(c.line), c.fault);
-            QVERIFY(rig.Button("BExit")->isEnabled());
-        }
+        QStringList lines = imageLines(kFileImage, 16);
+        lines.removeAt(30); // each way a file can be damaged is the image check's test
+        WriteLines(rig.Path("file.hex"), lines);
+        rig.Messages.clear();
+        rig.Button("Button1")->click();
+        QVERIFY(rig.Messages.value(0).contains(QStringLiteral("line 31")));
+        QVERIFY(rig.Button("BExit")->isEnabled());
         QCOMPARE(rig.Sim.commandCount(), 0);
     }
 

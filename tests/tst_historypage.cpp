@@ -259,17 +259,8 @@ private slots:
             w.Trigger("DisconnectAction");
             QVERIFY(QTest::qWaitFor([&] { return w.Form->Engine().Device.isNull(); }, 5000));
             w.Sim.stop();
-            auto options = CableUnit(504, 20);
-            options.historyRecords = 2;
-            QVERIFY(w.Sim.start(options));
-            TConnectChoice choice;
-            choice.PortName = w.Sim.portPath();
-            w.Form->Connection().Connect(choice);
-            const TCommandEngine &engine = w.Form->Engine();
-            QVERIFY(QTest::qWaitFor([&] {
-                return engine.Identity.DeviceType == 504 && !engine.IsPending() &&
-                       FindAction(*w.Form, "ReadPageAction")->isEnabled();
-            }));
+            QVERIFY(w.Connect(504, 20, 2));
+            QCOMPARE(w.Form->Engine().Identity.DeviceType, 504);
             QCOMPARE(page.Layout(), 1);
             w.Trigger("ReadPageAction");
             QCOMPARE(w.Rows(), 2);

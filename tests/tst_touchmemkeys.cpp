@@ -93,6 +93,35 @@ private slots:
         w.Form->Frames[TTouchMemKeysFrame::PageTag]->SaveUISettings();
         QVERIFY(Stored(QStringLiteral("TouchMemKeysFrame/VEValues"))
                     .contains(QStringLiteral("Ключ 4=5A5A5A5A5A5A5A5A\r\n")));
+
+        // The key reader fetches the key held to the unit.
+        w.Sim.setPresentedKey("00112233445566AA");
+        WithKeyReader(w, 2, [](TKeyReaderForm &reader) {
+            QCOMPARE(KeyEdit(reader).text(), QString(16, QLatin1Char('1')));
+            Click(reader, "ReadBtn");
+            QVERIFY(QTest::qWaitFor(
+                [&] { return KeyEdit(reader).text() == QStringLiteral("00112233445566AA"); },
+                5000));
+            Click(reader, "OkBtn");
+        });
+        QCOMPARE(w.Cell("TMemKeys", 2), QStringLiteral("00112233445566AA"));
+
+        // No answer: the message, and the key stays as it was.
+        w.Sim.setSilent(true);
+        w.Boxes.Texts.clear();
+        WithKeyReader(w, 3, [&w](TKeyReaderForm &reader) {
+            Click(reader, "ReadBtn");
+            QVERIFY(QTest::qWaitFor([&] { return !w.Boxes.Texts.isEmpty(); }, 5000));
+            QCOMPARE(w.Boxes.Texts, QStringList{"Ошибка чтения, попробуйте еще раз"});
+            QCOMPARE(KeyEdit(reader).text(), QStringLiteral("A5A5A5A5A5A5A5A5"));
+            Click(reader, "OkBtn");
+        });
+        QCOMPARE(w.Cell("TMemKeys", 3), QStringLiteral("A5A5A5A5A5A5A5A5"));
+
+        // With the key name current the reader does not open.
+        w.Child<QTableWidget>("TMemKeys")->setCurrentCell(0, 0);
+        w.Child<QAction>("ChangeKey")->trigger();
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     void onlyATypedKeyOrTheSwitchMakesThePageWritable()
@@ -119,38 +148,6 @@ private slots:
         QCOMPARE(w.Cell("TMemKeys", 1), QStringLiteral("A$1F"));
         w.Write();
         QCOMPARE(Sent(w.Sim), QStringList{"+touchonFF"});
-    }
-
-    void theKeyReaderFetchesTheKeyHeldToTheUnit()
-    {
-        KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
-        QVERIFY(w.Connect());
-        w.Sim.setPresentedKey("00112233445566AA");
-        WithKeyReader(w, 2, [](TKeyReaderForm &reader) {
-            QCOMPARE(KeyEdit(reader).text(), QStringLiteral("5A5A5A5A5A5A5A5A"));
-            Click(reader, "ReadBtn");
-            QVERIFY(QTest::qWaitFor(
-                [&] { return KeyEdit(reader).text() == QStringLiteral("00112233445566AA"); },
-                5000));
-            Click(reader, "OkBtn");
-        });
-        QCOMPARE(w.Cell("TMemKeys", 2), QStringLiteral("00112233445566AA"));
-
-        // No answer: the message, and the key stays as it was.
-        w.Sim.setSilent(true);
-        WithKeyReader(w, 3, [&w](TKeyReaderForm &reader) {
-            Click(reader, "ReadBtn");
-            QVERIFY(QTest::qWaitFor([&] { return !w.Boxes.Texts.isEmpty(); }, 5000));
-            QCOMPARE(w.Boxes.Texts, QStringList{"Ошибка чтения, попробуйте еще раз"});
-            QCOMPARE(KeyEdit(reader).text(), QStringLiteral("A5A5A5A5A5A5A5A5"));
-            Click(reader, "OkBtn");
-        });
-        QCOMPARE(w.Cell("TMemKeys", 3), QStringLiteral("A5A5A5A5A5A5A5A5"));
-
-        // With the key name current the reader does not open.
-        w.Child<QTableWidget>("TMemKeys")->setCurrentCell(0, 0);
-        w.Child<QAction>("ChangeKey")->trigger();
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
     // Whatever keeps the link busy when the reader opens, "Считать" ends with the key: behind a
