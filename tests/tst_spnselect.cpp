@@ -106,10 +106,6 @@ private slots:
             .exec("INSERT INTO spn VALUES (9001, 'Давление масла в коробке')");
         Type(form, "ДАВЛЕНИЕ МАСЛА");
         QCOMPARE(Column(form, 1), QStringList({"9001"}));
-
-        Click(form, "ByIndex");
-        QVERIFY(Value(form)->text().isEmpty());
-        QCOMPARE(Column(form, 0).size(), 43);
     }
 
     void choosing()
