@@ -301,37 +301,10 @@ private slots:
         QCOMPARE(gprs(23, 3).toInt(), -1);
     }
 
-    void loadRestoresWhatWasSavedAndSendsNothing()
-    {
-        // Connected to a 505/7 unit: its identification hid the CAN page's content.
-        unitsim::UnitSimulator sim;
-        Window w;
-        QVERIFY(ConnectWindow(*w.Form, sim, CableUnit(505, 7)));
-        QVERIFY(w.Child<QWidget>(5, "Panel3")->isHidden());
-
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.txt"));
-        const QByteArray saved = w.Save(path);
-        ChangeEverything(*w.Form);
-        w.Load(path);
-        QCOMPARE(w.Save(dir.filePath(QStringLiteral("c.txt"))), saved);
-
-        // Only the touch-memory switch's mode check may ask the unit anything.
-        QTest::qWait(300);
-        for (const QString &command : Sent(sim))
-            QCOMPARE(command, QStringLiteral("+flagren"));
-
-        // Cancelling either dialog changes nothing.
-        ChangeEverything(*w.Form);
-        const QByteArray changed = w.Save(dir.filePath(QStringLiteral("d.txt")));
-        w.Load(QString());
-        TriggerWithFileDialog(FindAction(*w.Form, "SaveSettingsToFile"), QString());
-        QCOMPARE(w.Save(dir.filePath(QStringLiteral("e.txt"))), changed);
-    }
-
-    // An edit's length limit stops only the user's typing: longer texts from the unit, a
-    // settings file and the store are shown whole and go back whole.
-    void longTextsStayWholeOnlyTypingIsLimited()
+    // A load restores what was saved and sends nothing. An edit's length limit stops only the
+    // user's typing: longer texts from the unit, a settings file and the store are shown whole
+    // and go back whole.
+    void loadRestoresAndLongTextsStayWhole()
     {
         const QString apn = QStringLiteral("internet.operator-example.com"); // limit 20
         const QString password = QStringLiteral("password123");              // limit 8
@@ -340,8 +313,28 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("long.txt"));
         {
+            // Connected to a 505/7 unit: its identification hid the CAN page's content.
             Window w;
-            QVERIFY(ConnectWindow(*w.Form, sim));
+            QVERIFY(ConnectWindow(*w.Form, sim, CableUnit(505, 7)));
+            QVERIFY(w.Child<QWidget>(5, "Panel3")->isHidden());
+            const QString first = dir.filePath(QStringLiteral("a.txt"));
+            const QByteArray saved = w.Save(first);
+            ChangeEverything(*w.Form);
+            w.Load(first);
+            QCOMPARE(w.Save(dir.filePath(QStringLiteral("c.txt"))), saved);
+
+            // Only the touch-memory switch's mode check may ask the unit anything.
+            QTest::qWait(300);
+            for (const QString &command : Sent(sim))
+                QCOMPARE(command, QStringLiteral("+flagren"));
+
+            // Cancelling either dialog changes nothing.
+            ChangeEverything(*w.Form);
+            const QByteArray changed = w.Save(dir.filePath(QStringLiteral("d.txt")));
+            w.Load(QString());
+            TriggerWithFileDialog(FindAction(*w.Form, "SaveSettingsToFile"), QString());
+            QCOMPARE(w.Save(dir.filePath(QStringLiteral("e.txt"))), changed);
+
             sim.setSetting(QStringLiteral("GAPN"), apn.toLatin1());
             sim.setSetting(QStringLiteral("servpswd"), password.toLatin1());
             w.Form->ShowPage(1);
