@@ -62,10 +62,7 @@ private slots:
             QVERIFY2(IsVersionOlder(ParseVersion(rev + c.device), ParseVersion(rev + c.image)) ==
                          c.older,
                      c.device);
-    }
 
-    void fileVersionOnlyForTheProgramItself()
-    {
         const QString self = QCoreApplication::applicationFilePath();
         QCOMPARE(GetFileVersion(self), QStringLiteral(W9CAN_VERSION));
         QTemporaryDir dir;

@@ -61,7 +61,7 @@ private slots:
     void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char('.')); }
     void cleanup() { SetZone("UTC"); }
 
-    void coordinatesInDegreesAndRaw()
+    void coordinatesDateAndTime()
     {
         const QString r = Common();
         QCOMPARE(DecodeLatitude(r), QStringLiteral("55°45'07.41\"N"));
@@ -72,10 +72,7 @@ private slots:
         QCOMPARE(CoordinateFromRaw(false, RawLongitude(r)), DecodeLongitude(r));
         // Lower-case digits read as well; 89°59.99999' S rounds up to a whole degree.
         QCOMPARE(DecodeLatitude(Rec().put(1, "b567dfff")), QStringLiteral("90°00'00.00\"S"));
-    }
 
-    void dateAndTimeInTheRecordsOwnLocalTime()
-    {
         SetZone("UTC");
         QCOMPARE(DecodeDateTime(Common()).toUTC(),
                  QDateTime(QDate(2014, 12, 31), QTime(12, 34, 56), Qt::UTC));

@@ -148,6 +148,16 @@ private slots:
         QCOMPARE(engine.State, uint8_t(StateConnected));
         QVERIFY(engine.Done());
         engine.EndTransfer();
+
+        // Page data is one-based and refuses cells outside it.
+        TPageData v(3, 2);
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(0, 1));
+        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(1, 3));
+
+        // A frame with nothing to send leaves the write form unassigned.
+        TPageFrame rowless(8, QStringLiteral("Rowless"));
+        rowless.GetPageData(v);
+        QVERIFY(!v.IsAssigned());
     }
 
     // The vehicle database is read by a child started before the window and taken in while it is
@@ -193,18 +203,6 @@ private slots:
             QCOMPARE(boxes.Texts.size(), damaged ? 1 : 0); // none more at exit
             Dm = nullptr;
         }
-    }
-
-    void pageDataIsOneBasedAndMayBeUnassigned()
-    {
-        TPageData v(3, 2);
-        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(0, 1));
-        QVERIFY_THROWS_EXCEPTION(EPageDataRange, v(1, 3));
-
-        // A frame with nothing to send leaves the write form unassigned.
-        TPageFrame rowless(8, QStringLiteral("Rowless"));
-        rowless.GetPageData(v);
-        QVERIFY(!v.IsAssigned());
     }
 };
 

@@ -72,7 +72,7 @@ private slots:
     void init() { carid = std::make_unique<CaridFixture>(); }
     void cleanup() { carid.reset(); }
 
-    void ordersAndSearches()
+    void ordersSearchesAndChoosing()
     {
         TSPNSelectForm form(carid->dm->Connection());
         form.resize(400, 300);
@@ -106,10 +106,7 @@ private slots:
             .exec("INSERT INTO spn VALUES (9001, 'Давление масла в коробке')");
         Type(form, "ДАВЛЕНИЕ МАСЛА");
         QCOMPARE(Column(form, 1), QStringList({"9001"}));
-    }
 
-    void choosing()
-    {
         // Nothing listed: Enter leaves the dialog open. Enter while typing takes the row the
         // arrows moved to.
         TSPNSelectForm byName(carid->dm->Connection());
