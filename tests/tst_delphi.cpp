@@ -49,7 +49,6 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<QVariantList>("args");
         QTest::addColumn<QString>("text");
-        QTest::newRow("precision pads negatives") << "%.4d" << QVariantList{-5} << "-0005";
         QTest::newRow("zero flag is width") << "[%05d]" << QVariantList{42} << "[   42]";
         QTest::newRow("width and precision") << "[%6.3d]" << QVariantList{-5} << "[  -005]";
         QTest::newRow("hex of negative") << "%x|%.4X" << QVariantList{-1, 255} << "FFFFFFFF|00FF";

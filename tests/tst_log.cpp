@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(Text(Line({0, 0})), QString("Событие порта: RTS установлен"));
     }
 
-    void copySelectedNodes()
+    void copyAndTogglesKeepTheView()
     {
         log->LogSessionStart();
         log->LogPortWrite("+v");
@@ -135,6 +135,28 @@ private slots:
         QCOMPARE(log->SelectedLinesText(), "  " + Text(Child(session, 0)) + "\r\n    +v\r\n  " +
                                                Text(Child(session, 1)) +
                                                "\r\n    REV 07.505.030\r\n");
+
+        // Showing the panel is the main form's test.
+        QWidget panel;
+        QAction expand, scroll, visible;
+        log->BindToggles(&expand, &scroll, &visible, &panel);
+        tree->resize(300, 120);
+        log->LogSessionStart();
+        for (int i = 0; i < 40; ++i)
+            log->LogPortRead(QString("line %1").arg(i));
+        QCoreApplication::processEvents();
+        QScrollBar *bar = tree->verticalScrollBar();
+        QVERIFY(bar->value() > 0); // followed the new entries
+
+        expand.setChecked(false);
+        scroll.setChecked(false);
+        bar->setValue(3);
+        const int collapsedBefore = tree->model()->rowCount(log->SessionNode());
+        for (int i = 0; i < 10; ++i)
+            log->LogPortWrite(QString("cmd %1").arg(i));
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), 3);
+        QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
     }
 
     void savedFileBytes()
@@ -168,33 +190,6 @@ private slots:
                                  log->SaveToFile(dir.filePath("no/such/folder/x.log")));
         if (QFileInfo::exists("/dev/full"))
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, log->SaveToFile("/dev/full"));
-    }
-
-    void togglesKeepTheView()
-    {
-        // Showing the panel is the main form's test.
-        QWidget panel;
-        QAction expand, scroll, visible;
-        log->BindToggles(&expand, &scroll, &visible, &panel);
-        tree->resize(300, 120);
-        tree->show();
-        QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
-        log->LogSessionStart();
-        for (int i = 0; i < 40; ++i)
-            log->LogPortRead(QString("line %1").arg(i));
-        QCoreApplication::processEvents();
-        QScrollBar *bar = tree->verticalScrollBar();
-        QVERIFY(bar->value() > 0); // followed the new entries
-
-        expand.setChecked(false);
-        scroll.setChecked(false);
-        bar->setValue(3);
-        const int collapsedBefore = tree->model()->rowCount(log->SessionNode());
-        for (int i = 0; i < 10; ++i)
-            log->LogPortWrite(QString("cmd %1").arg(i));
-        QCoreApplication::processEvents();
-        QCOMPARE(bar->value(), 3);
-        QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
     }
 
     void errorLogFile()
