@@ -120,7 +120,7 @@ private slots:
                  QStringList({"Откл.", "Вкл.", "Откл.", "Вкл.", "Вкл.", "Откл.", "Основное"}));
     }
 
-    void type504CanValuesAndExtraBlock()
+    void rowsByTypeFirmwareAndDriver()
     {
         // CAN block: 2, 1, 2, 2, 4, 4, 2, 1 bytes; the 4-byte values may read negative.
         Rec r = Common();
@@ -149,11 +149,8 @@ private slots:
         QCOMPARE(row.mid(15, 8),
                  QStringList({"0", "0", "0", "0", "[00001] 000A0014000B0016",
                               "[00002] abcdef0100000001", "[00000] Не исп.", "[00000] Не исп."}));
-    }
 
-    void type505RowsByFirmware()
-    {
-        Rec r = Common();
+        r = Common();
         r.put(33, "30D4").put(37, "4B").put(39, "04D2").put(43, "0A8C");
         r.put(47, "80000000").put(55, "FFFFFFFF").put(63, "0FA0").put(67, "55");
         r.put(71, "02")
@@ -177,15 +174,12 @@ private slots:
         const QStringList v30 = Row(THistoryVariant::Type505v30, r);
         QCOMPARE(v30[9], QStringLiteral("12.34"));
         QCOMPARE(v30.mid(21), v22.mid(21));
-    }
 
-    void driverRecordsAndTheirNames()
-    {
-        Rec r = Common();
+        r = Common();
         r.put(33, "0017BB21").put(41, "02");
         // "Иванов" padded with 00, "Пётр" with FF; bytes 00 and FF read as blanks.
         r.put(71, "C8E2E0EDEEE2000000000000").put(95, "CFB8F2F0FFFFFFFFFFFFFFFF");
-        QStringList row = Row(THistoryVariant::Type505Driver, r);
+        row = Row(THistoryVariant::Type505Driver, r);
         QCOMPARE(row.mid(7, 4), QStringList({"155523.3", "2", "Иванов      ", "Пётр        "}));
         QCOMPARE(row.mid(17), QStringList({"Резервное", "3"}));
 

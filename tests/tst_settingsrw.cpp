@@ -79,7 +79,7 @@ private slots:
                  QStringLiteral("a\r\nb\r\n"));
     }
 
-    void readingCreatesNothingAndClearAllKeepsTopValues()
+    void readingClearAllAndCaptionPairs()
     {
         TSettingsRW settings(1, QStringLiteral("W9CAN"));
         settings.Read(MakeSetItem(QStringLiteral("CANFrame"), QStringLiteral("x"), 1));
@@ -100,15 +100,11 @@ private slots:
         QCOMPARE(
             settings.Read(MakeSetItem(QStringLiteral("History/GRID1"), QStringLiteral("Col0"), 10)),
             QVariant(10));
-    }
 
-    void captionPairsStoreWhatWasReadNotWhatIsShown()
-    {
         static constexpr std::array<TCaptionPair, 2> pairs{{
             {"Caption1", "Первый"},
             {"Caption2", "Второй"},
         }};
-        TSettingsRW settings(1, QStringLiteral("W9CAN"));
         const QString section = QStringLiteral("GPRSSettingsFrame");
         QCOMPARE(LoadCaptionPairs(settings, section, pairs),
                  QStringList({QStringLiteral("Первый"), QStringLiteral("Второй")}));
