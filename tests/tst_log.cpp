@@ -159,7 +159,7 @@ private slots:
         QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
     }
 
-    void savedFileBytes()
+    void savedFileBytesAndTheErrorLog()
     {
         log->LogPortError("x");
         log->LogSessionStart();
@@ -190,20 +190,17 @@ private slots:
                                  log->SaveToFile(dir.filePath("no/such/folder/x.log")));
         if (QFileInfo::exists("/dev/full"))
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, log->SaveToFile("/dev/full"));
-    }
 
-    void errorLogFile()
-    {
-        QTemporaryDir dir;
+        // The error.log file.
         TErrorLog errors(dir.filePath("error.log"));
         QVERIFY(errors.WriteErrorLog("GetByte", "Convert", ">G1"));
         QVERIFY(errors.WriteErrorLog("GetStringValue", "Invalid length",
                                      "Command: +object Result: Объект"));
-        const QString text = QStringDecoder("windows-1251").decode(ReadAll(errors.Path()));
-        const QStringList lines = text.split("\r\n");
-        QCOMPARE(lines.size(), 3);
-        QVERIFY(lines[0].endsWith("] [GetByte] [Convert] [>G1]"));
-        QVERIFY(lines[1].endsWith(
+        const QStringList errorLines =
+            QString(QStringDecoder("windows-1251").decode(ReadAll(errors.Path()))).split("\r\n");
+        QCOMPARE(errorLines.size(), 3);
+        QVERIFY(errorLines[0].endsWith("] [GetByte] [Convert] [>G1]"));
+        QVERIFY(errorLines[1].endsWith(
             "] [GetStringValue] [Invalid length] [Command: +object Result: Объект]"));
 
         // A file that cannot be opened or written is reported, never thrown.
