@@ -1,7 +1,7 @@
 // The history page in the real main window against the simulated unit: reading the newest
 // records, both erase paths with their questions, ranges, records that do not come, Esc, the
-// layout that follows the identified unit and the column widths kept across a restart; and the
-// page alone: filling, bad records and the coordinate switch.
+// layout that follows the identified unit and the column widths kept across a restart; and,
+// unconnected, filling, bad records and the coordinate switch.
 
 #include "TestConfigDir.h"
 #include "WindowConnection.h"
@@ -271,13 +271,9 @@ private slots:
         Window again;
         again.Page().SetDeviceModel(505, 7);
         QCOMPARE(again.Page().HistoryGrid()->horizontalHeader()->sectionSize(9), 150);
-    }
 
-    void fillSkipsBadRecordsAndSwitchesCoordinates()
-    {
-        THistoryFrame page;
-        page.LoadGridLayout();
-        page.Init(QStringLiteral("W9CAN"));
+        // Filling skips bad records; the coordinate switch.
+        THistoryFrame &page = again.Page();
         page.SetDeviceModel(505, 17);
 
         TPageData v(4, 3, QVariant());
