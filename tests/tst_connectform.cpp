@@ -62,7 +62,7 @@ public:
 private slots:
     void init() { ClearStore(QStringLiteral("ConnectForm")); }
 
-    void firstShowChoosesTheCableAndEnterCancels()
+    void firstShowEnterCancelsAndStoredOptions()
     {
         auto form = shownForm();
         QVERIFY(Find<QRadioButton>(form.get(), "Cable")->isChecked());
@@ -88,6 +88,26 @@ private slots:
         QTimer::singleShot(
             0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
         QVERIFY(!TConnectForm::Ask(nullptr, choice));
+
+        // Stored captions are shown; the wait options are Boolean texts (any non-zero number or
+        // "True" ticks, anything else clears); a damaged index selects nothing.
+        Store(QStringLiteral("ConnectForm/Caption"), QStringLiteral("Связь"));
+        Store(QStringLiteral("ConnectForm/PortIndex"), QStringLiteral("garbage"));
+        Store(QStringLiteral("ConnectForm/CheckValue"), QStringLiteral("1"));
+        Store(QStringLiteral("ConnectForm/WaitValue"), QStringLiteral("True"));
+        {
+            auto form = shownForm();
+            QCOMPARE(form->windowTitle(), QStringLiteral("Связь"));
+            QVERIFY(WaitRegistration(form.get())->isChecked());
+            QVERIFY(WaitInit(form.get())->isChecked());
+        }
+        QCOMPARE(FormValue(QStringLiteral("CheckValue")), QStringLiteral("-1"));
+        QCOMPARE(FormValue(QStringLiteral("WaitValue")), QStringLiteral("-1"));
+
+        for (const char *text : {"False", "yes"}) {
+            Store(QStringLiteral("ConnectForm/WaitValue"), QString::fromLatin1(text));
+            QVERIFY(!WaitInit(shownForm().get())->isChecked());
+        }
     }
 
     void okGivesTheChoicesAndStoresThem()
@@ -133,29 +153,6 @@ private slots:
         form.reset();
         QCOMPARE(FormValue(QStringLiteral("PhoneNum")), QStringLiteral("+71112223344"));
         QCOMPARE(RawStore().value(QStringLiteral("ConnectForm/CableChecked")).toBool(), false);
-    }
-
-    // Stored captions are shown; the wait options are Boolean texts (any non-zero number or
-    // "True" ticks, anything else clears); a damaged index selects nothing.
-    void storedCaptionsAndOptionTexts()
-    {
-        Store(QStringLiteral("ConnectForm/Caption"), QStringLiteral("Связь"));
-        Store(QStringLiteral("ConnectForm/PortIndex"), QStringLiteral("garbage"));
-        Store(QStringLiteral("ConnectForm/CheckValue"), QStringLiteral("1"));
-        Store(QStringLiteral("ConnectForm/WaitValue"), QStringLiteral("True"));
-        {
-            auto form = shownForm();
-            QCOMPARE(form->windowTitle(), QStringLiteral("Связь"));
-            QVERIFY(WaitRegistration(form.get())->isChecked());
-            QVERIFY(WaitInit(form.get())->isChecked());
-        }
-        QCOMPARE(FormValue(QStringLiteral("CheckValue")), QStringLiteral("-1"));
-        QCOMPARE(FormValue(QStringLiteral("WaitValue")), QStringLiteral("-1"));
-
-        for (const char *text : {"False", "yes"}) {
-            Store(QStringLiteral("ConnectForm/WaitValue"), QString::fromLatin1(text));
-            QVERIFY(!WaitInit(shownForm().get())->isChecked());
-        }
     }
 
     void portListAndStoredIndex()

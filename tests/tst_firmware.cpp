@@ -175,7 +175,7 @@ private slots:
     }
 
     // The M chip's image, with refused blocks sent again (the AT chip's is the main window
-    // test's).
+    // test's); then a broken-off upload resumes with its own blocks.
     void updateWritesTheImageTheChipNeeds()
     {
         TRig rig;
@@ -206,6 +206,35 @@ private slots:
         QVERIFY(rig.Messages.isEmpty());
         QCOMPARE(rig.ResumeBlock, -1);
         QVERIFY(!rig.FileKept());
+
+        // An upload from a file breaks off right after the erase: the resume starts at block 0
+        // (not where an earlier upload stopped) and sends the file's blocks, not the carried
+        // image's.
+        rig.Open();
+        rig.ResumeBlock = 500;
+        faults = {};
+        faults.silentAfterCommands = 3;
+        rig.Sim.setFaults(faults);
+        QCOMPARE(rig.Run("Button1"), int(QDialog::Accepted));
+        QCOMPARE(rig.ResumeBlock, 0);
+        QCOMPARE(rig.Messages, QStringList{"Перепрошивка прервана: нет ответа на блок 1 из 40"});
+        QVERIFY(rig.FileKept());
+
+        rig.Sim.setFaults({});
+        const auto resume = [&rig] {
+            rig.Open().Resume = true;
+            rig.Form->NextBlock = rig.ResumeBlock;
+        };
+        resume();
+        QCOMPARE(rig.Run(nullptr), int(QDialog::Accepted));
+        QCOMPARE(rig.Sim.receivedImage(), kFileImage);
+        QVERIFY(!rig.FileKept());
+        // nothing is left to resume: the dialog says so and stays
+        resume();
+        rig.Form->show();
+        QTRY_COMPARE(rig.Messages.last(),
+                     QStringLiteral("Не могу продолжить прерванную прошивку!!!"));
+        QVERIFY(rig.Form->isVisible());
     }
 
     // Each step that fails says so before the dialog closes; nothing is written unless the boot
@@ -244,38 +273,6 @@ private slots:
             QCOMPARE(Count(rig.Sim, "+EE"), c.signatures);
             QCOMPARE(rig.ResumeBlock, c.resumeBlock);
         }
-    }
-
-    // An upload from a file breaks off right after the erase: the resume starts at block 0 (not
-    // where an earlier upload stopped) and sends the file's blocks, not the carried image's.
-    void aBrokenOffUploadResumesWithItsOwnBlocks()
-    {
-        TRig rig;
-        rig.Open();
-        rig.ResumeBlock = 500;
-        unitsim::UnitSimFaults faults;
-        faults.silentAfterCommands = 3;
-        rig.Sim.setFaults(faults);
-        QCOMPARE(rig.Run("Button1"), int(QDialog::Accepted));
-        QCOMPARE(rig.ResumeBlock, 0);
-        QCOMPARE(rig.Messages, QStringList{"Перепрошивка прервана: нет ответа на блок 1 из 40"});
-        QVERIFY(rig.FileKept());
-
-        rig.Sim.setFaults({});
-        const auto resume = [&rig] {
-            rig.Open().Resume = true;
-            rig.Form->NextBlock = rig.ResumeBlock;
-        };
-        resume();
-        QCOMPARE(rig.Run(nullptr), int(QDialog::Accepted));
-        QCOMPARE(rig.Sim.receivedImage(), kFileImage);
-        QVERIFY(!rig.FileKept());
-        // nothing is left to resume: the dialog says so and stays
-        resume();
-        rig.Form->show();
-        QTRY_COMPARE(rig.Messages.last(),
-                     QStringLiteral("Не могу продолжить прерванную прошивку!!!"));
-        QVERIFY(rig.Form->isVisible());
     }
 
     void theMainWindowHandsTheLinkOverThenResumesOnTheNextConnection_data()

@@ -38,7 +38,7 @@ class TestFuncs : public QObject
 {
     Q_OBJECT
 private slots:
-    void versionsParsedPrintedAndCompared()
+    void versionsAndTextHelpers()
     {
         const TFwVersion beta = ParseVersion(QStringLiteral("REV 08.504.117 beta"));
         QCOMPARE(int(beta.Major) * 1000000 + int(beta.Minor) * 1000 + int(beta.Build), 8504117);
@@ -62,10 +62,7 @@ private slots:
             QVERIFY2(IsVersionOlder(ParseVersion(rev + c.device), ParseVersion(rev + c.image)) ==
                          c.older,
                      c.device);
-    }
 
-    void fileVersionOnlyForTheProgramItself()
-    {
         const QString self = QCoreApplication::applicationFilePath();
         QCOMPARE(GetFileVersion(self), QStringLiteral(W9CAN_VERSION));
         QTemporaryDir dir;
@@ -77,11 +74,8 @@ private slots:
         QVERIFY(other.open(QIODevice::WriteOnly));
         other.close();
         QCOMPARE(GetFileVersion(other.fileName()), QString());
-    }
 
-    // The corners of the small text and number helpers replies and the log go through.
-    void textAndNumberHelpers()
-    {
+        // The corners of the small text and number helpers replies and the log go through.
         QCOMPARE(MsToMinSec(0xFFFFFFFFu), QStringLiteral("71582 мин. 47 сек."));
         QCOMPARE(IntToBin(255, 4), QStringLiteral("11111111"));
         QCOMPARE(RemoveCtrlChars(QStringLiteral("a\r\nb\x01\x7F c\tд")), QStringLiteral("ab cд"));

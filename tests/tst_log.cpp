@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScrollBar>
@@ -96,7 +95,7 @@ private slots:
         QCOMPARE(Text(Line({0, 0})), QString("Событие порта: RTS установлен"));
     }
 
-    void copySelectedNodes()
+    void copyAndTogglesKeepTheView()
     {
         log->LogSessionStart();
         log->LogPortWrite("+v");
@@ -136,9 +135,31 @@ private slots:
         QCOMPARE(log->SelectedLinesText(), "  " + Text(Child(session, 0)) + "\r\n    +v\r\n  " +
                                                Text(Child(session, 1)) +
                                                "\r\n    REV 07.505.030\r\n");
+
+        // Showing the panel is the main form's test.
+        QWidget panel;
+        QAction expand, scroll, visible;
+        log->BindToggles(&expand, &scroll, &visible, &panel);
+        tree->resize(300, 120);
+        log->LogSessionStart();
+        for (int i = 0; i < 40; ++i)
+            log->LogPortRead(QString("line %1").arg(i));
+        QCoreApplication::processEvents();
+        QScrollBar *bar = tree->verticalScrollBar();
+        QVERIFY(bar->value() > 0); // followed the new entries
+
+        expand.setChecked(false);
+        scroll.setChecked(false);
+        bar->setValue(3);
+        const int collapsedBefore = tree->model()->rowCount(log->SessionNode());
+        for (int i = 0; i < 10; ++i)
+            log->LogPortWrite(QString("cmd %1").arg(i));
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->value(), 3);
+        QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
     }
 
-    void savedFileBytes()
+    void savedFileBytesAndTheErrorLog()
     {
         log->LogPortError("x");
         log->LogSessionStart();
@@ -169,57 +190,23 @@ private slots:
                                  log->SaveToFile(dir.filePath("no/such/folder/x.log")));
         if (QFileInfo::exists("/dev/full"))
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, log->SaveToFile("/dev/full"));
-    }
 
-    void togglesKeepTheView()
-    {
-        // Showing the panel is the main form's test.
-        QWidget panel;
-        QAction expand, scroll, visible;
-        log->BindToggles(&expand, &scroll, &visible, &panel);
-        tree->resize(300, 120);
-        tree->show();
-        QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
-        log->LogSessionStart();
-        for (int i = 0; i < 40; ++i)
-            log->LogPortRead(QString("line %1").arg(i));
-        QCoreApplication::processEvents();
-        QScrollBar *bar = tree->verticalScrollBar();
-        QVERIFY(bar->value() > 0); // followed the new entries
-
-        expand.setChecked(false);
-        scroll.setChecked(false);
-        bar->setValue(3);
-        const int collapsedBefore = tree->model()->rowCount(log->SessionNode());
-        for (int i = 0; i < 10; ++i)
-            log->LogPortWrite(QString("cmd %1").arg(i));
-        QCoreApplication::processEvents();
-        QCOMPARE(bar->value(), 3);
-        QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
-    }
-
-    void errorLogFile()
-    {
-        QTemporaryDir dir;
+        // The error.log file.
         TErrorLog errors(dir.filePath("error.log"));
         QVERIFY(errors.WriteErrorLog("GetByte", "Convert", ">G1"));
         QVERIFY(errors.WriteErrorLog("GetStringValue", "Invalid length",
                                      "Command: +object Result: Объект"));
-        const QString text = QStringDecoder("windows-1251").decode(ReadAll(errors.Path()));
-        const QStringList lines = text.split("\r\n");
-        QCOMPARE(lines.size(), 3);
-        QVERIFY(lines[0].endsWith("] [GetByte] [Convert] [>G1]"));
-        QVERIFY(lines[1].endsWith(
+        const QStringList errorLines =
+            QString(QStringDecoder("windows-1251").decode(ReadAll(errors.Path()))).split("\r\n");
+        QCOMPARE(errorLines.size(), 3);
+        QVERIFY(errorLines[0].endsWith("] [GetByte] [Convert] [>G1]"));
+        QVERIFY(errorLines[1].endsWith(
             "] [GetStringValue] [Invalid length] [Command: +object Result: Объект]"));
 
         // A file that cannot be opened or written is reported, never thrown.
         QVERIFY(!TErrorLog(dir.filePath("missing/dir/error.log")).WriteErrorLog("GetWord", "", ""));
         if (QFileInfo::exists("/dev/full"))
             QVERIFY(!TErrorLog("/dev/full").WriteErrorLog("GetByte", "Convert", ">G1"));
-
-        // Beside the program when that folder can be written.
-        QCOMPARE(TErrorLog::DefaultPath(),
-                 QDir(QCoreApplication::applicationDirPath()).filePath("error.log"));
     }
 };
 

@@ -147,7 +147,7 @@ public:
 private slots:
     void init() { ClearStore(); }
 
-    void textRoundTrip()
+    void textRoundTripAndSavesThatNeverDamage()
     {
         TSettingsFile file;
         file.Add(QStringLiteral("pwd"), QStringLiteral("пароль=1"));
@@ -169,10 +169,7 @@ private slots:
             QVERIFY2(!read.Parse(wrong), wrong.constData());
             QVERIFY(read.Lines().isEmpty());
         }
-    }
 
-    void saveKeepsTheOldFileWhenTheWriteFails()
-    {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("unit.txt"));
         QString error;
@@ -212,7 +209,7 @@ private slots:
         QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
     }
 
-    void saveAndLoadFollowTheFileRules()
+    void saveLoadAndThePagesOfTheIdentifiedUnit()
     {
         Store(QStringLiteral("VERINFO/ver"), QStringLiteral("1.0.0.0")); // no version wipe
         QString numbers;
@@ -299,39 +296,54 @@ private slots:
         w.Form->Frames[1]->GetPageData(gprs);
         QCOMPARE(gprs(22, 3).toInt(), 0);
         QCOMPARE(gprs(23, 3).toInt(), -1);
+
+        TMainForm &form = *w.Form;
+        auto *can = static_cast<TCANFrame *>(form.Frames[5]);
+        auto *panel3 = w.Child<QWidget>(5, "Panel3");
+        auto *mode = w.Child<QComboBox>(3, "ModeCombo");
+        auto *saveKey = w.Child<QCheckBox>(7, "SaveKeyToHistory");
+        const auto carTabVisible = [can] {
+            return can->PageControl1()->isTabVisible(
+                can->PageControl1()->indexOf(can->CarSelectSheet()));
+        };
+
+        // Without a vehicle database the car sheet is hidden at start and shown for a 505 unit.
+        QVERIFY(!carTabVisible());
+        form.ApplyDeviceModel(3, 505);
+        QVERIFY(carTabVisible());
+
+        // 505/17 changes only the history layout.
+        form.ApplyDeviceModel(17, 505);
+        QVERIFY(carTabVisible());
+
+        // 505/7 hides the CAN page's content for good; 505/18 shows the car sheet inside it.
+        form.ApplyDeviceModel(7, 505);
+        QVERIFY(panel3->isHidden());
+        form.ApplyDeviceModel(18, 505);
+        QVERIFY(panel3->isHidden());
+        QVERIFY(!can->CarSelectSheet()->isHidden() && carTabVisible());
+        QVERIFY(!w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
+
+        // 504/704: the mode list disabled at its first mode without its handler; the key switch
+        // left as it was.
+        mode->setCurrentIndex(2);
+        saveKey->setChecked(true);
+        int changes = 0;
+        connect(mode, &QComboBox::currentIndexChanged, [&changes] { ++changes; });
+        form.ApplyDeviceModel(704, 504);
+        QVERIFY(!mode->isEnabled() && mode->currentIndex() == 0);
+        QCOMPARE(changes, 0);
+        QVERIFY(saveKey->isChecked() && !carTabVisible());
+        QVERIFY(w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
+        form.ApplyDeviceModel(40, 504);
+        QVERIFY(mode->isEnabled());
+        QVERIFY(saveKey->isHidden());
     }
 
-    void loadRestoresWhatWasSavedAndSendsNothing()
-    {
-        // Connected to a 505/7 unit: its identification hid the CAN page's content.
-        unitsim::UnitSimulator sim;
-        Window w;
-        QVERIFY(ConnectWindow(*w.Form, sim, CableUnit(505, 7)));
-        QVERIFY(w.Child<QWidget>(5, "Panel3")->isHidden());
-
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.txt"));
-        const QByteArray saved = w.Save(path);
-        ChangeEverything(*w.Form);
-        w.Load(path);
-        QCOMPARE(w.Save(dir.filePath(QStringLiteral("c.txt"))), saved);
-
-        // Only the touch-memory switch's mode check may ask the unit anything.
-        QTest::qWait(300);
-        for (const QString &command : Sent(sim))
-            QCOMPARE(command, QStringLiteral("+flagren"));
-
-        // Cancelling either dialog changes nothing.
-        ChangeEverything(*w.Form);
-        const QByteArray changed = w.Save(dir.filePath(QStringLiteral("d.txt")));
-        w.Load(QString());
-        TriggerWithFileDialog(FindAction(*w.Form, "SaveSettingsToFile"), QString());
-        QCOMPARE(w.Save(dir.filePath(QStringLiteral("e.txt"))), changed);
-    }
-
-    // An edit's length limit stops only the user's typing: longer texts from the unit, a
-    // settings file and the store are shown whole and go back whole.
-    void longTextsStayWholeOnlyTypingIsLimited()
+    // A load restores what was saved and sends nothing. An edit's length limit stops only the
+    // user's typing: longer texts from the unit, a settings file and the store are shown whole
+    // and go back whole.
+    void loadRestoresAndLongTextsStayWhole()
     {
         const QString apn = QStringLiteral("internet.operator-example.com"); // limit 20
         const QString password = QStringLiteral("password123");              // limit 8
@@ -340,8 +352,28 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("long.txt"));
         {
+            // Connected to a 505/7 unit: its identification hid the CAN page's content.
             Window w;
-            QVERIFY(ConnectWindow(*w.Form, sim));
+            QVERIFY(ConnectWindow(*w.Form, sim, CableUnit(505, 7)));
+            QVERIFY(w.Child<QWidget>(5, "Panel3")->isHidden());
+            const QString first = dir.filePath(QStringLiteral("a.txt"));
+            const QByteArray saved = w.Save(first);
+            ChangeEverything(*w.Form);
+            w.Load(first);
+            QCOMPARE(w.Save(dir.filePath(QStringLiteral("c.txt"))), saved);
+
+            // Only the touch-memory switch's mode check may ask the unit anything.
+            QTest::qWait(300);
+            for (const QString &command : Sent(sim))
+                QCOMPARE(command, QStringLiteral("+flagren"));
+
+            // Cancelling either dialog changes nothing.
+            ChangeEverything(*w.Form);
+            const QByteArray changed = w.Save(dir.filePath(QStringLiteral("d.txt")));
+            w.Load(QString());
+            TriggerWithFileDialog(FindAction(*w.Form, "SaveSettingsToFile"), QString());
+            QCOMPARE(w.Save(dir.filePath(QStringLiteral("e.txt"))), changed);
+
             sim.setSetting(QStringLiteral("GAPN"), apn.toLatin1());
             sim.setSetting(QStringLiteral("servpswd"), password.toLatin1());
             w.Form->ShowPage(1);
@@ -392,52 +424,6 @@ private slots:
         QCOMPARE(next.Child<QLineEdit>(1, "AccessPointEdit")->text(), apn);
         QCOMPARE(next.Child<QLineEdit>(1, "GPRSPasswordEdit")->text(), password);
         QCOMPARE(next.Child<QLineEdit>(1, "AltPasswordEdit")->text(), altPassword);
-    }
-
-    void pagesFollowTheIdentifiedUnit()
-    {
-        Window w;
-        TMainForm &form = *w.Form;
-        auto *can = static_cast<TCANFrame *>(form.Frames[5]);
-        auto *panel3 = w.Child<QWidget>(5, "Panel3");
-        auto *mode = w.Child<QComboBox>(3, "ModeCombo");
-        auto *saveKey = w.Child<QCheckBox>(7, "SaveKeyToHistory");
-        const auto carTabVisible = [can] {
-            return can->PageControl1()->isTabVisible(
-                can->PageControl1()->indexOf(can->CarSelectSheet()));
-        };
-
-        // Without a vehicle database the car sheet is hidden at start and shown for a 505 unit.
-        QVERIFY(!carTabVisible());
-        form.ApplyDeviceModel(3, 505);
-        QVERIFY(carTabVisible());
-
-        // 505/17 changes only the history layout.
-        form.ApplyDeviceModel(17, 505);
-        QVERIFY(carTabVisible());
-
-        // 505/7 hides the CAN page's content for good; 505/18 shows the car sheet inside it.
-        form.ApplyDeviceModel(7, 505);
-        QVERIFY(panel3->isHidden());
-        form.ApplyDeviceModel(18, 505);
-        QVERIFY(panel3->isHidden());
-        QVERIFY(!can->CarSelectSheet()->isHidden() && carTabVisible());
-        QVERIFY(!w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
-
-        // 504/704: the mode list disabled at its first mode without its handler; the key switch
-        // left as it was.
-        mode->setCurrentIndex(2);
-        saveKey->setChecked(true);
-        int changes = 0;
-        connect(mode, &QComboBox::currentIndexChanged, [&changes] { ++changes; });
-        form.ApplyDeviceModel(704, 504);
-        QVERIFY(!mode->isEnabled() && mode->currentIndex() == 0);
-        QCOMPARE(changes, 0);
-        QVERIFY(saveKey->isChecked() && !carTabVisible());
-        QVERIFY(w.Child<QCheckBox>(3, "CANCheckBox")->isHidden());
-        form.ApplyDeviceModel(40, 504);
-        QVERIFY(mode->isEnabled());
-        QVERIFY(saveKey->isHidden());
     }
 };
 

@@ -70,9 +70,16 @@ private slots:
         const TSetItem visible =
             MakeSetItem(QStringLiteral("MainForm"), QStringLiteral("LOGHEIGHT"), true);
         QVERIFY_THROWS_EXCEPTION(ESettingsError, settings.Read(visible));
+
+        // Stored lines split on any line end (Boolean texts are the connection dialog's test).
+        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\rb\n")),
+                 QStringList({QStringLiteral("a"), QString(), QStringLiteral("b")}));
+        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\nb")), SplitStoredLines("a\nb\r\n"));
+        QCOMPARE(JoinStoredLines({QStringLiteral("a"), QStringLiteral("b")}),
+                 QStringLiteral("a\r\nb\r\n"));
     }
 
-    void readingCreatesNothingAndClearAllKeepsTopValues()
+    void readingClearAllAndCaptionPairs()
     {
         TSettingsRW settings(1, QStringLiteral("W9CAN"));
         settings.Read(MakeSetItem(QStringLiteral("CANFrame"), QStringLiteral("x"), 1));
@@ -93,15 +100,11 @@ private slots:
         QCOMPARE(
             settings.Read(MakeSetItem(QStringLiteral("History/GRID1"), QStringLiteral("Col0"), 10)),
             QVariant(10));
-    }
 
-    void captionPairsStoreWhatWasReadNotWhatIsShown()
-    {
         static constexpr std::array<TCaptionPair, 2> pairs{{
             {"Caption1", "Первый"},
             {"Caption2", "Второй"},
         }};
-        TSettingsRW settings(1, QStringLiteral("W9CAN"));
         const QString section = QStringLiteral("GPRSSettingsFrame");
         QCOMPARE(LoadCaptionPairs(settings, section, pairs),
                  QStringList({QStringLiteral("Первый"), QStringLiteral("Второй")}));
@@ -177,17 +180,6 @@ private slots:
         }};
         QVERIFY_THROWS_EXCEPTION(ESettingsError,
                                  LoadSetInfoTable(&frame, settings, section, wrong));
-    }
-
-    void storedLinesSplitOnAnyLineEnd()
-    {
-        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\nb")), SplitStoredLines("a\nb\r\n"));
-        QCOMPARE(SplitStoredLines(QStringLiteral("a\r\rb\n")),
-                 QStringList({QStringLiteral("a"), QString(), QStringLiteral("b")}));
-        QCOMPARE(SplitStoredLines(QString()), QStringList());
-        QCOMPARE(JoinStoredLines({QStringLiteral("a"), QStringLiteral("b")}),
-                 QStringLiteral("a\r\nb\r\n"));
-        // Boolean texts are the connection dialog's test.
     }
 };
 

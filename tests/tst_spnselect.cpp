@@ -72,7 +72,7 @@ private slots:
     void init() { carid = std::make_unique<CaridFixture>(); }
     void cleanup() { carid.reset(); }
 
-    void ordersAndSearches()
+    void ordersSearchesAndChoosing()
     {
         TSPNSelectForm form(carid->dm->Connection());
         form.resize(400, 300);
@@ -107,13 +107,6 @@ private slots:
         Type(form, "ДАВЛЕНИЕ МАСЛА");
         QCOMPARE(Column(form, 1), QStringList({"9001"}));
 
-        Click(form, "ByIndex");
-        QVERIFY(Value(form)->text().isEmpty());
-        QCOMPARE(Column(form, 0).size(), 43);
-    }
-
-    void choosing()
-    {
         // Nothing listed: Enter leaves the dialog open. Enter while typing takes the row the
         // arrows moved to.
         TSPNSelectForm byName(carid->dm->Connection());

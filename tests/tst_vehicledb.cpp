@@ -27,7 +27,7 @@ class TestVehicleDb : public QObject
     }
 
 private slots:
-    void cascadeEmptyListsAndLocateCar()
+    void cascadeLocateCarTextsAndSPNRecords()
     {
         CaridFixture carid;
         TDm &dm = *carid.dm;
@@ -96,12 +96,9 @@ private slots:
         QCOMPARE(rows.count(), 0);
         QCOMPARE(masks.count(), applied + 1);
         QCOMPARE(Current(dm, TDm::YearList, "id").toInt(), 1040);
-    }
 
-    void textsAndSPNRecordsReadBack()
-    {
-        CaridFixture carid;
-        QSqlQuery query(carid.dm->Connection());
+        // The texts as stored, and the SPN records.
+        QSqlQuery query(dm.Connection());
         auto text = [&](const char *sql, int id) {
             query.prepare(sql);
             query.addBindValue(id);
@@ -117,7 +114,6 @@ private slots:
         QVERIFY(longest.endsWith("КОНЕЦ №255"));
         QVERIFY(text("SELECT Years FROM Years WHERE id_model = ?", 131).contains("н.в."));
 
-        const TDm &dm = *carid.dm;
         // The placement shorter than 33 bits, the first stored of several.
         TSPNInfo info = dm.GetSPNInfo(917);
         QCOMPARE(info.PGN, 65217);
