@@ -410,21 +410,21 @@ private slots:
         // its closing "del all" still starts the cable handshake.
         unit->OneByteChunks = true;
         engine->Timings.StartupWaitMs = 60000;
-        engine->BeginStartupWait();
-        engine->NoteReceived();
+        const auto outputBegins = [this] {
+            engine->BeginStartupWait();
+            engine->NoteReceived();
+        };
+        outputBegins();
         unit->Write("W9CAN start\r\ndel all\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(unit->Count("CABLE CONNECT") == 1, 5000);
         QCOMPARE(engine->State, uint8_t(StateCableConnect));
 
         // Pieces of an earlier connection's output do not join the next one's.
-        engine->ConnectionClosed();
-        engine->BeginStartupWait();
-        engine->NoteReceived();
-        engine->ProcessReply("del a");
-        engine->ConnectionClosed();
-        engine->BeginStartupWait();
-        engine->NoteReceived();
-        engine->ProcessReply("ll");
+        for (const QString piece : {"del a", "ll"}) {
+            engine->ConnectionClosed();
+            outputBegins();
+            engine->ProcessReply(piece);
+        }
         QCOMPARE(engine->State, uint8_t(StateStartupOutput));
     }
 };
