@@ -74,7 +74,9 @@ class TestComPort : public QObject
 {
     Q_OBJECT
 private slots:
-    void openRunsTheStepsInOrderAndSetsTheLine()
+    // The open steps and the raw line; sends that stall fail, and every byte is received, also
+    // after a reopening.
+    void openSetsTheLineAndEveryByteIsReceivedAcrossAReopening()
     {
         PtyPair pty;
         Receiver receiver;
@@ -97,6 +99,45 @@ private slots:
         QVERIFY(port->Open());
         QCOMPARE(port->Handle(), handle);
         QCOMPARE(log.codes.size(), 7);
+
+        QStringList announced;
+        port->OnBeforeWrite = [&](TnComPort *sender, const QString &cmd) {
+            QCOMPARE(sender, port.get());
+            announced << cmd;
+        };
+
+        // Line endings and cp1251 as such are the device test's; here a NUL inside the text.
+        QVERIFY(port->Send(QString(QStringLiteral("A") + QChar(0) + QStringLiteral("B"))));
+        QCOMPARE(pty.Read(4), QByteArray("A\0B\r", 4));
+        QCOMPARE(announced.size(), 1);
+        QVERIFY(pty.ReadFor(50).isEmpty());
+
+        // Nobody reads the master side: the terminal's buffer fills up and the write gives up.
+        port->WriteStallTimeoutMs = 100;
+        uint32_t writeError = 0;
+        port->OnWriteError = [&](TnComPort *, uint32_t code, const QString &) {
+            writeError = code;
+        };
+        QVERIFY(!port->Send(QString(256 * 1024, QLatin1Char('x'))));
+        QCOMPARE(writeError, uint32_t(ETIMEDOUT));
+
+        // Every byte is received.
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        QVERIFY(pty.Write(all));
+        QTRY_COMPARE(receiver.text, DecodeCp1251(all));
+
+        // The text is taken once: a later notice may find nothing left.
+        QCOMPARE(port->ReadData(), QString());
+
+        // Close ends the thread; the port can be opened again with a fresh one.
+        port->Close();
+        QVERIFY(!port->Active() && !port->ThreadStarted());
+        QCOMPARE(port->ReadData(), QStringLiteral("err"));
+        QVERIFY(port->Open());
+        QVERIFY(pty.Write("again"));
+        QTRY_COMPARE(receiver.text, DecodeCp1251(all) + QStringLiteral("again"));
     }
 
     void openFailuresReportOneErrorAndLeaveThePortClosed()
@@ -151,51 +192,6 @@ private slots:
             QCOMPARE(writeError, uint32_t(EBADF));
             holder.reset();
         }
-    }
-
-    void sendStallsFailAndEveryByteIsReceivedAcrossAReopening()
-    {
-        PtyPair pty;
-        Receiver receiver;
-        auto port = OpenFast(pty, receiver);
-        QStringList announced;
-        port->OnBeforeWrite = [&](TnComPort *sender, const QString &cmd) {
-            QCOMPARE(sender, port.get());
-            announced << cmd;
-        };
-
-        // Line endings and cp1251 as such are the device test's; here a NUL inside the text.
-        QVERIFY(port->Send(QString(QStringLiteral("A") + QChar(0) + QStringLiteral("B"))));
-        QCOMPARE(pty.Read(4), QByteArray("A\0B\r", 4));
-        QCOMPARE(announced.size(), 1);
-        QVERIFY(pty.ReadFor(50).isEmpty());
-
-        // Nobody reads the master side: the terminal's buffer fills up and the write gives up.
-        port->WriteStallTimeoutMs = 100;
-        uint32_t writeError = 0;
-        port->OnWriteError = [&](TnComPort *, uint32_t code, const QString &) {
-            writeError = code;
-        };
-        QVERIFY(!port->Send(QString(256 * 1024, QLatin1Char('x'))));
-        QCOMPARE(writeError, uint32_t(ETIMEDOUT));
-
-        // Every byte is received.
-        QByteArray all;
-        for (int b = 0; b < 256; ++b)
-            all.append(char(b));
-        QVERIFY(pty.Write(all));
-        QTRY_COMPARE(receiver.text, DecodeCp1251(all));
-
-        // The text is taken once: a later notice may find nothing left.
-        QCOMPARE(port->ReadData(), QString());
-
-        // Close ends the thread; the port can be opened again with a fresh one.
-        port->Close();
-        QVERIFY(!port->Active() && !port->ThreadStarted());
-        QCOMPARE(port->ReadData(), QStringLiteral("err"));
-        QVERIFY(port->Open());
-        QVERIFY(pty.Write("again"));
-        QTRY_COMPARE(receiver.text, DecodeCp1251(all) + QStringLiteral("again"));
     }
 
     void peerHangUpIsReportedOnceAndWritesFail()

@@ -129,16 +129,32 @@ private slots:
         QVERIFY(sim.waitForClose(2000));
     }
 
-    // Esc in the pause after "del all" (the event loop runs once in it) starts nothing on the
-    // closed connection; without it the handshake goes out once the output has ended.
-    void startupOutputThenDelAllStartsTheHandshake()
+    // Esc while the unit prints its start-up output, or in the pause after its "del all" (the
+    // event loop runs once in it), starts nothing on the closed connection, also when the wait
+    // would have ended; the handshake goes out once the output has ended, or when a quiet unit's
+    // wait is over.
+    void startupWaitEndsWithDelAllOrItsTimeAndEscAbandonsIt()
     {
         unitsim::UnitSimulator sim;
-        auto options = CableUnit();
-        options.startupOutput = true; // ending with "del all", once the port opens
-        options.startupDelayMs = 50;
-        QVERIFY(sim.start(options));
+        QVERIFY(sim.start(CableUnit()));
         Rig rig;
+        const auto connectAndPrint = [&](const QByteArray &output) {
+            rig.Log.clear();
+            rig.Connect(sim.portPath(), {}, true);
+            QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
+            QVERIFY(sim.waitForOpen(2000));
+            sim.sendUnsolicited(output);
+        };
+        rig.Engine.Timings.StartupWaitMs = 1500; // room for a loaded machine
+        connectAndPrint("W9CAN boot\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
+        QVERIFY(rig.Connection.EscapeConnectionWait());
+        QVERIFY(rig.Closed());
+        rig.Engine.Timings.StartupWaitMs = 100;
+        QTest::qWait(500); // the start-up wait's end finds nothing to start
+        QCOMPARE(sim.commandCount(), 0);
+        QVERIFY(sim.waitForClose(2000));
+
         bool escape = true;
         const auto logRead = rig.Connection.Hooks.LogPortRead;
         rig.Connection.Hooks.LogPortRead = [&](const QString &text) {
@@ -149,46 +165,37 @@ private slots:
                     &rig.Engine, [&] { rig.Connection.EscapeConnectionWait(); },
                     Qt::QueuedConnection);
         };
-        rig.Connect(sim.portPath(), {}, true);
+        rig.Engine.Timings.StartupWaitMs = 1500;
+        connectAndPrint("W9CAN start\r\ndel all\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(rig.Engine.Device.isNull(), 5000);
         QTest::qWait(50);
         QVERIFY(rig.Closed());
         QCOMPARE(sim.commandCount(), 0);
         QVERIFY(rig.Messages.isEmpty());
+        QVERIFY(sim.waitForClose(2000));
 
         escape = false;
-        QVERIFY(sim.waitForClose(2000));
-        rig.Log.clear();
-        rig.Connect(sim.portPath(), {}, true);
-        QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
+        connectAndPrint("W9CAN start\r\ndel all\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 6000);
         const int handshake = int(rig.Log.indexOf(QStringLiteral("write: CABLE CONNECT")));
         const QString before = rig.Log.mid(0, handshake).join(QLatin1Char('\n'));
         QVERIFY2(before.contains(QLatin1String("del all"), Qt::CaseInsensitive),
                  qPrintable(before));
-    }
-
-    void escapeAbandonsTheStartupWaitAndAQuietUnitWaitsItOut()
-    {
-        unitsim::UnitSimulator sim;
-        QVERIFY(sim.start(CableUnit()));
-        Rig rig;
-        rig.Engine.Timings.StartupWaitMs = 1500; // room for a loaded machine
-        rig.Connect(sim.portPath(), {}, true);
-        QVERIFY(sim.waitForOpen(2000));
-        sim.sendUnsolicited("W9CAN boot\r\n");
-        QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
-        QVERIFY(rig.Connection.EscapeConnectionWait());
-        QVERIFY(rig.Closed());
+        rig.Connection.DisconnectActionExecute();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 5000);
         QVERIFY(sim.waitForClose(2000));
-        QTest::qWait(1700); // the start-up wait's end finds nothing to start
-        QCOMPARE(sim.commandCount(), 0);
+
         // A unit that stays quiet: the handshake starts only when the wait is over.
+        rig.Engine.Timings.StartupWaitMs = 600;
+        uint32_t handshakeAt = 0;
+        rig.Connection.Hooks.LogPortWrite = [&](const QString &) {
+            if (!handshakeAt)
+                handshakeAt = GetTickCount();
+        };
+        const uint32_t connectedAt = GetTickCount();
         rig.Connect(sim.portPath(), {}, true);
-        QTest::qWait(300);
-        QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
-        QCOMPARE(sim.commandCount(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(rig.Actions, QStringLiteral("connected"), 5000);
+        QVERIFY(uint32_t(handshakeAt - connectedAt) >= 600);
         // Once connected, Esc is the engine's again.
         QVERIFY(!rig.Connection.EscapeConnectionWait());
     }

@@ -99,18 +99,23 @@ private slots:
         unit.reset();
     }
 
-    void pacingKeepsSendsApart()
+    // Sends are kept apart; a time-out runs out across the tick's wrap.
+    void pacingAndTimeoutAcrossTickWrap()
     {
         engine->Timings.PacingMs = 250;
         unit->AnswerValue("+object", "1");
         Exec(5);
         const uint32_t first = engine->LastSendTick;
         Exec(5);
-        const uint32_t second = engine->LastSendTick;
-        QVERIFY(uint32_t(second - first) >= 250);
-        QCOMPARE(unit->Count("+object"), 2);
+        QVERIFY(uint32_t(engine->LastSendTick - first) >= 250);
+
+        SetTickOffsetForTesting(uint32_t(0) - GetTickCount() - 60); // wraps 60 ms from now
+        QCOMPARE(Exec(10, 0)[1].toInt(), 0);
+        QCOMPARE(unit->Count("+timefix"), 1);
     }
 
+    // A command typed after a give-up gets its own resend count, and what is queued behind it
+    // runs once it is given up.
     void resendsAndGiveUp()
     {
         // One retry: two sends, then (0, 0); no state change for a page command.
@@ -119,6 +124,11 @@ private slots:
         QCOMPARE(unit->Count("+object"), 2);
         QCOMPARE(engine->State, uint8_t(StateConnected));
         QCOMPARE(closes, 0);
+        QCOMPARE(engine->RetriesLeft, -1);
+        engine->SendCommand("+foo", "OK", -1);
+        unit->AnswerValue("+object", "7");
+        QCOMPARE(Exec(5)[0], QVariant(QString("7")));
+        QCOMPARE(unit->Count("+foo"), TCommandEngine::DefaultRetries + 1);
 
         // Unlimited: resent until the unit answers.
         unit->Answer("+timefix", [](const QString &, int n) {
@@ -126,13 +136,6 @@ private slots:
         });
         QCOMPARE(Exec(10, -1)[0].toInt(), 0x1E);
         QCOMPARE(unit->Count("+timefix"), 3);
-    }
-
-    void timeoutAcrossTickWrap()
-    {
-        SetTickOffsetForTesting(uint32_t(0) - GetTickCount() - 60); // wraps 60 ms from now
-        QCOMPARE(Exec(5, 0)[1].toInt(), 0);
-        QCOMPARE(unit->Count("+object"), 1);
     }
 
     // A silent "CABLE CONNECT" or "CABLE DISCONNECT": the connection's tests.
@@ -330,19 +333,6 @@ private slots:
         QVERIFY(!engine->IsPending());
     }
 
-    // A command typed after a give-up gets its own resend count, and what is queued behind it
-    // runs once it is given up.
-    void everyCommandStartsWithItsOwnResendCount()
-    {
-        Identify();
-        Exec(5, 0);
-        QCOMPARE(engine->RetriesLeft, -1);
-        engine->SendCommand("+foo", "OK", -1);
-        unit->AnswerValue("+object", "7");
-        QCOMPARE(Exec(5)[0], QVariant(QString("7")));
-        QCOMPARE(unit->Count("+foo"), TCommandEngine::DefaultRetries + 1);
-    }
-
     // A command whose own time-out outlasts the silence limit is decided by that time-out; the
     // silence is counted again from its end.
     void longCommandsOutlastTheSilenceLimit()
@@ -420,21 +410,21 @@ private slots:
         // its closing "del all" still starts the cable handshake.
         unit->OneByteChunks = true;
         engine->Timings.StartupWaitMs = 60000;
-        engine->BeginStartupWait();
-        engine->NoteReceived();
+        const auto outputBegins = [this] {
+            engine->BeginStartupWait();
+            engine->NoteReceived();
+        };
+        outputBegins();
         unit->Write("W9CAN start\r\ndel all\r\n");
         QTRY_VERIFY_WITH_TIMEOUT(unit->Count("CABLE CONNECT") == 1, 5000);
         QCOMPARE(engine->State, uint8_t(StateCableConnect));
 
         // Pieces of an earlier connection's output do not join the next one's.
-        engine->ConnectionClosed();
-        engine->BeginStartupWait();
-        engine->NoteReceived();
-        engine->ProcessReply("del a");
-        engine->ConnectionClosed();
-        engine->BeginStartupWait();
-        engine->NoteReceived();
-        engine->ProcessReply("ll");
+        for (const QString piece : {"del a", "ll"}) {
+            engine->ConnectionClosed();
+            outputBegins();
+            engine->ProcessReply(piece);
+        }
         QCOMPARE(engine->State, uint8_t(StateStartupOutput));
     }
 };

@@ -1,5 +1,5 @@
-// The single-command service against the simulated unit: the reply record, answers in order to
-// their own requesters, a silent unit, a requester that goes away, and no connection at all.
+// The single-command service against the simulated unit: no connection at all, the reply record,
+// answers in order to their own requesters, a silent unit, a requester that goes away.
 // Requests made while a page read runs are the CAN page's auto-refresh test's.
 
 #include "KeyPagesWindow.h"
@@ -36,7 +36,18 @@ public:
 private slots:
     void answersComeInOrderToTheirOwnRequesters()
     {
+        // Without a connection the answers come at once, each with its own tick although both
+        // come within a millisecond.
         Rig rig;
+        TRequester unconnected, again;
+        rig.Post(unconnected, 125);
+        rig.Post(again, 125);
+        QVERIFY(Answered(again));
+        QCOMPARE(unconnected.Answers[0].Status, 0);
+        QCOMPARE(unconnected.Answers[0].Text1, QStringLiteral("0"));
+        QVERIFY(unconnected.Answers[0].Tick != again.Answers[0].Tick);
+        QCOMPARE(rig.Service.Record().Tick, again.Answers[0].Tick);
+
         QVERIFY(rig.Connect());
         rig.Sim.setSetting(QStringLiteral("gprsname"), QByteArray(300, 'n'));
         rig.Sim.setSetting(QStringLiteral("disp"), "07");
@@ -82,20 +93,6 @@ private slots:
         QVERIFY(Answered(silent));
         QCOMPARE(silent.Answers[0].Status, 0);
         QCOMPARE(Sent(rig.Sim).count(QStringLiteral("+disp")), rig.Engine.DefaultRetries + 1);
-    }
-
-    void withoutAConnectionTheAnswerComesAtOnce()
-    {
-        Rig rig;
-        TRequester first, second;
-        rig.Post(first, 125);
-        rig.Post(second, 125);
-        QVERIFY(Answered(second));
-        QCOMPARE(first.Answers[0].Status, 0);
-        QCOMPARE(first.Answers[0].Text1, QStringLiteral("0"));
-        // Both within a millisecond, yet each answer has its own tick.
-        QVERIFY(first.Answers[0].Tick != second.Answers[0].Tick);
-        QCOMPARE(rig.Service.Record().Tick, second.Answers[0].Tick);
     }
 };
 

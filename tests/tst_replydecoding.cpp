@@ -63,7 +63,6 @@ private slots:
         } cases[] = {
             {"ERROR\r\nBUSY\r\n", "", "ОШИБКА! Линия занята(BUSY)!"},
             {"+CME ERROR: 3\r\n", "", "ОШИБКА! Неизвестная ошибка(ERROR)!"},
-            {"NO DIALTONE", "", "ОШИБКА! Нет сигнала в линии(NO DIALTONE)!"},
             {"+gprsname\r\n>error.ru\r\nOK\r\n", "", nullptr},
             {"CABLE DISCONNECT\r\nOK\r\n", "CABLE DISCONNECT", nullptr},
             {"CABLE DISCONNECT\r\nOK\r\n", "+v", "ОШИБКА! Обрыв соединения(DISCONNECT)!"},
