@@ -62,8 +62,9 @@ private slots:
         QVERIFY(!Sent(old.Sim).join(' ').contains(QStringLiteral("idtm")));
     }
 
-    // Dispatcher minutes out of range stop the write; then the rows go as the unit keeps them.
-    void writeSendsTheRowsAsTheUnitKeepsThem()
+    // Dispatcher minutes out of range stop the write; then the rows go as the unit keeps them;
+    // the keys box asks for the unit's mode.
+    void writeSendsTheRowsAsTheUnitKeepsThemAndTheKeysBoxAsksForTheMode()
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);
         QVERIFY(w.Connect());
@@ -95,12 +96,8 @@ private slots:
         w.Write();
         QCOMPARE(Sent(w.Sim).filter(QStringLiteral("+touchon")), QStringList{"+touchonFF"});
         QVERIFY(Sent(w.Sim).filter(QStringLiteral("+keysafe")).isEmpty());
-    }
 
-    void markedCellsAreNeitherSentNorStoredAndTheKeysBoxAsksForTheMode()
-    {
-        KeyPagesWindow w(TEngNumbersFrame::PageTag);
-        QVERIFY(w.Connect());
+        // Cells marked unread are neither sent nor stored.
         NeverAnswer(w.Sim, {QStringLiteral("+ing5")});
         w.Read();
         QCOMPARE(w.Cell("EngNumbers", 6), QStringLiteral("Read error"));

@@ -207,13 +207,11 @@ private slots:
         QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Sent(sim), GeneralReads);
-    }
 
-    void readAndWriteAllPagesWalkTheFramesAndEscStopsTheWalk()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
-        auto &sim = rig.Sim;
+        // Reading and writing all pages walk the frames; Esc and the disconnect stop them.
+        sim.setLatency(0);
+        sim.clearLog();
+        rig.Shown.clear();
         rig.Transfer.ReadAllPagesActionExecute();
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
         QCOMPARE(rig.Calls, (QStringList{"read 3", "read 5", "read 6", "read 7"}));
@@ -247,47 +245,26 @@ private slots:
         QCOMPARE(rig.Current, rig.Frames[0].get());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
         QVERIFY(sim.isPortOpen());
-    }
 
-    // A unit that answers late, as over a modem call, and the device's keep-alive going out just
-    // before the action: its answer is its own, every row gets the unit's own value.
-    void aKeepAliveJustBeforeATransferIsNotTakenForARow()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
+        // The disconnect takes over during a read; the read does not put its state back over
+        // it, and Esc then closes at once instead of saying goodbye again.
+        sim.clearLog();
+        auto faults = sim.faults();
+        faults.latencyMs = 50;
+        faults.neverAnswer = QStringList{QStringLiteral("CABLE DISCONNECT")};
+        sim.setFaults(faults);
         rig.Engine.Timings.CommandTimeoutMs = 5000;
-        auto &sim = rig.Sim;
-        rig.GiveTheUnitValues();
+        AfterSent(sim, &rig.Engine, 2, [&] { rig.Connection.DisconnectActionExecute(); });
         rig.Transfer.ReadPageActionExecute();
-        const QStringList unitValues = Shown(*rig.General);
-        const std::pair<int, void (TMainPageTransfer::*)()> actions[] = {
-            {700, &TMainPageTransfer::ReadPageActionExecute},
-            {300, &TMainPageTransfer::ReadAllPagesActionExecute},
-            {500, &TMainPageTransfer::WritePageActionExecute}};
-        int wakeUps = 0;
-        for (const auto &[latency, action] : actions) {
-            const bool write = action == &TMainPageTransfer::WritePageActionExecute;
-            if (write)
-                rig.TypeValues();
-            sim.setLatency(latency);
-            sim.clearLog();
-            SetTickOffsetForTesting(20000 * ++wakeUps); // the wake-up interval has passed
-            rig.Engine.Device->TimerTick();
-            (rig.Transfer.*action)();
-            QCOMPARE(Sent(sim).first(), QStringLiteral("+v"));
-            QVERIFY(OneExchangeAtATime(sim));
-            QCOMPARE(rig.RowsNot(Green), QStringList());
-            if (write) {
-                QCOMPARE(Sent(sim).size(), 11);
-                QCOMPARE(sim.setting(QStringLiteral("object")), QByteArray("0917"));
-                QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
-            } else {
-                QCOMPARE(Sent(sim).mid(1, 10), GeneralReads);
-                QCOMPARE(Shown(*rig.General), unitValues);
-            }
-            QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-            rig.Current = rig.General;
-        }
+        QCOMPARE(rig.Engine.State, uint8_t(StateCableDisconnect));
+        QVERIFY(WaitForSent(sim, QStringLiteral("CABLE DISCONNECT"), 2000));
+        rig.Engine.EscapePressed();
+        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
+        QVERIFY(!rig.Engine.Device);
+        QVERIFY(!rig.Engine.IsPending());
+        QVERIFY(sim.waitForClose(2000));
+        QCOMPARE(Sent(sim).count(QStringLiteral("CABLE DISCONNECT")), 1);
+        QCOMPARE(Sent(sim).mid(0, 2), GeneralReads.mid(0, 2));
     }
 
     // A unit answering later than the command time-out: every command is resent and both sends
@@ -331,31 +308,42 @@ private slots:
         QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
         QCOMPARE(rig.RowsNot(Green), QStringList());
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
-    }
 
-    // The disconnect takes over during a read; the read does not put its state back over it,
-    // and Esc then closes at once instead of saying goodbye again.
-    void disconnectDuringAReadClosesAtOnceOnEsc()
-    {
-        Rig rig;
-        QVERIFY(rig.Connect());
-        auto &sim = rig.Sim;
-        auto faults = sim.faults();
-        faults.latencyMs = 50;
-        faults.neverAnswer = QStringList{QStringLiteral("CABLE DISCONNECT")};
-        sim.setFaults(faults);
+        // The device's keep-alive going out just before the action, as over a modem call: its
+        // answer is its own, every row gets the unit's own value.
         rig.Engine.Timings.CommandTimeoutMs = 5000;
-        AfterSent(sim, &rig.Engine, 2, [&] { rig.Connection.DisconnectActionExecute(); });
+        rig.GiveTheUnitValues();
+        sim.setLatency(0);
         rig.Transfer.ReadPageActionExecute();
-        QCOMPARE(rig.Engine.State, uint8_t(StateCableDisconnect));
-        QVERIFY(WaitForSent(sim, QStringLiteral("CABLE DISCONNECT"), 2000));
-        rig.Engine.EscapePressed();
-        QCOMPARE(rig.Engine.State, uint8_t(StateIdle));
-        QVERIFY(!rig.Engine.Device);
-        QVERIFY(!rig.Engine.IsPending());
-        QVERIFY(sim.waitForClose(2000));
-        QCOMPARE(Sent(sim).count(QStringLiteral("CABLE DISCONNECT")), 1);
-        QCOMPARE(Sent(sim).mid(0, 2), GeneralReads.mid(0, 2));
+        const QStringList readBack = Shown(*rig.General);
+        const std::pair<int, void (TMainPageTransfer::*)()> actions[] = {
+            {700, &TMainPageTransfer::ReadPageActionExecute},
+            {300, &TMainPageTransfer::ReadAllPagesActionExecute},
+            {500, &TMainPageTransfer::WritePageActionExecute}};
+        int wakeUps = 0;
+        for (const auto &[latency, action] : actions) {
+            const bool write = action == &TMainPageTransfer::WritePageActionExecute;
+            if (write)
+                rig.TypeValues();
+            sim.setLatency(latency);
+            sim.clearLog();
+            SetTickOffsetForTesting(20000 * ++wakeUps); // the wake-up interval has passed
+            rig.Engine.Device->TimerTick();
+            (rig.Transfer.*action)();
+            QCOMPARE(Sent(sim).first(), QStringLiteral("+v"));
+            QVERIFY(OneExchangeAtATime(sim));
+            QCOMPARE(rig.RowsNot(Green), QStringList());
+            if (write) {
+                QCOMPARE(Sent(sim).size(), 11);
+                QCOMPARE(sim.setting(QStringLiteral("object")), QByteArray("0917"));
+                QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
+            } else {
+                QCOMPARE(Sent(sim).mid(1, 10), GeneralReads);
+                QCOMPARE(Shown(*rig.General), readBack);
+            }
+            QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
+            rig.Current = rig.General;
+        }
     }
 
     // The silence alarm keeps watching while rows wait for their replies: the connection goes
