@@ -3,6 +3,7 @@
 
 #include "Version.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,6 +31,26 @@ int refusedLine(const QStringList &lines)
         return e.line();
     }
     return 0;
+}
+
+// The data as srec_cat writes it from a binary file put at linear address `start`, in records of
+// up to `recordSize` bytes; empty when srec_cat (package srecord) fails.
+QStringList srecCatLines(const QByteArray &data, quint32 start, int recordSize)
+{
+    QTemporaryDir dir;
+    QFile binary(dir.filePath(QStringLiteral("image.bin")));
+    if (!binary.open(QIODevice::WriteOnly) || binary.write(data) != data.size())
+        return {};
+    binary.close();
+    QProcess srecCat;
+    srecCat.start(QStringLiteral("srec_cat"),
+                  {binary.fileName(), QStringLiteral("-binary"), QStringLiteral("-offset"),
+                   QString::number(start), QStringLiteral("-o"), QStringLiteral("-"),
+                   QStringLiteral("-intel"), QStringLiteral("-obs=%1").arg(recordSize)});
+    if (!srecCat.waitForFinished() || srecCat.exitStatus() != QProcess::NormalExit ||
+        srecCat.exitCode() != 0)
+        return {};
+    return QString::fromLatin1(srecCat.readAllStandardOutput()).split(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -138,6 +159,12 @@ private slots:
                     QVERIFY2(
                         HexImageToBlocks(toolImageLines(data, size, start, segmented)) == blocks,
                         qPrintable(QStringLiteral("%1 %2 %3").arg(start).arg(size).arg(segmented)));
+        // srec_cat's long records run on past a 64 KiB boundary under a linear base
+        for (const quint32 start : {0xFF80u, 0x1FFF00u}) {
+            const QStringList written = srecCatLines(data, start, 255);
+            QVERIFY2(written.size() > 3, "srec_cat (package srecord) wrote no image");
+            QCOMPARE(HexImageToBlocks(written), blocks);
+        }
 
         // signature: XOR of check bytes 0,4 / 1,5 / 2,6 / 3,7
         QString expected;
@@ -184,10 +211,29 @@ private slots:
                  l.insert(8, record(4, 0, QByteArray::fromHex("0000")));
              },
              10},
+            // once the image sets its bases, it cannot run from FFFF into 0000 unmarked
+            {"unmarked wrap in a segment",
+             [&](QStringList &l) {
+                 l = imageLines(data, 16, 0xFF80);
+                 l.prepend(record(2, 0, QByteArray::fromHex("1000")));
+             },
+             10},
+            {"unmarked wrap under a linear base",
+             [&](QStringList &l) {
+                 l = imageLines(data, 16, 0xFF80);
+                 l.prepend(record(4, 0, QByteArray::fromHex("0002")));
+             },
+             10},
             {"unknown type",
              [](QStringList &l) { l.insert(5, record(6, 0, QByteArray::fromHex("00"))); }, 6},
             {"not whole blocks", [](QStringList &l) { l.removeLast(); }, 15},
             {"past 64 KiB", [&](QStringList &l) { l = imageLines(data, 32, 0xFFF0); }, 1},
+            {"past 64 KiB in a segment",
+             [&](QStringList &l) {
+                 l = imageLines(data, 32, 0xFFF0);
+                 l.prepend(record(2, 0, QByteArray::fromHex("1000")));
+             },
+             2},
             {"empty", [](QStringList &l) { l.clear(); }, 1},
             {"end only", [](QStringList &l) { l = {record(1, 0, {})}; }, 1},
             {"leading blank", [&](QStringList &l) { l = {QStringLiteral(" ") + good[0]}; }, 1},

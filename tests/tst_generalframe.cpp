@@ -1,4 +1,5 @@
 #include "TestConfigDir.h"
+#include "pages/TypingLimit.h"
 #include "pages/UnitGeneralSettingsFrame.h"
 #include "settings/SettingsRW.h"
 
@@ -197,7 +198,8 @@ private slots:
     {
         TPageData v;
         edit("TimeOffEdit")->setText(QStringLiteral("300")); // set without leaving the edit
-        edit("LatEdit")->setText(QStringLiteral("20000"));   // as a settings file may set it
+        // as a settings file may set it
+        TTypingLimit::SetText(edit("LatEdit"), QStringLiteral("20000"));
         frame->GetPageData(v);
         QVERIFY(!v.IsAssigned());
         QCOMPARE(textColor(edit("TimeOffEdit")), clRed());

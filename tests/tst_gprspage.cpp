@@ -2,9 +2,12 @@
 
 #include "PageRig.h"
 #include "TestConfigDir.h"
+#include "pages/TypingLimit.h"
 #include "pages/UnitGPRSSettingsFrame.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -181,6 +184,49 @@ private slots:
             rig.Page.SaveUISettings();
         }
         QCOMPARE(Stored(QStringLiteral("GPRSSettingsFrame/defAltPort")), QStringLiteral("8081"));
+    }
+
+    // A paste past an edit's limit keeps the leading characters that fit, where the cursor or
+    // the selection is, even when it repeats the edit's text; undo and redo work after it. A
+    // longer text the program sets stays whole, and takes nothing more.
+    void pasteIsCutWhereItLandsAndCanBeUndone()
+    {
+        Store(QStringLiteral("GPRSSettingsFrame/defGPRSRassword"), QStringLiteral("password123"));
+        Rig rig;
+        rig.Active()->setChecked(true);
+        QLineEdit *ip = rig.Edit("IPAddressEdit"); // at most 15 characters
+        const struct
+        {
+            int start, length;
+            const char *pasted, *result;
+        } cases[] = {
+            {0, 0, "10.0.0.100", "10.0.0.10.0.0.1"},
+            {3, 0, "0.0.0.10", "10.0.0.0.10.0.1"},
+            {3, 3, "10.0.0.100.0.0", "10.10.0.0.100.1"},
+        };
+        for (const auto &c : cases) {
+            ip->setText(QStringLiteral("10.0.0.1"));
+            ip->setSelection(c.start, c.length);
+            QApplication::clipboard()->setText(QString::fromLatin1(c.pasted));
+            QTest::keySequence(ip, QKeySequence::Paste);
+            QCOMPARE(ip->text(), QString::fromLatin1(c.result));
+        }
+        QTest::keySequence(ip, QKeySequence::Undo);
+        QCOMPARE(ip->text(), QStringLiteral("10.0.0.1"));
+        QTest::keySequence(ip, QKeySequence::Redo);
+        QCOMPARE(ip->text(), QStringLiteral("10.10.0.0.100.1"));
+
+        QLineEdit *password = rig.Edit("GPRSPasswordEdit"); // at most 8
+        QCOMPARE(password->text(), QStringLiteral("password123"));
+        password->setCursorPosition(4);
+        QTest::keySequence(password, QKeySequence::Paste);
+        QCOMPARE(password->text(), QStringLiteral("password123"));
+        QTest::keyClick(password, Qt::Key_Backspace);
+        QTest::keyClicks(password, QStringLiteral("ss"));
+        QCOMPARE(password->text(), QStringLiteral("pasword123"));
+        TTypingLimit::SetText(password, QStringLiteral("pass"));
+        QTest::keyClicks(password, QStringLiteral("12345"));
+        QCOMPARE(password->text(), QStringLiteral("pass1234"));
     }
 };
 

@@ -203,7 +203,7 @@ void TCANFrame::ApplyUserParams(const TPageData &V)
     CANFormatGroupClick();
     for (int param = 1; param <= ParamCount; ++param) {
         ShiftCombo(param)->setCurrentIndex(params->shifts[param - 1]);
-        IdEdit(param)->setText(QString::number(params->ids[param - 1]));
+        TTypingLimit::SetText(IdEdit(param), QString::number(params->ids[param - 1]));
     }
     SetResultColor(0);
 }

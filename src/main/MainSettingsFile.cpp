@@ -3,6 +3,7 @@
 #include "main/SettingsFile.h"
 #include "pages/RadioGroup.h"
 #include "pages/ResultMarkers.h"
+#include "pages/TypingLimit.h"
 #include "pages/ValueListEditor.h"
 #include "settings/Delphi.h"
 
@@ -198,7 +199,7 @@ void TMainSettingsFile::Write(const TKey &Key, const QString &Value) const
     switch (Key.Form) {
     case TKey::Text:
         if (auto *edit = qobject_cast<QLineEdit *>(control))
-            edit->setText(Value);
+            TTypingLimit::SetText(edit, Value);
         break;
     case TKey::Boolean:
         if (auto *button = qobject_cast<QAbstractButton *>(control))

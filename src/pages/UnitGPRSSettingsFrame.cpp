@@ -120,7 +120,7 @@ void TGPRSSettingsFrame::LoadRememberedValues()
         ui->RebootTimeCombo->setCurrentIndex(index);
     const QList<QLineEdit *> edits = TextEdits();
     for (int i = 0; i < C::TextValueCount; ++i)
-        edits[i]->setText(ReadCaption(C::TextValues[i]));
+        TTypingLimit::SetText(edits[i], ReadCaption(C::TextValues[i]));
 }
 
 void TGPRSSettingsFrame::SaveUISettings()
@@ -205,11 +205,11 @@ void TGPRSSettingsFrame::ApplyPageData(const TPageData &v)
         AlarmLogicFilled = true;
     }
     if (read(AlarmPhone1Row)) {
-        ui->AlarmPhone1->setText(value(AlarmPhone1Row).toString());
+        TTypingLimit::SetText(ui->AlarmPhone1, value(AlarmPhone1Row).toString());
         AlarmPhone1Filled = true;
     }
     if (read(AlarmPhone2Row)) {
-        ui->AlarmPhone2->setText(value(AlarmPhone2Row).toString());
+        TTypingLimit::SetText(ui->AlarmPhone2, value(AlarmPhone2Row).toString());
         AlarmPhone2Filled = true;
     }
 }
@@ -220,7 +220,7 @@ void TGPRSSettingsFrame::ShowField(QLineEdit *edit, QLabel *label, bool failed, 
         SetLabelColor(label, clRed);
         return;
     }
-    edit->setText(text); // its change handler resets the label first
+    TTypingLimit::SetText(edit, text); // its change handler resets the label first
     SetLabelColor(label, clGreen);
 }
 

@@ -93,14 +93,17 @@ void TGeneralSettingsFrame::LoadRememberedValues()
 {
     ui->ObjectNumberEdit->setText(
         QString::number(ReadStoredInt(C::DefObjectNumber, C::DefaultObjectNumber)));
-    ui->LatEdit->setText(QString::number(ReadStoredInt(C::DefLat, C::DefaultLat)));
-    ui->LonEdit->setText(QString::number(ReadStoredInt(C::DefLon, C::DefaultLon)));
-    ui->TimeIntervalEdit->setText(QString::number(ReadStoredInt(C::DefTime, C::DefaultTime)));
+    TTypingLimit::SetText(ui->LatEdit, QString::number(ReadStoredInt(C::DefLat, C::DefaultLat)));
+    TTypingLimit::SetText(ui->LonEdit, QString::number(ReadStoredInt(C::DefLon, C::DefaultLon)));
+    TTypingLimit::SetText(ui->TimeIntervalEdit,
+                          QString::number(ReadStoredInt(C::DefTime, C::DefaultTime)));
     ui->PathSmoothingCheckBox->setChecked(ReadStoredBool(C::DefSmooth, C::DefaultSmooth));
     ui->GPSOffBox->setChecked(ReadStoredBool(C::DefGPSOff, C::DefaultGPSOff));
     ui->GSMOffBox->setChecked(ReadStoredBool(C::DefGSMOff, C::DefaultGSMOff));
-    ui->TimeOffEdit->setText(QString::number(ReadStoredInt(C::DefTimeOff, C::DefaultTimeOff)));
-    ui->TimeGSMOnEdit->setText(QString::number(ReadStoredInt(C::DefGSMOn, C::DefaultGSMOn)));
+    TTypingLimit::SetText(ui->TimeOffEdit,
+                          QString::number(ReadStoredInt(C::DefTimeOff, C::DefaultTimeOff)));
+    TTypingLimit::SetText(ui->TimeGSMOnEdit,
+                          QString::number(ReadStoredInt(C::DefGSMOn, C::DefaultGSMOn)));
 }
 
 void TGeneralSettingsFrame::SaveUISettings()
@@ -252,13 +255,13 @@ void TGeneralSettingsFrame::ApplyRow(int row, const QVariant &value)
             throw EConvertError(QStringLiteral("object number"));
         break;
     case LatRow:
-        ui->LatEdit->setText(QString::number(LatOffsetFromRaw(raw)));
+        TTypingLimit::SetText(ui->LatEdit, QString::number(LatOffsetFromRaw(raw)));
         break;
     case LonRow:
-        ui->LonEdit->setText(QString::number(LonOffsetFromRaw(raw)));
+        TTypingLimit::SetText(ui->LonEdit, QString::number(LonOffsetFromRaw(raw)));
         break;
     case TimeIntervalRow:
-        ui->TimeIntervalEdit->setText(QString::number(raw));
+        TTypingLimit::SetText(ui->TimeIntervalEdit, QString::number(raw));
         break;
     case PathSmoothingRow:
         ui->PathSmoothingCheckBox->setChecked(SwitchFromRaw(raw));
@@ -270,10 +273,10 @@ void TGeneralSettingsFrame::ApplyRow(int row, const QVariant &value)
         ui->GSMOffBox->setChecked(SwitchFromRaw(raw));
         break;
     case TimeOffRow:
-        ui->TimeOffEdit->setText(QString::number(raw));
+        TTypingLimit::SetText(ui->TimeOffEdit, QString::number(raw));
         break;
     case TimeGSMOnRow:
-        ui->TimeGSMOnEdit->setText(QString::number(raw));
+        TTypingLimit::SetText(ui->TimeGSMOnEdit, QString::number(raw));
         break;
     case RebootRow: {
         const RebootSetting reboot = RebootFromRaw(raw);

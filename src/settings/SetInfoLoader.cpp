@@ -1,6 +1,7 @@
 #include "settings/SetInfoLoader.h"
 
 #include "pages/RadioGroup.h"
+#include "pages/TypingLimit.h"
 #include "settings/Delphi.h"
 #include "settings/SettingsRW.h"
 
@@ -172,8 +173,8 @@ void ApplyText(QWidget *control, TSetInfoKind kind, const QString &text)
         static_cast<QLabel *>(control)->setText(text);
         break;
     case TSetInfoKind::EditText:
-        static_cast<QLineEdit *>(control)->setText(
-            QString(text).replace(QLatin1Char('#'), DecimalSeparator()));
+        TTypingLimit::SetText(static_cast<QLineEdit *>(control),
+                              QString(text).replace(QLatin1Char('#'), DecimalSeparator()));
         break;
     case TSetInfoKind::CheckBoxChecked:
     case TSetInfoKind::RadioButtonChecked:

@@ -320,7 +320,7 @@ QByteArray checkedImageData(const QStringList &lines)
     QByteArray data;
     quint64 base = 0;                // from the last extended address record
     std::optional<quint64> expected; // linear address the next data byte must have
-    bool baseSet = false;            // an extended address record since the last data
+    int addressing = 0;              // type of the last extended address record, 0 before one
     bool ended = false;
     for (qsizetype i = 0; i < end; ++i) {
         const int lineNo = int(i + 1);
@@ -332,15 +332,18 @@ QByteArray checkedImageData(const QStringList &lines)
         case 0x00: {
             if (record.data.isEmpty())
                 break;
-            if (!baseSet && expected && *expected - base == 0x10000 && record.address == 0)
-                base += 0x10000; // the carried images run from FFFF into 0000 unmarked
-            baseSet = false;
+            // Images without extended address records (the carried ones) run from FFFF into
+            // 0000 unmarked; once an image sets its bases, a record lies where its base says.
+            if (addressing == 0 && expected && *expected - base == 0x10000 && record.address == 0)
+                base += 0x10000;
             const quint64 address = base + record.address;
             if (expected && address != *expected)
                 throw EHexImageError(
                     lineNo, QStringLiteral("address %1 does not continue the data (expected %2)")
                                 .arg(IntToHex(qint64(address), 4), IntToHex(qint64(*expected), 4)));
-            if (record.address + record.data.size() > 0x10000)
+            // A linear base addresses 4 GiB, and a record runs on into the next 64 KiB as
+            // srec_cat writes them; a segment's addresses wrap within it.
+            if (addressing != 0x04 && record.address + record.data.size() > 0x10000)
                 throw EHexImageError(lineNo,
                                      QStringLiteral("the record runs past a 64 KiB boundary"));
             data += record.data;
@@ -365,7 +368,7 @@ QByteArray checkedImageData(const QStringList &lines)
             // Tools write several in a row (objcopy: a segment of 0, then the linear base):
             // the next data record tells whether they continue the data.
             base = record.type == 0x02 ? value << 4 : value << 16;
-            baseSet = true;
+            addressing = record.type;
             break;
         }
         case 0x03:

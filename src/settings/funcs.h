@@ -127,11 +127,11 @@ private:
 // Checks an Intel HEX image before anything of it goes to the unit: every line a record with
 // a correct checksum (either case of hex digits, a trailing CR allowed, blank lines only at the
 // end), data contiguous in address order from the first record (the base that extended address
-// records 02/04 set must continue the running address at the next data record; a run from FFFF
-// into 0000 with no extended record continues it), records 03 and 05 ignored, 01 only last, and
-// the data a whole number of
-// 128-byte blocks, at least one and at most 8192 (1 MiB: the block position's four hex digits
-// address no more). Throws EHexImageError naming the line and the fault.
+// records 02/04 set must continue the running address at the next data record; in an image with
+// no extended record a run from FFFF into 0000 continues it; a record may run past a 64 KiB
+// boundary only under a 04 linear base), records 03 and 05 ignored, 01 only last, and the data a
+// whole number of 128-byte blocks, at least one and at most 8192 (1 MiB: the block position's
+// four hex digits address no more). Throws EHexImageError naming the line and the fault.
 void CheckHexImage(const QStringList &lines);
 
 // CheckHexImage, then the upload blocks of the image's data (upper-case digits). For a
