@@ -6,9 +6,12 @@
 #include "can/DMUnit.h"
 
 #include <QFile>
+#include <QList>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 struct CaridFixture
 {
@@ -24,3 +27,35 @@ struct CaridFixture
         dm = std::make_unique<TDm>(dir.path());
     }
 };
+
+// The processes this one has forked and not reaped yet (the reading children among them).
+inline QList<pid_t> ChildProcesses()
+{
+    QFile list(QStringLiteral("/proc/self/task/%1/children").arg(getpid()));
+    QList<pid_t> pids;
+    if (list.open(QIODevice::ReadOnly))
+        for (const QByteArray &pid : list.readAll().split(' '))
+            if (!pid.trimmed().isEmpty())
+                pids << pid_t(pid.trimmed().toInt());
+    return pids;
+}
+
+// Those of them that have ended and wait to be reaped.
+inline QList<pid_t> ZombieChildren()
+{
+    QList<pid_t> zombies;
+    for (const pid_t pid : ChildProcesses()) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly) && stat.readAll().split(')').last().startsWith(" Z"))
+            zombies << pid;
+    }
+    return zombies;
+}
+
+// Holds (SIGSTOP) or lets go on (SIGCONT) every child of this process: a reading held as a slow
+// disk or a swapping machine holds it.
+inline void SignalChildren(int signal)
+{
+    for (const pid_t pid : ChildProcesses())
+        kill(pid, signal);
+}

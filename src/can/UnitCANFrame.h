@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QCheckBox;
@@ -108,6 +109,7 @@ private:
     void SelSPNClick(QWidget *Button);
 
     std::unique_ptr<Ui::TCANFrame> ui;
-    TSPNSlots SPNs;         // the SPN chosen for each slot of the standard sheet
-    bool idRefused = false; // the last write request was refused for an identifier
+    TSPNSlots SPNs;                 // the SPN chosen for each slot of the standard sheet
+    bool idRefused = false;         // the last write request was refused for an identifier
+    std::optional<int> carToLocate; // a car id read while the database was coming in
 };
