@@ -28,6 +28,26 @@ struct CaridFixture
     }
 };
 
+// tests/data/carid.mdb with the catalogue's entry of `table` renamed: the file lacks that table
+// only. Empty when the entry is not found.
+inline QByteArray CaridWithout(const QString &table)
+{
+    QFile file(QStringLiteral(W9_TEST_DATA_DIR "/carid.mdb"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    // The name in UTF-16, not a part of a longer name such as "id_spn" or "spn_on_pgn".
+    const QByteArray name(reinterpret_cast<const char *>(table.utf16()), table.size() * 2);
+    const QByteArray underscore("_\0", 2);
+    for (qsizetype at = bytes.indexOf(name); at >= 0; at = bytes.indexOf(name, at + 1)) {
+        if (bytes.mid(at - 2, 2) != underscore && bytes.mid(at + name.size(), 2) != underscore) {
+            bytes[at + name.size() - 2] = 'x';
+            return bytes;
+        }
+    }
+    return {};
+}
+
 // The processes this one has forked and not reaped yet (the reading children among them).
 inline QList<pid_t> ChildProcesses()
 {

@@ -660,7 +660,8 @@ QStringList Load(Reading &reading, QSqlDatabase &db)
         const Channel::Image &image = channel.TakenImage();
         if (!image.data) {
             CreateTable(sqlite, Tables()[table], schema);
-            lost << channel.Failure();
+            lost << QStringLiteral("%1 (%2)").arg(QString::fromLatin1(Tables()[table].name),
+                                                  channel.Failure());
         } else if (sqlite3_deserialize(sqlite, schema.c_str(), image.data,
                                        sqlite3_int64(image.size), sqlite3_int64(image.room),
                                        0) != SQLITE_OK) {

@@ -123,11 +123,11 @@ void TCANFrame::AttachVehicleDatabase()
         // already moves nothing, so its year's mask is applied here.
         if (Dm->CurrentRow(TDm::ProdList) == shownMaker)
             Dm->ApplyCarMask();
-        // A unit's car id read before the database came in.
-        if (const std::optional<int> carId = std::exchange(carToLocate, std::nullopt);
-            carId && !Dm->LocateCar(*carId))
-            SetResultColor(1);
     }
+    // A unit's car id read before the database came in, or failed to.
+    if (const std::optional<int> carId = std::exchange(carToLocate, std::nullopt);
+        carId && !LocateCar(*carId))
+        SetResultColor(1);
 }
 
 void TCANFrame::SaveUISettings()

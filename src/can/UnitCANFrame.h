@@ -61,7 +61,8 @@ public:
     QWidget *CarSelectSheet() const;
     void RemoveStandartSetSheet();
     void SetCarSelectSheetTabVisible(bool Visible);
-    // Shows the vehicle database's lists on the vehicle sheet; the database may come after Init.
+    // Shows the vehicle database's lists on the vehicle sheet; the database may come after Init,
+    // and then also locates a car id read before it came.
     void AttachVehicleDatabase();
 
     QTimer Timer; // auto-refresh of the live values

@@ -314,7 +314,6 @@ void TMainForm::TakeInVehicleDatabase()
                     return cell.Control == QLatin1String("CarSelectSheet");
                 }))
                 can->SetCarSelectSheetTabVisible(true);
-            can->AttachVehicleDatabase();
         }
         if (!Dm->SPNError().isEmpty())
             errorLog.WriteErrorLog(QStringLiteral("carid.mdb"), QStringLiteral("SPN"),
@@ -324,6 +323,8 @@ void TMainForm::TakeInVehicleDatabase()
         QMetaObject::invokeMethod(
             this, [this, error = Dm->OpenError()] { ShowError(error); }, Qt::QueuedConnection);
     }
+    if (can)
+        can->AttachVehicleDatabase();
 }
 
 bool TMainForm::VehicleDatabaseAvailable() const
