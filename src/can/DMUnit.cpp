@@ -127,6 +127,7 @@ void TDm::PipeReadable(QSocketNotifier *Pipe)
 
 void TDm::ReadingStalled()
 {
+    Stall.stop();
     for (const std::unique_ptr<QSocketNotifier> &notifier : Pipes)
         notifier->setEnabled(false);
     Pipes.clear();
