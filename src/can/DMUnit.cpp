@@ -119,10 +119,7 @@ void TDm::PipeReadable(QSocketNotifier *Pipe)
         Stall.stop();
     else
         Stall.start(StallLimitMs);
-    if (!TakenInDone && Source->Done()) {
-        FinishTakingIn();
-        emit TakenIn();
-    }
+    TakeInWhenDue();
 }
 
 void TDm::ReadingStalled()
@@ -132,10 +129,21 @@ void TDm::ReadingStalled()
         notifier->setEnabled(false);
     Pipes.clear();
     Source->GiveUp(StallLimitMs);
-    if (!TakenInDone) {
-        FinishTakingIn();
-        emit TakenIn();
-    }
+    TakeInWhenDue();
+}
+
+void TDm::AllowTakeIn()
+{
+    TakeInHeld = false;
+    TakeInWhenDue();
+}
+
+void TDm::TakeInWhenDue()
+{
+    if (TakenInDone || TakeInHeld || !Source || !Source->Done())
+        return;
+    FinishTakingIn();
+    emit TakenIn();
 }
 
 void TDm::FinishTakingIn()

@@ -66,6 +66,11 @@ public:
     static std::unique_ptr<JetImport::Reading> StartReading(const QString &ExeDir);
     // The reading is still to be taken in.
     bool TakeInPending() const { return Source && !TakenInDone; }
+    // A window being shown holds the taking in back until it lets it go on: the children read on
+    // meanwhile, and a reading done by then is taken in at once.
+    void HoldTakeIn() { TakeInHeld = true; }
+    void AllowTakeIn();
+    bool TakeInHeldBack() const { return TakeInHeld && TakeInPending(); }
     // How long the reading may deliver nothing before it counts as stopped.
     void SetStallLimitMs(int Ms);
 
@@ -133,6 +138,7 @@ private:
     // The reading the data comes from: it holds the database image while the connection lives.
     std::unique_ptr<JetImport::Reading> Source;
     bool TakenInDone = false;
+    bool TakeInHeld = false;
     // Watching the reading's pipes from the event loop, and its silence.
     std::vector<std::unique_ptr<QSocketNotifier>> Pipes;
     QTimer Stall;
@@ -141,6 +147,7 @@ private:
     void WatchReading();
     void PipeReadable(QSocketNotifier *Pipe);
     void ReadingStalled();
+    void TakeInWhenDue();
     void FinishTakingIn();
     void Connect(JetImport::Reading &Reading);
     QVariant CurrentValue(TList list, const QString &column) const;

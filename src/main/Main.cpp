@@ -260,9 +260,11 @@ void TMainForm::CreateFrames()
     add(new THistoryFrame(this));
     add(new TEngNumbersFrame(this));
     add(new TTouchMemKeysFrame(this));
-    if (Dm && Dm->TakeInPending())
+    if (Dm && Dm->TakeInPending()) {
+        Dm->HoldTakeIn();
         connect(Dm, &TDm::TakenIn, this,
                 [this] { Guarded(this, [this] { TakeInVehicleDatabase(); }); });
+    }
 }
 
 TWindowHooks TMainForm::PageHooks()
@@ -298,11 +300,12 @@ void TMainForm::DestroyFrames()
     }
 }
 
-// The vehicle database is read by child processes while the window is built and used, and comes
-// in from the event loop whenever they are done: the vehicle sheet and its lists come then. A
-// unit identified meanwhile keeps the sheet as its model shows or hides it. A file that cannot be
-// used is reported once, and the program goes on without it; missing SPN records go to
-// "error.log".
+// The vehicle database is read by child processes while the window is built and used. It is let
+// in once the window is first shown, or before that when the first input comes or the CAN page is
+// shown, and comes as soon as the children are done, the window never waiting for them: the
+// vehicle sheet and its lists come then. A unit identified meanwhile keeps the sheet as its model
+// shows or hides it. A file that cannot be used is reported once, and the program goes on
+// without it; missing SPN records go to "error.log".
 void TMainForm::TakeInVehicleDatabase()
 {
     auto *can = qobject_cast<TCANFrame *>(Frames[TCANFrame::PageTag]);
@@ -325,6 +328,32 @@ void TMainForm::TakeInVehicleDatabase()
     }
     if (can)
         can->AttachVehicleDatabase();
+}
+
+void TMainForm::AllowVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event)
+{
+    switch (Event->type()) {
+    case QEvent::Expose:
+        if (Watched == windowHandle())
+            QMetaObject::invokeMethod(
+                this,
+                [] {
+                    if (Dm)
+                        Dm->AllowTakeIn();
+                },
+                Qt::QueuedConnection);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+        Dm->AllowTakeIn();
+        break;
+    default:
+        break;
+    }
 }
 
 bool TMainForm::VehicleDatabaseAvailable() const
@@ -614,6 +643,8 @@ void TMainForm::ShowPage(int Tag)
 {
     if (Tag < 0 || Tag >= FrameCount || !Frames[Tag])
         return;
+    if (Tag == TCANFrame::PageTag && Dm)
+        Dm->AllowTakeIn();
     TPageFrame *target = Frames[Tag];
     if (CurrentFrame && CurrentFrame != target)
         CurrentFrame->hide();
@@ -672,6 +703,8 @@ void TMainForm::TouchMemoryKeysActionExecute()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (Dm && Dm->TakeInHeldBack())
+        Guarded(this, [&] { AllowVehicleDatabaseWhenDue(watched, event); });
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *target = qobject_cast<QWidget *>(watched);

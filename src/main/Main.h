@@ -129,6 +129,7 @@ private:
     void LoadFormState();
     void SaveFormState();
     void TakeInVehicleDatabase();
+    void AllowVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event);
     bool VehicleDatabaseAvailable() const;
 
     void SetUpEngine();
