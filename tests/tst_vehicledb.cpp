@@ -6,6 +6,9 @@
 #include <QSqlRecord>
 #include <QtTest>
 
+#include <sys/prctl.h>
+#include <sys/wait.h>
+
 // The vehicle database on real Jet files: the lists and their cascade, finding a car, the SPN
 // records, the texts as stored, and the files that cannot be used.
 class TestVehicleDb : public QObject
@@ -32,7 +35,7 @@ private slots:
         CaridFixture carid;
         TDm &dm = *carid.dm;
         QVERIFY(dm.DbAvailable());
-        QVERIFY(dm.OpenError().isEmpty());
+        QVERIFY(dm.OpenError().isEmpty() && dm.SPNError().isEmpty());
         // Opening ran the cascade from the first stored maker, with nobody listening.
         QCOMPARE(Ids(dm, TDm::ProdList), QList<int>({3, 1, 2, 5, 33, 8, 9, 12, 14, 20, 21}));
         QCOMPARE(Current(dm, TDm::ProdList, "id").toInt(), 3);
@@ -175,6 +178,97 @@ private slots:
         empty.dm->LocateCar(11);
         QCOMPARE(masks.count(), 0);
         QVERIFY(empty.dm->GetSPNInfo(190).Name.isEmpty());
+    }
+
+    // The children that read the file. A file without one of the SPN tables still gives the
+    // vehicle lists, and names the table; each child is reaped as soon as its tables are in; one
+    // that stops is reported as stopped, without calling the file damaged; and a child dies with
+    // the program that forked it, also when that one was gone before the child could ask for it.
+    void readingChildren()
+    {
+        for (const QString table : {QStringLiteral("spn_on_pgn"), QStringLiteral("spn")}) {
+            const QByteArray bytes = CaridWithout(table);
+            QTemporaryDir dir;
+            QFile file(dir.filePath("carid.mdb"));
+            QVERIFY(!bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
+                    file.write(bytes) == bytes.size());
+            file.close();
+            const TDm dm(dir.path());
+            QVERIFY2(dm.DbAvailable(), qPrintable(dm.OpenError()));
+            QCOMPARE(dm.ListModel(TDm::ProdList)->rowCount(), 11);
+            QVERIFY(dm.CarId().has_value());
+            QVERIFY(dm.SPNError().contains(dir.filePath("carid.mdb")));
+            QVERIFY2(dm.SPNError().contains("в базе нет таблицы " + table + ")"),
+                     qPrintable(dm.SPNError()));
+            const TSPNInfo info = dm.GetSPNInfo(190);
+            QCOMPARE(info.Name.isEmpty(), table == "spn");
+            QCOMPARE(info.PGN, table == "spn" ? 61444 : 0);
+            QCOMPARE(ZombieChildren(), QList<pid_t>());
+        }
+
+        // Held past the stall limit (shortened here): stopped, killed and reaped.
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(W9_TEST_DATA_DIR "/carid-large.mdb", dir.filePath("carid.mdb")));
+        std::unique_ptr<JetImport::Reading> reading = TDm::StartReading(dir.path());
+        SignalChildren(SIGSTOP);
+        QCOMPARE(ChildProcesses().size(), 2);
+        TDm held(dir.path(), std::move(reading));
+        held.SetStallLimitMs(300);
+        QSignalSpy takenIn(&held, &TDm::TakenIn);
+        QVERIFY(takenIn.wait(5000));
+        QVERIFY(!held.DbAvailable());
+        QVERIFY(held.OpenError().contains(dir.filePath("carid.mdb")));
+        QVERIFY2(held.OpenError().contains("остановилось") &&
+                     !held.OpenError().contains("повреждён"),
+                 qPrintable(held.OpenError()));
+        QCOMPARE(ChildProcesses(), QList<pid_t>());
+
+        // A child whose program is gone before the child follows it ends there; one that
+        // followed its program dies with it. This process takes in the orphans.
+        prctl(PR_SET_CHILD_SUBREAPER, 1);
+        for (const bool goneFirst : {true, false}) {
+            int gate[2]; // the program holds its writing end: its end is the program's end
+            int report[2];
+            QVERIFY(pipe(gate) == 0 && pipe(report) == 0);
+            const pid_t program = fork();
+            if (program == 0) {
+                const pid_t self = getpid();
+                const pid_t child = fork();
+                if (child == 0) {
+                    close(gate[1]);
+                    char byte;
+                    while (goneFirst && read(gate[0], &byte, 1) > 0) {
+                    }
+                    JetImport::FollowProgram(self);
+                    (void)!write(report[1], "F", 1);
+                    while (!goneFirst)
+                        pause();
+                    _exit(0);
+                }
+                (void)!write(report[1], &child, sizeof child);
+                if (!goneFirst)
+                    pause();
+                _exit(0);
+            }
+            close(gate[1]);
+            close(report[1]);
+            pid_t child = 0;
+            QCOMPARE(read(report[0], &child, sizeof child), ssize_t(sizeof child));
+            char said = 0;
+            if (!goneFirst) {
+                QCOMPARE(read(report[0], &said, 1), ssize_t(1));
+                kill(program, SIGKILL);
+            }
+            QCOMPARE(waitpid(program, nullptr, 0), program);
+            int status = 0;
+            QCOMPARE(waitpid(child, &status, 0), child);
+            QVERIFY(goneFirst ? WIFEXITED(status) && WEXITSTATUS(status) == 1
+                              : WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+            QCOMPARE(read(report[0], &said, 1), ssize_t(0)); // the child said no more
+            close(gate[0]);
+            close(report[0]);
+        }
+        prctl(PR_SET_CHILD_SUBREAPER, 0);
     }
 };
 

@@ -2,10 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
+
+#include <algorithm>
 
 TDm *Dm = nullptr;
 
@@ -52,16 +55,25 @@ private:
 
 } // namespace
 
-TDm::TDm(const QString &ExeDir, QObject *parent) : TDm(ExeDir, StartReading(ExeDir), parent)
+TDm::TDm(const QString &ExeDir, QObject *parent) : TDm(ExeDir, nullptr, parent)
 {
-    TakeIn();
+    Source = StartReading(ExeDir);
+    if (Source) {
+        Source->Wait(StallLimitMs);
+        FinishTakingIn();
+    }
 }
 
 TDm::TDm(const QString &ExeDir, std::unique_ptr<JetImport::Reading> Reading, QObject *parent)
     : QObject(parent), Path(FileIn(ExeDir)),
       ConnectionName(QStringLiteral("carid-%1").arg(quintptr(this), 0, 16)),
       Source(std::move(Reading))
-{}
+{
+    Stall.setSingleShot(true);
+    connect(&Stall, &QTimer::timeout, this, &TDm::ReadingStalled);
+    if (Source)
+        WatchReading();
+}
 
 std::unique_ptr<JetImport::Reading> TDm::StartReading(const QString &ExeDir)
 {
@@ -69,13 +81,75 @@ std::unique_ptr<JetImport::Reading> TDm::StartReading(const QString &ExeDir)
     return QFileInfo::exists(path) ? std::make_unique<JetImport::Reading>(path) : nullptr;
 }
 
-bool TDm::TakeIn()
+void TDm::WatchReading()
 {
-    if (TakenIn || !Source)
-        return false;
-    TakenIn = true;
+    for (const int pipe : Source->Pipes()) {
+        auto notifier = std::make_unique<QSocketNotifier>(pipe, QSocketNotifier::Read);
+        connect(notifier.get(), &QSocketNotifier::activated, this,
+                [this, watched = notifier.get()] { PipeReadable(watched); });
+        Pipes.push_back(std::move(notifier));
+    }
+    Stall.start(StallLimitMs);
+    // A reading that could not start is taken in all the same, from the event loop.
+    if (Pipes.empty())
+        QMetaObject::invokeMethod(this, &TDm::ReadingStalled, Qt::QueuedConnection);
+}
+
+void TDm::SetStallLimitMs(int Ms)
+{
+    StallLimitMs = Ms;
+    if (Stall.isActive())
+        Stall.start(Ms);
+}
+
+// Whatever came restarts the stall limit. A pipe that ended is watched no more; once every table
+// is in the database is taken in, and the pipes still open are watched until their children end.
+void TDm::PipeReadable(QSocketNotifier *Pipe)
+{
+    Source->ReadFrom(int(Pipe->socket()));
+    const std::vector<int> open = Source->Pipes();
+    std::erase_if(Pipes, [&open](std::unique_ptr<QSocketNotifier> &notifier) {
+        if (std::find(open.begin(), open.end(), int(notifier->socket())) != open.end())
+            return false;
+        notifier->setEnabled(false);
+        notifier.release()->deleteLater(); // it may be the one being delivered
+        return true;
+    });
+    if (Pipes.empty())
+        Stall.stop();
+    else
+        Stall.start(StallLimitMs);
+    TakeInWhenDue();
+}
+
+void TDm::ReadingStalled()
+{
+    Stall.stop();
+    for (const std::unique_ptr<QSocketNotifier> &notifier : Pipes)
+        notifier->setEnabled(false);
+    Pipes.clear();
+    Source->GiveUp(StallLimitMs);
+    TakeInWhenDue();
+}
+
+void TDm::AllowTakeIn()
+{
+    TakeInHeld = false;
+    TakeInWhenDue();
+}
+
+void TDm::TakeInWhenDue()
+{
+    if (TakenInDone || TakeInHeld || !Source || !Source->Done())
+        return;
+    FinishTakingIn();
+    emit TakenIn();
+}
+
+void TDm::FinishTakingIn()
+{
+    TakenInDone = true;
     Connect(*Source);
-    return true;
 }
 
 TDm::~TDm()
@@ -97,7 +171,10 @@ void TDm::Connect(JetImport::Reading &Reading)
         db.setDatabaseName(QStringLiteral(":memory:"));
         if (!db.open())
             throw JetImport::Error(db.lastError().text());
-        JetImport::Load(Reading, db);
+        const QStringList lost = JetImport::Load(Reading, db);
+        if (!lost.isEmpty())
+            LostSPN = QStringLiteral("База данных %1 открыта без записей SPN: %2.")
+                          .arg(QDir::toNativeSeparators(Path), lost.join(QStringLiteral("; ")));
         for (auto &list : Lists)
             list = std::make_unique<QSqlQueryModel>();
         Available = true;

@@ -12,11 +12,14 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
+class QSocketNotifier;
 class QSqlQueryModel;
 
 // An SPN with its place in a PGN.
@@ -46,28 +49,37 @@ public:
 
     static constexpr const char *FileName = "carid.mdb";
 
-    // Opens ExeDir + "carid.mdb" when that file exists. A missing file leaves the database
-    // unavailable silently; a file that cannot be taken leaves it unavailable with OpenError().
+    // Opens ExeDir + "carid.mdb" when that file exists, waiting for its reading. A missing file
+    // leaves the database unavailable silently; a file that cannot be taken leaves it unavailable
+    // with OpenError().
     explicit TDm(const QString &ExeDir = QCoreApplication::applicationDirPath(),
                  QObject *parent = nullptr);
-    // Keeps `Reading`, the reading of ExeDir + "carid.mdb" that StartReading began (null: the
-    // file is missing), for TakeIn; until then the database counts as unavailable.
+    // Takes in `Reading`, the reading of ExeDir + "carid.mdb" that StartReading began (null: the
+    // file is missing), from the event loop as the children deliver it, and then says TakenIn;
+    // until then the database counts as unavailable.
     TDm(const QString &ExeDir, std::unique_ptr<JetImport::Reading> Reading,
         QObject *parent = nullptr);
     ~TDm() override;
 
-    // Starts reading ExeDir + "carid.mdb" in a child process when that file exists; null when it
+    // Starts reading ExeDir + "carid.mdb" in child processes when that file exists; null when it
     // does not. Needs no QCoreApplication: the program calls it before it starts any thread.
     static std::unique_ptr<JetImport::Reading> StartReading(const QString &ExeDir);
-    // Opens the database from the reading kept at construction, waiting for it if it is not done
-    // yet; false when there was nothing to take in (no file, or taken in before).
-    bool TakeIn();
-    // A reading waits to be taken in.
-    bool TakeInPending() const { return Source && !TakenIn; }
+    // The reading is still to be taken in.
+    bool TakeInPending() const { return Source && !TakenInDone; }
+    // A window being shown holds the taking in back until it lets it go on: the children read on
+    // meanwhile, and a reading done by then is taken in at once.
+    void HoldTakeIn() { TakeInHeld = true; }
+    void AllowTakeIn();
+    bool TakeInHeldBack() const { return TakeInHeld && TakeInPending(); }
+    // How long the reading may deliver nothing before it counts as stopped.
+    void SetStallLimitMs(int Ms);
 
     bool DbAvailable() const { return Available; }
     // Why a present file could not be opened, naming the file; empty otherwise.
     const QString &OpenError() const { return Error; }
+    // Why the SPN records are missing from an available database, naming the file and the
+    // table; empty otherwise.
+    const QString &SPNError() const { return LostSPN; }
     const QString &DatabasePath() const { return Path; }
     // The SQLite connection the data is in (invalid while the database is unavailable).
     QSqlDatabase Connection() const;
@@ -106,6 +118,9 @@ public:
     TSPNInfo GetSPNInfo(int SPN) const;
 
 signals:
+    // The reading kept at construction has been taken in: the database is available, or
+    // OpenError says why not. Said once, from the event loop.
+    void TakenIn();
     // A list's current row moved (by the cascade, a selection or LocateCar); -1: the list is empty.
     void CurrentRowChanged(TDm::TList list, int row);
     // A year became current: its database event mask, for the CAN page's SetCarMask.
@@ -115,14 +130,25 @@ private:
     QString Path;
     QString ConnectionName;
     QString Error;
+    QString LostSPN;
     bool Available = false;
     bool Cascading = false;
     std::array<std::unique_ptr<QSqlQueryModel>, 3> Lists;
     std::array<int, 3> Rows{-1, -1, -1};
     // The reading the data comes from: it holds the database image while the connection lives.
     std::unique_ptr<JetImport::Reading> Source;
-    bool TakenIn = false;
+    bool TakenInDone = false;
+    bool TakeInHeld = false;
+    // Watching the reading's pipes from the event loop, and its silence.
+    std::vector<std::unique_ptr<QSocketNotifier>> Pipes;
+    QTimer Stall;
+    int StallLimitMs = JetImport::Reading::StallLimitMs;
 
+    void WatchReading();
+    void PipeReadable(QSocketNotifier *Pipe);
+    void ReadingStalled();
+    void TakeInWhenDue();
+    void FinishTakingIn();
     void Connect(JetImport::Reading &Reading);
     QVariant CurrentValue(TList list, const QString &column) const;
     void Requery(TList list, const QVariant &parentId);

@@ -77,10 +77,10 @@ std::string Quoted(const char *name)
 {
     return std::string("\"") + name + "\"";
 }
-void CreateTable(sqlite3 *db, const TableSpec &spec)
+void CreateTable(sqlite3 *db, const TableSpec &spec, const std::string &schema = "main")
 {
     // No primary key: the row id keeps the stored order.
-    std::string sql = "CREATE TABLE " + Quoted(spec.name) + " (";
+    std::string sql = "CREATE TABLE " + schema + "." + Quoted(spec.name) + " (";
     for (const ColumnSpec &column : spec.columns) {
         const char *type = column.kind == Kind::Integer ? " INTEGER, " : " TEXT, ";
         sql += Quoted(column.name) + type;
@@ -259,9 +259,6 @@ void WriteImage(const QString &path, size_t table, int fd, int imageFd) noexcept
     }
 }
 
-// How long a worker may write nothing before its reading counts as stuck.
-constexpr int SilenceLimitMs = 10000;
-
 QString SystemError(const char *what)
 {
     return QStringLiteral("%1: %2").arg(QString::fromUtf8(what),
@@ -275,9 +272,16 @@ void CloseFd(int &fd)
     fd = -1;
 }
 
+const QString &CorruptStream()
+{
+    static const QString reason = QStringLiteral("поток данных испорчен");
+    return reason;
+}
+
 // One table's way from its worker to the program: a pipe for the progress and the outcome, and a
-// memory file for the image, which the program maps without copying it. A worker that crashes or
-// stalls becomes an Error here.
+// memory file for the image, which the program maps without copying it. The program reads the
+// pipe as it becomes readable, without waiting; a worker that crashes before its outcome makes it
+// a failure here.
 class Channel
 {
 public:
@@ -292,6 +296,8 @@ public:
         }
         readFd = fds[0];
         writeFd = fds[1];
+        // Only the program's end: the worker's writes wait for room in the pipe.
+        fcntl(readFd, F_SETFL, fcntl(readFd, F_GETFL) | O_NONBLOCK);
     }
 
     ~Channel()
@@ -308,43 +314,49 @@ public:
 
     int WriteFd() const { return writeFd; }
     int ImageFd() const { return imageFd; }
+    int ReadFd() const { return readFd; }
     void CloseWriteEnd() { CloseFd(writeFd); }
     void CloseReadEnd() { CloseFd(readFd); }
 
-    // The image the worker built, once it is all there, and the room it may grow into; it stays
-    // mapped while this object lives, and what is written into it stays in this process.
+    // The image the worker built and the room it may grow into; it stays mapped while this object
+    // lives, and what is written into it stays in this process.
     struct Image
     {
-        unsigned char *data;
-        quint64 size;
-        quint64 room;
+        unsigned char *data = nullptr;
+        quint64 size = 0;
+        quint64 room = 0;
     };
-    Image TakeImage()
+
+    bool HasOutcome() const { return image.data || !failure.isEmpty(); }
+    bool Ended() const { return readFd < 0; }
+    const Image &TakenImage() const { return image; }
+    const QString &Failure() const { return failure; }
+    void Fail(const QString &reason)
     {
-        for (;;) {
-            switch (Get<char>()) {
-            case ProgressTag:
+        if (!HasOutcome())
+            failure = reason;
+    }
+
+    // Takes in what the worker has written so far; at the pipe's end the worker is gone.
+    void ReadAvailable()
+    {
+        std::array<char, 4096> chunk;
+        while (!Ended()) {
+            const ssize_t n = read(readFd, chunk.data(), chunk.size());
+            if (n > 0) {
+                if (!HasOutcome()) {
+                    pending.append(chunk.data(), size_t(n));
+                    Parse();
+                }
+            } else if (n < 0 && errno == EINTR) {
                 continue;
-            case ImageTag:
-                break;
-            case ErrorTag: {
-                std::string reason(Count<quint32>(1 << 16), '\0');
-                Read(reason.data(), reason.size());
-                throw Error(QString::fromStdString(reason));
+            } else if (n < 0 && errno == EAGAIN) {
+                return;
+            } else {
+                // The worker ended; without an outcome it crashed on the file or could not go on.
+                Fail(QStringLiteral("файл повреждён: его чтение оборвалось"));
+                CloseReadEnd();
             }
-            default:
-                throw Error(QStringLiteral("поток данных испорчен"));
-            }
-            const auto size = Get<quint64>();
-            struct stat file = {};
-            const quint64 room = size + ImageRoom;
-            if (size == 0 || fstat(imageFd, &file) != 0 || quint64(file.st_size) < room)
-                throw Error(QStringLiteral("поток данных испорчен"));
-            mapped = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE, imageFd, 0);
-            if (mapped == MAP_FAILED)
-                throw Error(SystemError("mmap"));
-            mappedSize = room;
-            return {static_cast<unsigned char *>(mapped), size, room};
         }
     }
 
@@ -354,57 +366,62 @@ private:
     int imageFd = -1;
     void *mapped = MAP_FAILED;
     size_t mappedSize = 0;
-    std::array<char, 256> buffer;
-    size_t pos = 0;
-    size_t end = 0;
+    std::string pending; // what came on the pipe and is not understood yet
+    Image image;
+    QString failure;
 
-    void Read(void *data, size_t size)
+    // Takes the whole messages out of `pending`.
+    void Parse()
     {
-        auto *out = static_cast<char *>(data);
-        while (size > 0) {
-            if (pos == end) {
-                end = ReadSome(buffer.data(), buffer.size());
-                pos = 0;
+        size_t pos = 0;
+        while (!HasOutcome() && pos < pending.size()) {
+            const size_t left = pending.size() - pos;
+            const char tag = pending[pos];
+            if (tag == ProgressTag) {
+                ++pos;
+            } else if (tag == ImageTag) {
+                if (left < 1 + sizeof(quint64))
+                    break;
+                quint64 size = 0;
+                std::memcpy(&size, pending.data() + pos + 1, sizeof size);
+                pos += 1 + sizeof size;
+                MapImage(size);
+            } else if (tag == ErrorTag) {
+                quint32 size = 0;
+                if (left < 1 + sizeof size)
+                    break;
+                std::memcpy(&size, pending.data() + pos + 1, sizeof size);
+                if (size > 1 << 16) {
+                    Fail(CorruptStream());
+                } else if (left >= 1 + sizeof size + size) {
+                    Fail(
+                        QString::fromUtf8(pending.data() + pos + 1 + sizeof size, qsizetype(size)));
+                    pos += 1 + sizeof size + size;
+                } else {
+                    break;
+                }
+            } else {
+                Fail(CorruptStream());
             }
-            const size_t n = std::min(size, end - pos);
-            std::memcpy(out, buffer.data() + pos, n);
-            pos += n;
-            out += n;
-            size -= n;
         }
+        pending.erase(0, pos);
     }
 
-    template <typename T> T Get()
+    void MapImage(quint64 size)
     {
-        T value;
-        Read(&value, sizeof value);
-        return value;
-    }
-
-    // A count that a sound stream never exceeds.
-    template <typename T> T Count(T limit)
-    {
-        const T count = Get<T>();
-        if (count > limit)
-            throw Error(QStringLiteral("поток данных испорчен"));
-        return count;
-    }
-
-    size_t ReadSome(char *into, size_t size)
-    {
-        for (;;) {
-            pollfd wait{readFd, POLLIN, 0};
-            const int ready = poll(&wait, 1, SilenceLimitMs);
-            if (ready == 0)
-                throw Error(QStringLiteral("файл повреждён: его чтение остановилось"));
-            const ssize_t n = ready > 0 ? read(readFd, into, size) : -1;
-            if (n > 0)
-                return size_t(n);
-            if (n < 0 && errno == EINTR)
-                continue;
-            // The worker ended without finishing: it crashed on the file or could not go on.
-            throw Error(QStringLiteral("файл повреждён: его чтение оборвалось"));
+        struct stat file = {};
+        const quint64 room = size + ImageRoom;
+        if (size == 0 || fstat(imageFd, &file) != 0 || quint64(file.st_size) < room) {
+            Fail(CorruptStream());
+            return;
         }
+        mapped = mmap(nullptr, room, PROT_READ | PROT_WRITE, MAP_PRIVATE, imageFd, 0);
+        if (mapped == MAP_FAILED) {
+            Fail(SystemError("mmap"));
+            return;
+        }
+        mappedSize = room;
+        image = {static_cast<unsigned char *>(mapped), size, room};
     }
 };
 
@@ -423,13 +440,13 @@ void AvoidCpu(int cpu)
 
 // A worker: copies each of `tables` through its channel, off the processor the program runs on,
 // `programCpu`. It dies with the program.
-[[noreturn]] void RunWorker(const QString &path, const std::vector<size_t> &tables,
+[[noreturn]] void RunWorker(pid_t program, const QString &path, const std::vector<size_t> &tables,
                             const std::vector<std::unique_ptr<Channel>> &channels, int programCpu)
 {
+    FollowProgram(program);
     AvoidCpu(programCpu);
     // The window being built, and the display server that shows it, come first.
     setpriority(PRIO_PROCESS, 0, 19);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
     for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGPIPE})
         std::signal(signal, SIG_DFL);
     for (size_t table = 0; table < channels.size(); ++table) {
@@ -454,6 +471,14 @@ std::vector<std::vector<size_t>> WorkerTables()
 
 } // namespace
 
+void FollowProgram(pid_t program)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Gone before the signal was asked for: nobody will send it.
+    if (getppid() != program)
+        _exit(1);
+}
+
 // ---- the program's side of the reading ---------------------------------------------------------
 
 // The worker processes that build the database images of the tables.
@@ -464,6 +489,7 @@ public:
     {
         for (size_t table = 0; table < Tables().size(); ++table)
             channels.push_back(std::make_unique<Channel>());
+        const pid_t program = getpid();
         const int programCpu = sched_getcpu();
         for (const std::vector<size_t> &tables : WorkerTables()) {
             const pid_t pid = fork();
@@ -473,8 +499,8 @@ public:
                 throw error;
             }
             if (pid == 0)
-                RunWorker(path, tables, channels, programCpu);
-            pids.push_back(pid);
+                RunWorker(program, path, tables, channels, programCpu);
+            workers.push_back({pid, tables});
         }
         for (const std::unique_ptr<Channel> &channel : channels)
             channel->CloseWriteEnd();
@@ -485,26 +511,70 @@ public:
     Workers(const Workers &) = delete;
     Workers &operator=(const Workers &) = delete;
 
-    // The images of the tables in their order, waiting for the workers that are not done.
-    std::vector<Channel::Image> TakeImages()
+    std::vector<int> Pipes() const
     {
-        std::vector<Channel::Image> images;
+        std::vector<int> pipes;
         for (const std::unique_ptr<Channel> &channel : channels)
-            images.push_back(channel->TakeImage());
-        return images;
+            if (!channel->Ended())
+                pipes.push_back(channel->ReadFd());
+        return pipes;
     }
 
+    void ReadFrom(int pipe)
+    {
+        for (const std::unique_ptr<Channel> &channel : channels)
+            if (!channel->Ended() && channel->ReadFd() == pipe)
+                channel->ReadAvailable();
+        ReapEnded();
+    }
+
+    bool Done() const
+    {
+        return std::all_of(
+            channels.begin(), channels.end(),
+            [](const std::unique_ptr<Channel> &channel) { return channel->HasOutcome(); });
+    }
+
+    void GiveUp(const QString &reason)
+    {
+        Stop();
+        for (const std::unique_ptr<Channel> &channel : channels) {
+            channel->Fail(reason);
+            channel->CloseReadEnd();
+        }
+    }
+
+    const Channel &TableChannel(size_t table) const { return *channels.at(table); }
+
 private:
+    struct Worker
+    {
+        pid_t pid;
+        std::vector<size_t> tables;
+    };
     std::vector<std::unique_ptr<Channel>> channels;
-    std::vector<pid_t> pids;
+    std::vector<Worker> workers; // those not reaped yet
+
+    // A worker whose pipes have all ended has closed them by ending: it is reaped at once.
+    void ReapEnded()
+    {
+        std::erase_if(workers, [this](const Worker &worker) {
+            const bool ended =
+                std::all_of(worker.tables.begin(), worker.tables.end(),
+                            [this](size_t table) { return channels[table]->Ended(); });
+            if (ended)
+                waitpid(worker.pid, nullptr, 0);
+            return ended;
+        });
+    }
 
     void Stop()
     {
-        for (const pid_t pid : pids) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+        for (const Worker &worker : workers) {
+            kill(worker.pid, SIGKILL);
+            waitpid(worker.pid, nullptr, 0);
         }
-        pids.clear();
+        workers.clear();
     }
 };
 
@@ -519,34 +589,86 @@ Reading::Reading(const QString &path)
 
 Reading::~Reading() = default;
 
-void Load(Reading &reading, QSqlDatabase &db)
+std::vector<int> Reading::Pipes() const
+{
+    return workers ? workers->Pipes() : std::vector<int>();
+}
+
+void Reading::ReadFrom(int pipe)
+{
+    if (workers)
+        workers->ReadFrom(pipe);
+}
+
+bool Reading::Done() const
+{
+    return !workers || workers->Done();
+}
+
+void Reading::Wait(int stallLimitMs)
+{
+    for (std::vector<int> pipes = Pipes(); !pipes.empty(); pipes = Pipes()) {
+        std::vector<pollfd> waits;
+        for (const int pipe : pipes)
+            waits.push_back({pipe, POLLIN, 0});
+        const int ready = poll(waits.data(), waits.size(), stallLimitMs);
+        if (ready == 0) {
+            GiveUp(stallLimitMs);
+            return;
+        }
+        for (const pollfd &wait : waits)
+            if (wait.revents != 0)
+                ReadFrom(wait.fd);
+    }
+}
+
+void Reading::GiveUp(int stallLimitMs)
+{
+    if (workers)
+        workers->GiveUp(QStringLiteral("чтение файла остановилось: процесс чтения ничего не "
+                                       "сообщал %1 с")
+                            .arg(stallLimitMs / 1000.0));
+}
+
+QStringList Load(Reading &reading, QSqlDatabase &db)
 {
     sqlite3 *sqlite = Handle(db);
     if (!reading.failure.isEmpty())
         throw Error(reading.failure);
     if (reading.taken)
         throw Error(QStringLiteral("чтение файла уже принято"));
+    if (!reading.Done())
+        throw Error(QStringLiteral("чтение файла не закончено"));
     reading.taken = true;
-    std::vector<Channel::Image> images;
-    try {
-        images = reading.workers->TakeImages();
-    } catch (const Error &) {
-        reading.workers.reset();
-        throw;
+    QStringList lost;
+    const Reading::Workers &workers = *reading.workers;
+    for (size_t table = 0; table < Tables().size(); ++table) {
+        const Channel &channel = workers.TableChannel(table);
+        if (!channel.TakenImage().data && !Tables()[table].spnOnly)
+            throw Error(channel.Failure());
     }
     if (!AddJetFunctions(sqlite))
         SqlFailed(sqlite);
     // The first table's database becomes the connection's own, the others are attached to it:
-    // SQLite finds a table in any of them by its name.
-    for (size_t i = 0; i < images.size(); ++i) {
-        const std::string schema = i == 0 ? "main" : "part" + std::to_string(i);
-        if (i > 0)
+    // SQLite finds a table in any of them by its name. An SPN table that did not come is made
+    // empty, so that its queries find nothing.
+    for (size_t table = 0; table < Tables().size(); ++table) {
+        const std::string schema = table == 0 ? "main" : "part" + std::to_string(table);
+        if (table > 0)
             Exec(sqlite, "ATTACH DATABASE ':memory:' AS " + schema);
-        const Channel::Image &image = images[i];
-        if (sqlite3_deserialize(sqlite, schema.c_str(), image.data, sqlite3_int64(image.size),
-                                sqlite3_int64(image.room), 0) != SQLITE_OK)
+        const Channel &channel = workers.TableChannel(table);
+        const Channel::Image &image = channel.TakenImage();
+        if (!image.data) {
+            CreateTable(sqlite, Tables()[table], schema);
+            lost << QStringLiteral("%1 (%2)").arg(QString::fromLatin1(Tables()[table].name),
+                                                  channel.Failure());
+        } else if (sqlite3_deserialize(sqlite, schema.c_str(), image.data,
+                                       sqlite3_int64(image.size), sqlite3_int64(image.room),
+                                       0) != SQLITE_OK) {
             SqlFailed(sqlite);
+        }
     }
+    return lost;
 }
 
 } // namespace JetImport

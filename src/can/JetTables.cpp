@@ -25,12 +25,14 @@ const std::vector<TableSpec> &Tables()
           {"carid", Kind::Integer},
           {"mask", Kind::Integer}},
          "id_model"},
-        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}},
+        {"spn", {{"id_spn", Kind::Integer}, {"name_en", Kind::Text}}, nullptr, true},
         {"spn_on_pgn",
          {{"spn_id", Kind::Integer},
           {"pgn_id", Kind::Integer},
           {"offset", Kind::Integer},
-          {"length", Kind::Integer}}},
+          {"length", Kind::Integer}},
+         nullptr,
+         true},
     };
     return tables;
 }

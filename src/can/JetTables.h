@@ -29,6 +29,7 @@ struct TableSpec
     const char *name;
     std::vector<ColumnSpec> columns;
     const char *indexed = nullptr; // the column the program looks rows up by, if any
+    bool spnOnly = false;          // only the SPN records use it: the vehicle lists do without it
 };
 
 // Producer, Model, Years, spn, spn_on_pgn with the columns the program uses.

@@ -124,6 +124,10 @@ void TCANFrame::AttachVehicleDatabase()
         if (Dm->CurrentRow(TDm::ProdList) == shownMaker)
             Dm->ApplyCarMask();
     }
+    // A unit's car id read before the database came in, or failed to.
+    if (const std::optional<int> carId = std::exchange(carToLocate, std::nullopt);
+        carId && !LocateCar(*carId))
+        SetResultColor(1);
 }
 
 void TCANFrame::SaveUISettings()
@@ -564,8 +568,13 @@ void TCANFrame::BindVehicleLists()
             [this](int mask) { Guarded([&] { SetCarMask(mask); }); });
 }
 
+// While the database is still coming in, the car is located once it is there.
 bool TCANFrame::LocateCar(int CarId)
 {
+    if (Dm != nullptr && Dm->TakeInPending()) {
+        carToLocate = CarId;
+        return true;
+    }
     return Dm != nullptr && Dm->LocateCar(CarId);
 }
 

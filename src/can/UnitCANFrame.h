@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QCheckBox;
@@ -60,7 +61,8 @@ public:
     QWidget *CarSelectSheet() const;
     void RemoveStandartSetSheet();
     void SetCarSelectSheetTabVisible(bool Visible);
-    // Shows the vehicle database's lists on the vehicle sheet; the database may come after Init.
+    // Shows the vehicle database's lists on the vehicle sheet; the database may come after Init,
+    // and then also locates a car id read before it came.
     void AttachVehicleDatabase();
 
     QTimer Timer; // auto-refresh of the live values
@@ -108,6 +110,7 @@ private:
     void SelSPNClick(QWidget *Button);
 
     std::unique_ptr<Ui::TCANFrame> ui;
-    TSPNSlots SPNs;         // the SPN chosen for each slot of the standard sheet
-    bool idRefused = false; // the last write request was refused for an identifier
+    TSPNSlots SPNs;                 // the SPN chosen for each slot of the standard sheet
+    bool idRefused = false;         // the last write request was refused for an identifier
+    std::optional<int> carToLocate; // a car id read while the database was coming in
 };

@@ -41,6 +41,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -259,6 +260,11 @@ void TMainForm::CreateFrames()
     add(new THistoryFrame(this));
     add(new TEngNumbersFrame(this));
     add(new TTouchMemKeysFrame(this));
+    if (Dm && Dm->TakeInPending()) {
+        Dm->HoldTakeIn();
+        connect(Dm, &TDm::TakenIn, this,
+                [this] { Guarded(this, [this] { TakeInVehicleDatabase(); }); });
+    }
 }
 
 TWindowHooks TMainForm::PageHooks()
@@ -294,34 +300,47 @@ void TMainForm::DestroyFrames()
     }
 }
 
-// The vehicle database is read while the window is built and taken in once the window is first
-// shown, or before that when the first input comes or the CAN page is shown: the lists are
-// complete before the user can reach them. A file that cannot be used is reported once, and the
-// program goes on without it.
+// The vehicle database is read by child processes while the window is built and used. It is let
+// in once the window is first shown, or before that when the first input comes or the CAN page is
+// shown, and comes as soon as the children are done, the window never waiting for them: the
+// vehicle sheet and its lists come then. A unit identified meanwhile keeps the sheet as its model
+// shows or hides it. A file that cannot be used is reported once, and the program goes on
+// without it; missing SPN records go to "error.log".
 void TMainForm::TakeInVehicleDatabase()
 {
-    if (!Dm || !Dm->TakeIn())
-        return;
     auto *can = qobject_cast<TCANFrame *>(Frames[TCANFrame::PageTag]);
     if (Dm->DbAvailable()) {
         if (can) {
-            can->SetCarSelectSheetTabVisible(true);
-            can->AttachVehicleDatabase();
+            const QList<TDeviceModelCell> cells =
+                DeviceModelCells(engine->Identity.DeviceType, engine->Identity.DeviceVersion);
+            if (std::none_of(cells.begin(), cells.end(), [](const TDeviceModelCell &cell) {
+                    return cell.Control == QLatin1String("CarSelectSheet");
+                }))
+                can->SetCarSelectSheetTabVisible(true);
         }
+        if (!Dm->SPNError().isEmpty())
+            errorLog.WriteErrorLog(QStringLiteral("carid.mdb"), QStringLiteral("SPN"),
+                                   Dm->SPNError());
     } else if (!Dm->OpenError().isEmpty()) {
-        // Not from inside the event that asked for the database.
+        // Not from inside the delivery of the reading's pipes.
         QMetaObject::invokeMethod(
             this, [this, error = Dm->OpenError()] { ShowError(error); }, Qt::QueuedConnection);
     }
+    if (can)
+        can->AttachVehicleDatabase();
 }
 
-void TMainForm::TakeInVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event)
+void TMainForm::AllowVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event)
 {
     switch (Event->type()) {
     case QEvent::Expose:
         if (Watched == windowHandle())
             QMetaObject::invokeMethod(
-                this, [this] { Guarded(this, [this] { TakeInVehicleDatabase(); }); },
+                this,
+                [] {
+                    if (Dm)
+                        Dm->AllowTakeIn();
+                },
                 Qt::QueuedConnection);
         break;
     case QEvent::KeyPress:
@@ -330,7 +349,7 @@ void TMainForm::TakeInVehicleDatabaseWhenDue(const QObject *Watched, const QEven
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::TouchBegin:
-        TakeInVehicleDatabase();
+        Dm->AllowTakeIn();
         break;
     default:
         break;
@@ -624,8 +643,8 @@ void TMainForm::ShowPage(int Tag)
 {
     if (Tag < 0 || Tag >= FrameCount || !Frames[Tag])
         return;
-    if (Tag == TCANFrame::PageTag)
-        TakeInVehicleDatabase();
+    if (Tag == TCANFrame::PageTag && Dm)
+        Dm->AllowTakeIn();
     TPageFrame *target = Frames[Tag];
     if (CurrentFrame && CurrentFrame != target)
         CurrentFrame->hide();
@@ -684,8 +703,8 @@ void TMainForm::TouchMemoryKeysActionExecute()
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (Dm && Dm->TakeInPending())
-        Guarded(this, [&] { TakeInVehicleDatabaseWhenDue(watched, event); });
+    if (Dm && Dm->TakeInHeldBack())
+        Guarded(this, [&] { AllowVehicleDatabaseWhenDue(watched, event); });
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *target = qobject_cast<QWidget *>(watched);

@@ -129,7 +129,7 @@ private:
     void LoadFormState();
     void SaveFormState();
     void TakeInVehicleDatabase();
-    void TakeInVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event);
+    void AllowVehicleDatabaseWhenDue(const QObject *Watched, const QEvent *Event);
     bool VehicleDatabaseAvailable() const;
 
     void SetUpEngine();
