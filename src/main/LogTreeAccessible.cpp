@@ -10,8 +10,7 @@
 
 TLogTreeAccessible::TLogTreeAccessible(TLogTreeView *view)
     : QAccessibleWidget(view, QAccessible::Tree)
-{
-}
+{}
 
 TLogTreeAccessible::~TLogTreeAccessible()
 {

@@ -222,7 +222,8 @@ int TLogTreeView::LineWidth(const QModelIndex &line)
     quint16 &known = TextWidths[key];
     if (known == 0) {
         // The delegate's margins on both sides, and a pixel either way for rounding.
-        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2);
+        const int margins =
+            2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2);
         const int width = fontMetrics().horizontalAdvance(Log->LineText(line)) + margins;
         known = quint16(std::min(width, MaxTextWidth) + 1);
     }
@@ -374,9 +375,9 @@ void TLogTreeView::TellRowsChanged(bool inserted, int first, int count)
 {
     if (!QAccessible::isActive() || count <= 0)
         return;
-    QAccessibleTableModelChangeEvent event(this, inserted
-                                                     ? QAccessibleTableModelChangeEvent::RowsInserted
-                                                     : QAccessibleTableModelChangeEvent::RowsRemoved);
+    QAccessibleTableModelChangeEvent event(
+        this, inserted ? QAccessibleTableModelChangeEvent::RowsInserted
+                       : QAccessibleTableModelChangeEvent::RowsRemoved);
     event.setFirstRow(first);
     event.setLastRow(first + count - 1);
     QAccessible::updateAccessibility(&event);
