@@ -360,8 +360,10 @@ void TLogTreeView::selectAll()
     if (!Log || !selectionModel() || mode == NoSelection || mode == SingleSelection ||
         Log->VisibleCount() == 0)
         return;
+    // Without the Rows flag, which the one column makes needless and which merges the ranges
+    // one by one into each other.
     selectionModel()->select(ShownLines(0, Log->VisibleCount() - 1),
-                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                             QItemSelectionModel::ClearAndSelect);
 }
 
 QRegion TLogTreeView::visualRegionForSelection(const QItemSelection &) const
