@@ -259,6 +259,10 @@ private slots:
         const QModelIndex read = Child(session, 1);
         ShowTree(300);
 
+        tree->activateWindow();
+        tree->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
+        QCOMPARE(tree->currentIndex(), session); // focus comes in at the first line
         tree->setCurrentIndex(write);
         QTest::keyClick(tree.get(), Qt::Key_Minus);
         QVERIFY(!tree->isExpanded(write));

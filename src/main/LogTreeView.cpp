@@ -260,6 +260,8 @@ QModelIndex TLogTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     if (!Log || Log->VisibleCount() == 0)
         return {};
     const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return Log->VisibleLine(0); // the first key or focus starts at the top, as in a tree view
     const int row = std::max(Log->VisibleRowOf(current), 0);
     int to = row;
     switch (action) {
