@@ -57,7 +57,9 @@ private:
     {
         tree->resize(width, 200);
         tree->show();
-        QVERIFY(QTest::qWaitForWindowExposed(tree.get()));
+        tree->activateWindow();
+        tree->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
     }
 
     // What the view tells screen readers, one line per event: "focus 3", "selected 3",
@@ -231,9 +233,6 @@ private slots:
         SetReaderActive(true);
         const auto before = QAccessible::installUpdateHandler(&TestLog::Record);
         told.clear();
-        tree->activateWindow();
-        tree->setFocus();
-        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
         tree->setCurrentIndex(Child(session, 1));
         QAccessibleInterface *read = rows->cellAt(3, 0);
         QVERIFY(read->state().selected && read->state().focused);
@@ -258,10 +257,6 @@ private slots:
         const QModelIndex write = Child(session, 0);
         const QModelIndex read = Child(session, 1);
         ShowTree(300);
-
-        tree->activateWindow();
-        tree->setFocus();
-        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
         QCOMPARE(tree->currentIndex(), session); // focus comes in at the first line
         tree->setCurrentIndex(write);
         QTest::keyClick(tree.get(), Qt::Key_Minus);
