@@ -4,6 +4,7 @@
 #include "main/LogTreeView.h"
 #include "main/LogView.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -14,6 +15,9 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include <memory>
 
@@ -48,6 +52,49 @@ private:
     void Select(const QModelIndex &line)
     {
         tree->selectionModel()->select(line, QItemSelectionModel::Select);
+    }
+    void ShowTree(int width)
+    {
+        tree->resize(width, 200);
+        tree->show();
+        tree->activateWindow();
+        tree->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(tree.get()));
+    }
+
+    // What the view tells screen readers, one line per event: "focus 3", "selected 3",
+    // "rows in 4-4", "rows out 2-2" (shown rows).
+    static inline QStringList told;
+    // As a screen reader's bridge does when the reader starts and ends.
+    static void SetReaderActive(bool active)
+    {
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(active);
+    }
+    static void Record(QAccessibleEvent *event)
+    {
+        switch (event->type()) {
+        case QAccessible::Focus:
+            told.append(QString("focus %1").arg(event->child()));
+            break;
+        case QAccessible::SelectionAdd:
+            told.append(QString("selected %1").arg(event->child()));
+            break;
+        case QAccessible::TableModelChanged: {
+            const auto *rows = static_cast<QAccessibleTableModelChangeEvent *>(event);
+            const auto change = rows->modelChangeType();
+            if (change != QAccessibleTableModelChangeEvent::RowsInserted &&
+                change != QAccessibleTableModelChangeEvent::RowsRemoved)
+                break;
+            told.append(
+                QString("rows %1 %2-%3")
+                    .arg(change == QAccessibleTableModelChangeEvent::RowsInserted ? "in" : "out")
+                    .arg(rows->firstRow())
+                    .arg(rows->lastRow()));
+            break;
+        }
+        default:
+            break;
+        }
     }
 
 private slots:
@@ -157,6 +204,94 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(bar->value(), 3);
         QVERIFY(!tree->isExpanded(Child(log->SessionNode(), collapsedBefore)));
+    }
+
+    void screenReaderSeesTheShownLines()
+    {
+        log->LogSessionStart();
+        log->LogPortWrite("+v");
+        log->LogPortRead("REV 07.505.030");
+        const QModelIndex session = log->SessionNode();
+        ShowTree(400);
+        // Shown rows: 0 session, 1 write, 2 its text, 3 read, 4 its text.
+        QAccessibleInterface *view = QAccessible::queryAccessibleInterface(tree.get());
+        QVERIFY(view);
+        QCOMPARE(view->role(), QAccessible::Tree);
+        QAccessibleTableInterface *rows = view->tableInterface();
+        QVERIFY(rows);
+        QCOMPARE(rows->rowCount(), 5);
+        QCOMPARE(view->childCount(), 5);
+        QAccessibleInterface *write = rows->cellAt(1, 0);
+        QCOMPARE(write->role(), QAccessible::TreeItem);
+        QCOMPARE(write->text(QAccessible::Name), Text(Child(session, 0)));
+        QCOMPARE(rows->cellAt(2, 0)->text(QAccessible::Name), QString("+v"));
+        QVERIFY(write->state().expandable && write->state().expanded);
+        QVERIFY(write->state().selectable && !write->state().selected);
+        QVERIFY(!rows->cellAt(2, 0)->state().expandable);
+
+        // Focus and selection moving, lines hidden and added, as a tree view tells them.
+        SetReaderActive(true);
+        const auto before = QAccessible::installUpdateHandler(&TestLog::Record);
+        told.clear();
+        tree->setCurrentIndex(Child(session, 1));
+        QAccessibleInterface *read = rows->cellAt(3, 0);
+        QVERIFY(read->state().selected && read->state().focused);
+        tree->setExpanded(Child(session, 0), false);
+        QCOMPARE(rows->rowCount(), 4);
+        QCOMPARE(view->indexOfChild(read), 2); // the same cell, one row up
+        QVERIFY(!write->state().expanded);
+        log->LogPortWrite("+n");
+        QAccessible::installUpdateHandler(before);
+        SetReaderActive(false);
+        QCOMPARE(told, QStringList({"selected 3", "focus 3", "rows out 2-2", "rows in 4-4",
+                                    "rows in 5-5"}));
+        QCOMPARE(rows->cellAt(5, 0)->text(QAccessible::Name), QString("+n"));
+    }
+
+    void treeKeysSelectAllAndSideways()
+    {
+        log->LogSessionStart();
+        log->LogPortWrite("+v");
+        log->LogPortRead("REV");
+        const QModelIndex session = log->SessionNode();
+        const QModelIndex write = Child(session, 0);
+        const QModelIndex read = Child(session, 1);
+        ShowTree(300);
+        QCOMPARE(tree->currentIndex(), session); // focus comes in at the first line
+        tree->setCurrentIndex(write);
+        QTest::keyClick(tree.get(), Qt::Key_Minus);
+        QVERIFY(!tree->isExpanded(write));
+        QTest::keyClick(tree.get(), Qt::Key_Plus);
+        QVERIFY(tree->isExpanded(write));
+        // "*" expands a node and all below it, whether the node itself was collapsed or not.
+        for (const bool rootCollapsed : {true, false}) {
+            tree->setExpanded(write, false);
+            tree->setExpanded(read, false);
+            tree->setExpanded(session, !rootCollapsed);
+            tree->setCurrentIndex(session);
+            QTest::keyClick(tree.get(), Qt::Key_Asterisk);
+            QVERIFY(tree->isExpanded(session) && tree->isExpanded(write) && tree->isExpanded(read));
+            const QModelIndex readText = Child(read, 0);
+            QCOMPARE(tree->indexAt(tree->visualRect(readText).center()), readText);
+            QCOMPARE(tree->visualRect(readText).top(), 4 * tree->visualRect(session).height());
+        }
+
+        // Ctrl+A selects every shown line, so that all of them are copied.
+        QTest::keyClick(tree.get(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(log->SelectedLinesText(), Text(session) + "\r\n  " + Text(write) +
+                                               "\r\n    +v\r\n  " + Text(read) + "\r\n    REV\r\n");
+
+        // A shown line wider than the view scrolls sideways; a hidden one does not.
+        QScrollBar *across = tree->horizontalScrollBar();
+        QCOMPARE(across->maximum(), 0);
+        const QString command = "+LONG" + QString("000-001-").repeated(37);
+        log->LogPortWrite(command);
+        QCoreApplication::processEvents();
+        QVERIFY(across->isVisible());
+        QVERIFY(across->maximum() + tree->viewport()->width() >
+                tree->fontMetrics().horizontalAdvance(command));
+        tree->setExpanded(Child(session, 2), false);
+        QCOMPARE(across->maximum(), 0);
     }
 
     void savedFileBytesAndTheErrorLog()

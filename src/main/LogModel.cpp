@@ -181,6 +181,41 @@ void TLogModel::SetExpanded(const QModelIndex &index, bool expanded)
         emit VisibleLinesRemoved(at + 1, count);
 }
 
+void TLogModel::ExpandAllBelow(const QModelIndex &index)
+{
+    if (!index.isValid() || LineOf(index) % 2 == 1)
+        return;
+    const quint32 id = LineOf(index) / 2;
+    if (Nodes[id].Parent != NoParent || Nodes[id].Timed) {
+        SetExpanded(index, true);
+        return;
+    }
+    // The root's lines are built anew with every entry's text line; the lines that come are
+    // announced in tree order, each at its final row.
+    TRoot &root = RootOf(id);
+    std::vector<TLine> lines;
+    lines.reserve(root.Children.size() * 2);
+    std::vector<int> added;
+    for (const quint32 child : root.Children) {
+        lines.push_back(child * 2);
+        if (!Nodes[child].Timed)
+            continue;
+        if (!Nodes[child].Expanded)
+            added.push_back(int(lines.size()));
+        Nodes[child].Expanded = true;
+        lines.push_back(child * 2 + 1);
+    }
+    root.Lines = std::move(lines);
+    StartsValid = false;
+    if (!Nodes[id].Expanded) {
+        SetExpanded(index, true);
+        return;
+    }
+    const int first = RootStarts()[Nodes[id].Row] + 1;
+    for (const int offset : added)
+        emit VisibleLinesInserted(first + offset, 1);
+}
+
 int TLogModel::ShownUnder(const TRoot &root) const
 {
     return Nodes[root.Node].Expanded ? int(root.Lines.size()) : 0;
@@ -234,6 +269,13 @@ int TLogModel::VisibleRowOf(const QModelIndex &index) const
     if (at == lines.end() || *at != line)
         return -1;
     return start + 1 + int(at - lines.begin());
+}
+
+QModelIndex TLogModel::LineOfKey(quintptr key) const
+{
+    if (key / 2 >= Nodes.size() || (key % 2 == 1 && !Nodes[key / 2].Timed))
+        return {};
+    return LineIndex(TLine(key));
 }
 
 TLogModel::TRoot &TLogModel::RootOf(quint32 node)

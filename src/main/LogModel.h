@@ -38,11 +38,18 @@ public:
 
     bool IsExpanded(const QModelIndex &index) const;
     void SetExpanded(const QModelIndex &index, bool expanded);
+    // Expands `index` and every node below it in one pass over its entries.
+    void ExpandAllBelow(const QModelIndex &index);
 
     // The lines a tree view shows: those whose ancestors are all expanded, in tree order.
     int VisibleCount() const;
     QModelIndex VisibleLine(int row) const;
     int VisibleRowOf(const QModelIndex &index) const; // -1 when an ancestor is collapsed
+
+    // A line's key: a small number that stays the line's own from its adding until Clear, however
+    // many lines come before it (a row under the root level does not).
+    static quintptr KeyOf(const QModelIndex &index) { return index.internalId(); }
+    QModelIndex LineOfKey(quintptr key) const; // invalid for a key no line has
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;

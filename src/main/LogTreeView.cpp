@@ -1,8 +1,10 @@
 #include "main/LogTreeView.h"
 
 #include "main/LogModel.h"
+#include "main/LogTreeAccessible.h"
 
 #include <QHash>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -17,11 +19,17 @@ int FloorDiv(int value, int by)
     return value >= 0 ? value / by : -((-value + by - 1) / by);
 }
 
+constexpr int MaxTextWidth = 0xFFFE;
+
 } // namespace
 
 TLogTreeView::TLogTreeView(QWidget *parent) : QAbstractItemView(parent)
 {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    static const bool accessible = [] {
+        QAccessible::installFactory(&TLogTreeAccessible::Create);
+        return true;
+    }();
+    Q_UNUSED(accessible)
     setTextElideMode(Qt::ElideRight);
 }
 
@@ -31,10 +39,25 @@ void TLogTreeView::setModel(QAbstractItemModel *model)
         disconnect(Log, nullptr, this, nullptr);
     QAbstractItemView::setModel(model);
     Log = qobject_cast<TLogModel *>(model);
+    TextWidths.clear();
+    Widest = 0;
     if (Log) {
+        // The base class tells screen readers of rows under each parent, where a reader of this
+        // view counts shown lines: LinesInserted tells those.
+        disconnect(Log, SIGNAL(rowsInserted(QModelIndex, int, int)), this,
+                   SLOT(_q_rowsInserted(QModelIndex, int, int)));
         connect(Log, &TLogModel::VisibleLinesInserted, this, &TLogTreeView::LinesInserted);
         connect(Log, &TLogModel::VisibleLinesRemoved, this, &TLogTreeView::LinesRemoved);
+        MeasureShownLines();
     }
+}
+
+void TLogTreeView::reset()
+{
+    TextWidths.clear();
+    Widest = 0;
+    QAbstractItemView::reset();
+    updateGeometries();
 }
 
 bool TLogTreeView::isExpanded(const QModelIndex &index) const
@@ -70,12 +93,17 @@ int TLogTreeView::Indentation(const QModelIndex &index) const
     return (Log->LevelOf(index) + 1) * style()->pixelMetric(QStyle::PM_TreeViewIndentation);
 }
 
+int TLogTreeView::ContentWidth() const
+{
+    return std::max(Widest, viewport()->width());
+}
+
 bool TLogTreeView::OnArrow(const QModelIndex &index, const QPoint &point) const
 {
     const int right = Indentation(index);
+    const int x = point.x() + horizontalOffset();
     return model()->rowCount(index) > 0 &&
-           point.x() >= right - style()->pixelMetric(QStyle::PM_TreeViewIndentation) &&
-           point.x() < right;
+           x >= right - style()->pixelMetric(QStyle::PM_TreeViewIndentation) && x < right;
 }
 
 QRect TLogTreeView::visualRect(const QModelIndex &index) const
@@ -84,7 +112,8 @@ QRect TLogTreeView::visualRect(const QModelIndex &index) const
     if (row < 0)
         return {};
     const int x = Indentation(index);
-    return {x, (row - TopRow()) * RowHeight(), viewport()->width() - x, RowHeight()};
+    return {x - horizontalOffset(), (row - TopRow()) * RowHeight(), ContentWidth() - x,
+            RowHeight()};
 }
 
 QModelIndex TLogTreeView::indexAt(const QPoint &point) const
@@ -126,7 +155,7 @@ void TLogTreeView::scrollTo(const QModelIndex &index, ScrollHint hint)
 
 int TLogTreeView::horizontalOffset() const
 {
-    return 0;
+    return horizontalScrollBar()->value();
 }
 
 int TLogTreeView::verticalOffset() const
@@ -142,10 +171,14 @@ bool TLogTreeView::isIndexHidden(const QModelIndex &index) const
 void TLogTreeView::updateGeometries()
 {
     const int count = Log ? Log->VisibleCount() : 0;
-    QScrollBar *bar = verticalScrollBar();
-    bar->setRange(0, std::max(count - ShownRows(), 0));
-    bar->setPageStep(ShownRows());
-    bar->setSingleStep(1);
+    QScrollBar *down = verticalScrollBar();
+    down->setRange(0, std::max(count - ShownRows(), 0));
+    down->setPageStep(ShownRows());
+    down->setSingleStep(1);
+    QScrollBar *across = horizontalScrollBar();
+    across->setRange(0, std::max(Widest - viewport()->width(), 0));
+    across->setPageStep(viewport()->width());
+    across->setSingleStep(style()->pixelMetric(QStyle::PM_TreeViewIndentation));
     QAbstractItemView::updateGeometries();
 }
 
@@ -157,20 +190,67 @@ void TLogTreeView::scrollContentsBy(int, int)
 void TLogTreeView::LinesInserted(int first, int count)
 {
     const int top = TopRow();
+    WidenFor(first, count);
     updateGeometries();
     if (first <= top && top > 0)
         verticalScrollBar()->setValue(top + count);
     else if (first <= top + ShownRows())
         viewport()->update();
+    TellRowsChanged(true, first, count);
 }
 
 void TLogTreeView::LinesRemoved(int first, int count)
 {
     const int top = TopRow();
+    MeasureShownLines();
     updateGeometries();
     if (first < top)
         verticalScrollBar()->setValue(top - std::min(count, top - first));
     viewport()->update();
+    TellRowsChanged(false, first, count);
+}
+
+// ---- widths ------------------------------------------------------------------------------------
+
+// A line's text is measured the first time it is shown and remembered by its key, so that the
+// widest shown line is known without walking the log as lines come.
+int TLogTreeView::LineWidth(const QModelIndex &line)
+{
+    const quintptr key = TLogModel::KeyOf(line);
+    if (key >= TextWidths.size())
+        TextWidths.resize(key + 1);
+    quint16 &known = TextWidths[key];
+    if (known == 0) {
+        // The delegate's margins on both sides, and a pixel either way for rounding.
+        const int margins =
+            2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 2);
+        const int width = fontMetrics().horizontalAdvance(Log->LineText(line)) + margins;
+        known = quint16(std::min(width, MaxTextWidth) + 1);
+    }
+    return Indentation(line) + known - 1;
+}
+
+void TLogTreeView::WidenFor(int first, int count)
+{
+    for (int row = first; row < first + count; ++row)
+        Widest = std::max(Widest, LineWidth(Log->VisibleLine(row)));
+}
+
+void TLogTreeView::MeasureShownLines()
+{
+    Widest = 0;
+    if (Log)
+        WidenFor(0, Log->VisibleCount());
+}
+
+void TLogTreeView::changeEvent(QEvent *event)
+{
+    QAbstractItemView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        TextWidths.clear();
+        MeasureShownLines();
+        updateGeometries();
+    }
 }
 
 // ---- moving and selecting ----------------------------------------------------------------------
@@ -180,6 +260,8 @@ QModelIndex TLogTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     if (!Log || Log->VisibleCount() == 0)
         return {};
     const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return Log->VisibleLine(0); // the first key or focus starts at the top, as in a tree view
     const int row = std::max(Log->VisibleRowOf(current), 0);
     int to = row;
     switch (action) {
@@ -220,15 +302,33 @@ QModelIndex TLogTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers)
     return Log->VisibleLine(std::clamp(to, 0, Log->VisibleCount() - 1));
 }
 
-void TLogTreeView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
+void TLogTreeView::keyPressEvent(QKeyEvent *event)
 {
-    if (!Log || !selectionModel())
-        return;
-    const QRect area = rect.normalized();
-    const int last = Log->VisibleCount() - 1;
-    const int from = std::clamp(TopRow() + FloorDiv(area.top(), RowHeight()), 0, last);
-    const int to = std::clamp(TopRow() + FloorDiv(area.bottom(), RowHeight()), 0, last);
-    // One range per run of neighbouring siblings.
+    const QModelIndex current = currentIndex();
+    if (Log && current.isValid() && Log->hasChildren(current)) {
+        switch (event->key()) {
+        case Qt::Key_Plus:
+            setExpanded(current, true);
+            event->accept();
+            return;
+        case Qt::Key_Minus:
+            setExpanded(current, false);
+            event->accept();
+            return;
+        case Qt::Key_Asterisk:
+            Log->ExpandAllBelow(current);
+            event->accept();
+            return;
+        default:
+            break;
+        }
+    }
+    QAbstractItemView::keyPressEvent(event);
+}
+
+// The shown lines `from` to `to` as selection ranges: one per run of neighbouring siblings.
+QItemSelection TLogTreeView::ShownLines(int from, int to) const
+{
     QItemSelection selection;
     QHash<QModelIndex, qsizetype> runOf;
     for (int row = from; row <= to; ++row) {
@@ -242,12 +342,78 @@ void TLogTreeView::setSelection(const QRect &rect, QItemSelectionModel::Selectio
             selection.append(QItemSelectionRange(index));
         }
     }
-    selectionModel()->select(selection, command);
+    return selection;
+}
+
+void TLogTreeView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
+{
+    if (!Log || !selectionModel())
+        return;
+    const QRect area = rect.normalized();
+    const int last = Log->VisibleCount() - 1;
+    const int from = std::clamp(TopRow() + FloorDiv(area.top(), RowHeight()), 0, last);
+    const int to = std::clamp(TopRow() + FloorDiv(area.bottom(), RowHeight()), 0, last);
+    selectionModel()->select(ShownLines(from, to), command);
+}
+
+void TLogTreeView::selectAll()
+{
+    const SelectionMode mode = selectionMode();
+    if (!Log || !selectionModel() || mode == NoSelection || mode == SingleSelection ||
+        Log->VisibleCount() == 0)
+        return;
+    // Without the Rows flag, which the one column makes needless and which merges the ranges
+    // one by one into each other.
+    selectionModel()->select(ShownLines(0, Log->VisibleCount() - 1),
+                             QItemSelectionModel::ClearAndSelect);
 }
 
 QRegion TLogTreeView::visualRegionForSelection(const QItemSelection &) const
 {
     return viewport()->rect();
+}
+
+// ---- what screen readers are told --------------------------------------------------------------
+
+void TLogTreeView::TellRowsChanged(bool inserted, int first, int count)
+{
+    if (!QAccessible::isActive() || count <= 0)
+        return;
+    QAccessibleTableModelChangeEvent event(
+        this, inserted ? QAccessibleTableModelChangeEvent::RowsInserted
+                       : QAccessibleTableModelChangeEvent::RowsRemoved);
+    event.setFirstRow(first);
+    event.setLastRow(first + count - 1);
+    QAccessible::updateAccessibility(&event);
+}
+
+void TLogTreeView::TellLineEvent(QAccessible::Event type, const QModelIndex &line)
+{
+    if (!QAccessible::isActive() || !Log)
+        return;
+    const int row = Log->VisibleRowOf(line);
+    if (row < 0)
+        return;
+    QAccessibleEvent event(this, type);
+    event.setChild(row);
+    QAccessible::updateAccessibility(&event);
+}
+
+void TLogTreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    if (hasFocus())
+        TellLineEvent(QAccessible::Focus, current);
+}
+
+void TLogTreeView::selectionChanged(const QItemSelection &selected,
+                                    const QItemSelection &deselected)
+{
+    QAbstractItemView::selectionChanged(selected, deselected);
+    if (!selected.isEmpty())
+        TellLineEvent(QAccessible::SelectionAdd, selected.first().topLeft());
+    if (!deselected.isEmpty())
+        TellLineEvent(QAccessible::SelectionRemove, deselected.first().topLeft());
 }
 
 // ---- painting and mouse ------------------------------------------------------------------------
@@ -265,7 +431,7 @@ void TLogTreeView::paintEvent(QPaintEvent *)
 
 void TLogTreeView::DrawRow(QPainter &painter, const QModelIndex &index, int y) const
 {
-    const int indent = Indentation(index);
+    const int indent = Indentation(index) - horizontalOffset();
     const int step = style()->pixelMetric(QStyle::PM_TreeViewIndentation);
     if (model()->rowCount(index) > 0) {
         QStyleOption branch;
@@ -278,7 +444,8 @@ void TLogTreeView::DrawRow(QPainter &painter, const QModelIndex &index, int y) c
     }
     QStyleOptionViewItem option;
     initViewItemOption(&option);
-    option.rect = QRect(indent, y, viewport()->width() - indent, RowHeight());
+    option.rect = visualRect(index);
+    option.rect.moveTop(y);
     if (selectionModel() && selectionModel()->isSelected(index))
         option.state |= QStyle::State_Selected;
     if (index == currentIndex() && hasFocus())

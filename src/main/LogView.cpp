@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <stdexcept>
 
@@ -133,15 +134,18 @@ QString TLogView::SelectedLinesText() const
 {
     if (!Tree || !Lines || !Tree->selectionModel())
         return {};
-    const QItemSelectionModel &selection = *Tree->selectionModel();
-    const qsizetype selected = selection.selectedIndexes().size();
+    // Looked up in a set: asking the selection model line by line costs a walk over all of its
+    // ranges each time, one range per shown text line after a select-all.
+    const QModelIndexList selectedList = Tree->selectionModel()->selectedIndexes();
+    const QSet<QModelIndex> chosen(selectedList.cbegin(), selectedList.cend());
+    const qsizetype selected = chosen.size();
     if (selected == 0)
         return {};
     QString out;
     bool started = false;
     qsizetype added = 0;
     Lines->VisitAll([&](const QModelIndex &line, int level) {
-        if (selection.isSelected(line)) {
+        if (chosen.contains(line)) {
             out += QString(2 * level, QLatin1Char(' ')) + Lines->LineText(line) +
                    QLatin1String("\r\n");
             started = true;
