@@ -275,8 +275,10 @@ private slots:
     void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
     {
         Rig rig;
-        // Answered after the resend and well before the give-up a second time-out later.
+        // Answered after the resend and well before the give-up a second time-out later; the
+        // pacing keeps its share of the time-out, as on the real line.
         rig.Engine.Timings.CommandTimeoutMs = 150;
+        rig.Engine.Timings.PacingMs = 60;
         auto options = CableUnit();
         options.faults.latencyMs = 250;
         QVERIFY(rig.Connect(options));
