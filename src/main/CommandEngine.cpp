@@ -250,7 +250,8 @@ void TCommandEngine::SendIdentificationStep(int code)
 }
 
 // A step of a connection sequence goes out at once, or ahead of every queued request once the
-// late answers of a resent step are in; it is dropped when the connection has moved on meanwhile.
+// late answers of a resent step are in; it is dropped when the connection has closed or is
+// closing meanwhile.
 void TCommandEngine::SendStep(const QString &text, const QString &expected, int code)
 {
     if (Queue.OnLine() == TExchange::None) {
@@ -261,7 +262,7 @@ void TCommandEngine::SendStep(const QString &text, const QString &expected, int 
     const int retries = retriesLeft;
     const QPointer<TDevice> stepDevice = device;
     Queue.RunFirst([=, this] {
-        if (device != stepDevice || state == StateIdle || ConnectionEnding(state))
+        if (device != stepDevice || ConnectionEnding(state))
             return;
         retriesLeft = retries;
         Transmit(text, expected, code);
