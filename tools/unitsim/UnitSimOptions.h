@@ -10,21 +10,23 @@ namespace unitsim {
 // Faults the simulated unit shows on request; they can be changed while it runs.
 struct UnitSimFaults
 {
-    int latencyMs = 0;           // delay before every reply starts
-    int bytesPerSecond = 0;      // 0: replies leave at once; 1920 is the real 19200 baud line
-    int chunkSize = 0;           // 0: a reply leaves in one piece; n: in pieces of n bytes
-    int chunkGapMs = 2;          // pause between pieces when no line speed is set
-    int silentAfterCommands = 0; // 0: never; n: hears the next n commands, then nothing
-    bool silent = false;         // hears nothing at all (commands are logged, not carried out)
-    QStringList neverAnswer;     // commands beginning with one of these are carried out unanswered
-    QMap<QString, int> answerDelayMs; // commands beginning with a key answered this much later
-    bool loseFirstSends = false;  // a command is answered only when it repeats the one before it
-                                  // (its resend); every other command is carried out unanswered
+    int latencyMs = 0;            // delay before every reply starts
+    int bytesPerSecond = 0;       // 0: replies leave at once; 1920 is the real 19200 baud line
+    int chunkSize = 0;            // 0: a reply leaves in one piece; n: in pieces of n bytes
+    int chunkGapMs = 2;           // pause between pieces when no line speed is set
+    int silentAfterCommands = 0;  // 0: never; n: hears the next n commands, then nothing
+    bool silent = false;          // hears nothing at all (commands are logged, not carried out)
+    QStringList neverAnswer;      // commands beginning with one of these are carried out unanswered
     QStringList garble;           // commands beginning with one of these get a garbled answer
     int errorEveryNthBlock = 0;   // 0: never; n: every n-th boot-loader block is refused
     int refusedSignatures = 0;    // the next n "+EE" are answered "ERROR" whatever they carry
     bool bootLoaderFails = false; // "+BL" is answered, but the unit's firmware keeps running
     bool echo = false;            // sends every received command back before its answer
+    // Commands beginning with a key are answered this much later than the others.
+    QMap<QString, int> answerDelayMs;
+    // A command is answered only when it repeats the one heard before it (its resend); every
+    // other command is carried out unanswered.
+    bool loseFirstSends = false;
 };
 
 // What the simulated unit is and how its modem and boot loader behave.
