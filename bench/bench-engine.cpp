@@ -3,6 +3,8 @@
 //   pending_wait_cpu_percent: process CPU time while one command waits for a silent unit
 //   keepalive_read_ratio: time of the general page's read at 500 ms reply latency with the
 //     keep-alive going out just before it / the same read without it
+//   lossy_unit_row_seconds: mean time per row of the general page's read against a unit that
+//     loses the first send of every command, at the real time-outs
 // "--quick" shortens the run.
 
 #include "device/ComPort.h"
@@ -24,14 +26,15 @@
 
 namespace {
 
-// Reads the general page's rows; the milliseconds it took and whether every row was answered.
-std::pair<double, bool> TimedPageRead(TCommandEngine &engine)
+// Reads the general page's first `rows` rows; the milliseconds it took and whether every row was
+// answered.
+std::pair<double, bool> TimedPageRead(TCommandEngine &engine, int rows = GeneralRows::RowCount)
 {
     const auto &codes = GeneralRows::ReadCodes;
     QElapsedTimer elapsed;
     elapsed.start();
     const TPageData v =
-        PageTransfer::ReadRows(QVector<int>(codes.begin(), codes.end()),
+        PageTransfer::ReadRows(QVector<int>(codes.begin(), codes.begin() + rows),
                                [&engine](int code, int row, TPageData &res) {
                                    engine.ExecCommand(code, engine.DefaultRetries, row, res);
                                },
@@ -106,6 +109,17 @@ int main(int argc, char *argv[])
     std::printf("keepalive_read_raced_ms: %.0f\n", raced.first);
     std::printf("keepalive_read_all_answered: %d\n", plain.second && raced.second ? 1 : 0);
     std::printf("keepalive_read_ratio: %.3f\n", raced.first / plain.first);
+
+    // Every command answered only after its resend.
+    unitsim::UnitSimFaults lossy = sim.faults();
+    lossy.loseFirstSends = true;
+    sim.setFaults(lossy);
+    const int lossyRows = quick ? 3 : GeneralRows::RowCount;
+    const auto lossyRead = TimedPageRead(engine, lossyRows);
+    sim.setFaults(unitsim::UnitSimFaults());
+    std::printf("lossy_unit_rows: %d\n", lossyRows);
+    std::printf("lossy_unit_all_answered: %d\n", lossyRead.second ? 1 : 0);
+    std::printf("lossy_unit_row_seconds: %.2f\n", lossyRead.first / 1000.0 / lossyRows);
 
     // One pending command that stays unanswered for the whole wait.
     sim.setSilent(true);

@@ -275,8 +275,10 @@ private slots:
     void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
     {
         Rig rig;
-        // Answered after the resend and well before the give-up a second time-out later.
+        // Answered after the resend and well before the give-up a second time-out later; the
+        // pacing keeps its share of the time-out, as on the real line.
         rig.Engine.Timings.CommandTimeoutMs = 150;
+        rig.Engine.Timings.PacingMs = 60;
         auto options = CableUnit();
         options.faults.latencyMs = 250;
         QVERIFY(rig.Connect(options));
@@ -318,7 +320,7 @@ private slots:
         const QStringList readBack = Shown(*rig.General);
         const std::pair<int, void (TMainPageTransfer::*)()> actions[] = {
             {700, &TMainPageTransfer::ReadPageActionExecute},
-            {300, &TMainPageTransfer::ReadAllPagesActionExecute},
+            {100, &TMainPageTransfer::ReadAllPagesActionExecute},
             {500, &TMainPageTransfer::WritePageActionExecute}};
         int wakeUps = 0;
         for (const auto &[latency, action] : actions) {
@@ -344,6 +346,105 @@ private slots:
             QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
             rig.Current = rig.General;
         }
+    }
+
+    // Every answer goes to the send it answers on a link slower than the time-out: the
+    // keep-alive's late answer is its own, a command given up keeps its late answers, and on a
+    // unit that loses each first send identification ends before a read clicked during it.
+    void answersGoToTheSendsTheyAnswer()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        auto &sim = rig.Sim;
+        auto &engine = rig.Engine;
+        engine.Timings.CommandTimeoutMs = 150;
+        engine.EngineTimer().setInterval(10);
+        rig.GiveTheUnitValues();
+        rig.Transfer.ReadPageActionExecute();
+        const QStringList unitValues = Shown(*rig.General);
+        const auto setGarbled = [&sim](const QStringList &commands) {
+            auto faults = sim.faults();
+            faults.garble = commands;
+            sim.setFaults(faults);
+        };
+
+        // The idle keep-alive goes out just before the action; its answer comes after the
+        // action's first send (1.1 and 1.7 time-outs late, 5.5 s and 8.5 s on the real line). A
+        // single-command request is served between the read's rows; a write the unit refuses
+        // (its answer lacks the "OK") stays red.
+        int wakeUps = 0;
+        const auto afterKeepAlive = [&](int latency, void (TMainPageTransfer::*action)()) {
+            sim.setLatency(latency);
+            sim.clearLog();
+            QTRY_VERIFY(!engine.IsPending()); // the line is idle
+            SetTickOffsetForTesting(20000 * ++wakeUps); // the wake-up interval has passed
+            engine.Device->TimerTick();
+            (rig.Transfer.*action)();
+            QCOMPARE(Sent(sim).first(), QStringLiteral("+v"));
+        };
+        TCommandValues live{0, 0};
+        for (const int latency : {165, 255}) {
+            AfterSent(sim, &engine, 4, [&] {
+                engine.RequestCommand(QStringLiteral("+cancur"), 137, 1,
+                                      [&live](const TCommandValues &v) { live = v; });
+            });
+            afterKeepAlive(latency, &TMainPageTransfer::ReadPageActionExecute);
+            QCOMPARE(Shown(*rig.General), unitValues);
+            QCOMPARE(rig.RowsNot(Green), QStringList());
+            QVERIFY(Sent(sim).contains(QStringLiteral("+cancur")));
+            QTRY_COMPARE(live[1].toInt(), 1);
+            QVERIFY2(live[0].toString().startsWith(QStringLiteral("10")),
+                     qPrintable(live[0].toString()));
+            live = {0, 0};
+
+            rig.TypeValues();
+            setGarbled({QStringLiteral("+object")});
+            afterKeepAlive(latency, &TMainPageTransfer::WritePageActionExecute);
+            QCOMPARE(rig.RowsNot(Green), QStringList{"ObjectNumberLabel"});
+            QCOMPARE(rig.Colour("ObjectNumberLabel"), Red);
+            QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
+            setGarbled({});
+            rig.GiveTheUnitValues();
+            sim.setSetting(QStringLiteral("timegps"), "00");
+        }
+
+        // One command answered 2.4 time-outs late (12 s on the real line): it is given up, and
+        // the rows after it show the unit's values.
+        sim.setLatency(0);
+        sim.setSetting(QStringLiteral("timegps"), "1E");
+        auto faults = sim.faults();
+        faults.answerDelayMs = {{QStringLiteral("+timegps"), 360}};
+        sim.setFaults(faults);
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.RowsNot(Green), QStringList{"TimeOffLabel"});
+        QCOMPARE(Shown(*rig.General).mid(8), unitValues.mid(8));
+
+        // A unit that loses each first send, with Read page clicked as soon as the firmware
+        // shows: identification ends first, every row is right, and nothing holds the line once
+        // the last answer is in.
+        Rig lossy;
+        lossy.Engine.Timings.CommandTimeoutMs = 150;
+        auto options = CableUnit();
+        options.faults.loseFirstSends = true;
+        QVERIFY(lossy.Sim.start(options));
+        lossy.GiveTheUnitValues();
+        bool read = false, freeAfterRead = false;
+        AfterThat(
+            &lossy.Engine, [&lossy] { return !lossy.Engine.Identity.Firmware.isEmpty(); },
+            [&] {
+                lossy.Transfer.ReadPageActionExecute();
+                freeAfterRead = !lossy.Engine.IsPending();
+                read = true;
+            });
+        TConnectChoice choice;
+        choice.PortName = lossy.Sim.portPath();
+        lossy.Connection.Connect(choice);
+        QTRY_VERIFY_WITH_TIMEOUT(read, 10000);
+        QCOMPARE(lossy.Engine.Identity.IMEI, kImei);
+        QCOMPARE(lossy.Engine.Identity.Memory, QStringLiteral("AT45DB161D"));
+        QCOMPARE(Shown(*lossy.General), unitValues);
+        QCOMPARE(lossy.RowsNot(Green), QStringList());
+        QVERIFY(freeAfterRead);
     }
 
     // The silence alarm keeps watching while rows wait for their replies: the connection goes

@@ -94,7 +94,8 @@ void TCommandEngine::NoteCommandEnded()
 
 void TCommandEngine::EndExchange()
 {
-    replyBuffer.clear();
+    if (Unanswered.Empty())
+        replyBuffer.clear();
     if (Queue.OnLine() == TExchange::Command)
         NoteCommandEnded();
     Queue.ExchangeEnded();
@@ -108,36 +109,50 @@ void TCommandEngine::DropLine()
 
 void TCommandEngine::AbandonPending()
 {
-    // Its replies may still be on their way: until the command's time-out has passed.
     if (Waiting())
-        HoldForLateAnswers(sendsOnLine, exchangeStart, timeoutMs);
+        LeaveUnanswered(exchangeStart);
     MarkDone();
 }
 
-// The answers still to come for the command on the line are gathered and dropped, so that none
-// is taken for the next command's: the line stays held until `answers` of them are in, or
-// `windowMs` after `from`.
-void TCommandEngine::HoldForLateAnswers(int answers, uint32_t from, uint32_t windowMs)
+// The command on the line is over without its answer; its sends stay among the unanswered ones,
+// so that what still comes for them is known for theirs. Where those answers cannot be told from
+// the next command's (a bare "OK"), the line stays held for them until `from` plus the command's
+// time-out; what is still unanswered then is forgotten.
+void TCommandEngine::LeaveUnanswered(uint32_t from)
 {
+    if (TUnansweredSends::TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
+        EndExchange();
+        return;
+    }
     NoteCommandEnded();
-    absorbUntil = expectedReply;
-    absorbLeft = answers;
     exchangeStart = from;
-    absorbTimeoutMs = windowMs;
-    replyBuffer.clear();
+    holdMs = timeoutMs;
     Queue.ExchangeSent(TExchange::Abandoned);
 }
 
-// A command sent more than once has its answer; the answers to its other sends are overdue a
-// time-out after it plus the time between the first and the last send (they come that much
-// later when the unit answers each send equally late).
-void TCommandEngine::AnswerReceived()
+// The command on the line has its answer. When it was sent more than once, the answers to its
+// other sends may still come; where they cannot be told from the next command's (a bare "OK"),
+// the line stays held for them: they are overdue a time-out after this answer plus the time
+// between its first and its last send (they come that much later when the unit answers each send
+// equally late).
+void TCommandEngine::CommandAnswered()
 {
-    if (sendsOnLine < 2)
+    if (!Unanswered.Waits(lineExchange) ||
+        TUnansweredSends::TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
         EndExchange();
-    else
-        HoldForLateAnswers(sendsOnLine - 1, GetTickCount(),
-                           timeoutMs + uint32_t(lastSendTick - firstSendTick));
+        return;
+    }
+    NoteCommandEnded();
+    exchangeStart = GetTickCount();
+    holdMs = timeoutMs + uint32_t(lastSendTick - firstSendTick);
+    Queue.ExchangeSent(TExchange::Abandoned);
+}
+
+// The connection starts or ends, or a step takes the line over: nothing sent before is awaited.
+void TCommandEngine::ForgetUnanswered()
+{
+    Unanswered.Clear();
+    replyBuffer.clear();
 }
 
 void TCommandEngine::RunWhenFree(std::function<void()> job)
@@ -191,24 +206,33 @@ bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
     lastCommand = cmd;
     lastCode = code;
     expectedReply = expected;
-    lastSendTick = GetTickCount();
-    exchangeStart = lastSendTick;
     if (cmd.contains(QLatin1String("erase")))
         timeoutMs = Timings.EraseTimeoutMs;
     else if (cmd.contains(QLatin1String("ATD")))
         timeoutMs = Timings.DialTimeoutMs;
     else
         timeoutMs = Timings.CommandTimeoutMs;
-    if (resend) {
-        ++sendsOnLine; // what came so far may be the start of the earlier send's answer
-    } else {
-        sendsOnLine = 1;
-        firstSendTick = lastSendTick;
-        replyBuffer.clear();
-    }
+    NoteSent(cmd, TUnansweredSends::ShapeOf(code), !resend, timeoutMs);
     Queue.ExchangeSent(TExchange::Command);
     device->SendCommand(lastCommand);
     return true;
+}
+
+// A send goes on the list of the unanswered ones: a fresh one starts an exchange of its own, a
+// resend joins the exchange on the line. Sends far past their time-out are forgotten, and with
+// nothing else awaited, what the unit said before is too.
+void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fresh, uint32_t waitMs)
+{
+    lastSendTick = GetTickCount();
+    exchangeStart = lastSendTick;
+    Unanswered.ForgetExpired(lastSendTick);
+    if (fresh) {
+        lineExchange = ++lastExchange;
+        firstSendTick = lastSendTick;
+        if (Unanswered.Empty())
+            replyBuffer.clear();
+    }
+    Unanswered.Add({text, shape, lineExchange, lastSendTick + 3 * waitMs});
 }
 
 void TCommandEngine::SendByCode(int code)
@@ -226,18 +250,19 @@ void TCommandEngine::SendIdentificationStep(int code)
 }
 
 // A step of a connection sequence goes out at once, or ahead of every queued request once the
-// late answers of a resent step are in; it is dropped when the connection has moved on meanwhile.
+// late answers of a resent step are in; it is dropped when the connection has closed or is
+// closing meanwhile.
 void TCommandEngine::SendStep(const QString &text, const QString &expected, int code)
 {
     if (Queue.OnLine() == TExchange::None) {
         Transmit(text, expected, code);
         return;
     }
+    // A page action started meanwhile changes the state but waits behind the step.
     const int retries = retriesLeft;
-    const uint8_t stepState = state;
     const QPointer<TDevice> stepDevice = device;
     Queue.RunFirst([=, this] {
-        if (device != stepDevice || state != stepState)
+        if (device != stepDevice || ConnectionEnding(state))
             return;
         retriesLeft = retries;
         Transmit(text, expected, code);
@@ -267,7 +292,7 @@ void TCommandEngine::SendDirect(const QString &text)
 }
 
 // Nobody waits for the answer, but the line is held until it is in (or a command's time-out has
-// passed), so that it is never taken for the reply to the next command.
+// passed); what comes for it later is still known for its own.
 void TCommandEngine::SendUnawaited(const QString &text)
 {
     if (!Queue.Free())
@@ -275,12 +300,8 @@ void TCommandEngine::SendUnawaited(const QString &text)
     PaceAndClearLine(true);
     if (!PortUsable() || !Queue.Free())
         return;
-    lastSendTick = GetTickCount();
-    exchangeStart = lastSendTick;
-    absorbUntil = QStringLiteral("OK");
-    absorbLeft = 1;
-    absorbTimeoutMs = Timings.CommandTimeoutMs;
-    replyBuffer.clear();
+    holdMs = Timings.CommandTimeoutMs;
+    NoteSent(text, TUnansweredSends::ShapeOfUnawaited(text), true, holdMs);
     Queue.ExchangeSent(TExchange::KeepAlive);
     device->SendCommand(text);
 }
@@ -420,10 +441,15 @@ void TCommandEngine::TimerTimer()
         return;
     switch (Queue.OnLine()) {
     case TExchange::KeepAlive:
-    case TExchange::Abandoned:
-        // An exchange whose answer never came is forgotten after its time-out.
-        if (ElapsedSince(exchangeStart) > absorbTimeoutMs)
+        // The line is free again; the answer is still known for the keep-alive's when it comes.
+        if (ElapsedSince(exchangeStart) > holdMs)
             EndExchange();
+        break;
+    case TExchange::Abandoned:
+        if (ElapsedSince(exchangeStart) > holdMs) {
+            Unanswered.Forget(lineExchange);
+            EndExchange();
+        }
         break;
     case TExchange::Command:
         if (timeoutMs > 0 && ElapsedSince(exchangeStart) > timeoutMs)
@@ -445,11 +471,10 @@ void TCommandEngine::ResendOrGiveUp()
     Transmit(lastCommand, expectedReply, lastCode);
 }
 
-// The answers to a command given up may still come on a slow line: they are dropped for another
-// time-out.
+// The answers to a command given up may still come on a slow line: they stay known for its own.
 void TCommandEngine::GiveUp()
 {
-    HoldForLateAnswers(sendsOnLine, GetTickCount(), timeoutMs);
+    LeaveUnanswered(GetTickCount());
     MarkDone();
     retriesLeft = -1;
     const bool connectionStep = lastCode == 1 || lastCode == 2 ||
@@ -538,6 +563,7 @@ void TCommandEngine::CableDisconnect()
     // answer to what it replaced can only close the port sooner.
     AbandonPending();
     DropLine();
+    ForgetUnanswered();
     if (Queue.Free())
         SendGoodbye();
     else
@@ -559,6 +585,7 @@ void TCommandEngine::BeginModemHangUp()
 {
     AbandonPending();
     DropLine(); // "+++" takes the line over: the port closes before any answer
+    ForgetUnanswered();
     state = StateModemEscape;
     retriesLeft = 3;
     SendByCode(1029);
@@ -574,6 +601,7 @@ bool TCommandEngine::SilenceAlarm()
     portActive = false;
     AbandonPending();
     DropLine();
+    ForgetUnanswered();
     state = StateIdle;
     return true;
 }
@@ -596,7 +624,7 @@ void TCommandEngine::ConnectionClosed()
     ModemWatch.Reset();
     StartupTail.clear();
     DropLine();
-    replyBuffer.clear();
+    ForgetUnanswered();
     MarkDone();
 }
 
@@ -618,28 +646,14 @@ void TCommandEngine::ProcessReply(const QString &text)
                 CableConnect();
             return;
         }
-        switch (Queue.OnLine()) {
-        case TExchange::None:
+        if (Queue.OnLine() == TExchange::None && Unanswered.Empty())
             return; // nothing awaited: the chunk was only logged
-        case TExchange::KeepAlive:
-        case TExchange::Abandoned:
-            replyBuffer += text;
-            if (!TReplyDecoder::HasTerminatingReply(replyBuffer, absorbUntil))
-                return;
-            if (--absorbLeft > 0)
-                replyBuffer.clear();
-            else
-                EndExchange();
-            return;
-        case TExchange::Command:
-            break;
-        }
         const bool bootLoaderSeen =
             replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive);
         replyBuffer += text;
         // The boot loader offers the resume to a connection being made, not to one ending (the
         // goodbye after a broken-off upload draws the same answer).
-        if (!bootLoaderSeen && !ConnectionEnding(state) &&
+        if (Waiting() && !bootLoaderSeen && !ConnectionEnding(state) &&
             replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive)) {
             state = StateConnected;
             QMetaObject::invokeMethod(
@@ -652,14 +666,59 @@ void TCommandEngine::ProcessReply(const QString &text)
                 },
                 Qt::QueuedConnection);
         }
-        if (!TReplyDecoder::HasTerminatingReply(replyBuffer, expectedReply))
-            return;
-        const QString reply = replyBuffer;
-        AnswerReceived();
-        Decode(reply);
+        TakeAnswers();
     } catch (const std::exception &e) {
         qWarning("reply decoding: %s", e.what());
         MarkDone();
+    }
+}
+
+// The modem's dial and registration end on words of their own and have the line to themselves;
+// everything else ends on "OK" and is taken apart answer by answer.
+void TCommandEngine::TakeAnswers()
+{
+    if (Waiting() && !TReplyDecoder::IsOkReply(expectedReply)) {
+        if (!TReplyDecoder::HasTerminatingReply(replyBuffer, expectedReply))
+            return;
+        const QString reply = replyBuffer;
+        Unanswered.Forget(lineExchange);
+        replyBuffer.clear();
+        EndExchange();
+        Decode(reply);
+        return;
+    }
+    QString answer;
+    while (TReplyDecoder::TakeOkAnswer(replyBuffer, answer))
+        HandleAnswer(answer);
+}
+
+// An answer completes the exchange on the line only when it is that exchange's own; one that
+// belongs to an earlier send (a keep-alive, a resend, a command given up or abandoned) is dropped
+// (the chunk has been logged as it came).
+void TCommandEngine::HandleAnswer(const QString &answer)
+{
+    const std::optional<uint32_t> owner =
+        Unanswered.TakeAnswered(answer, Waiting() ? lineExchange : 0);
+    const bool own = owner && *owner == lineExchange;
+    switch (Queue.OnLine()) {
+    case TExchange::Command:
+        if (own) {
+            CommandAnswered();
+            Decode(answer);
+        }
+        break;
+    case TExchange::KeepAlive:
+        if (own)
+            EndExchange();
+        break;
+    case TExchange::Abandoned:
+        if (!Unanswered.Waits(lineExchange))
+            EndExchange();
+        break;
+    case TExchange::None:
+        if (Unanswered.Empty())
+            replyBuffer.clear();
+        break;
     }
 }
 

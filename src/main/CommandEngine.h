@@ -11,6 +11,7 @@
 #include "main/DeviceIdentity.h"
 #include "main/ReplyDecoder.h"
 #include "main/RequestQueue.h"
+#include "main/UnansweredSends.h"
 
 #include <QObject>
 #include <QPointer>
@@ -220,6 +221,7 @@ private:
     bool PortUsable() const;
     void PaceAndClearLine(bool fresh);
     void SendUnawaited(const QString &text);
+    void NoteSent(const QString &text, TAnswerShape shape, bool fresh, uint32_t waitMs);
     void EndExchange();
     void NoteCommandEnded();
     void DropLine();
@@ -236,8 +238,11 @@ private:
     void SendByCode(int code);
     void SendIdentificationStep(int code);
     void SendStep(const QString &text, const QString &expected, int code);
-    void AnswerReceived();
-    void HoldForLateAnswers(int answers, uint32_t from, uint32_t windowMs);
+    void TakeAnswers();
+    void HandleAnswer(const QString &answer);
+    void CommandAnswered();
+    void LeaveUnanswered(uint32_t from);
+    void ForgetUnanswered();
     bool StartupOutputEnded(const QString &text);
     void CloseForModemFailure(const QString &msg);
     void ClosePort();
@@ -262,11 +267,11 @@ private:
 
     bool done = true;
     uint32_t exchangeStart = 0; // the time-out of the exchange on the line counts from here
-    int sendsOnLine = 0;        // sends of the command on the line (resends included)
     uint32_t firstSendTick = 0; // its first send
-    QString absorbUntil; // the reply that ends a keep-alive or an abandoned or resent command
-    int absorbLeft = 0;  // answers still to be dropped
-    uint32_t absorbTimeoutMs = 0;
+    uint32_t lineExchange = 0;  // the exchange on the line (or the last one)
+    uint32_t lastExchange = 0;
+    uint32_t holdMs = 0; // how long a keep-alive or a command left unanswered holds the line
+    TUnansweredSends Unanswered;
     uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
     bool longCommandEnded = false;
     bool transferring = false;

@@ -24,11 +24,6 @@ const std::array<std::pair<const char *, const char *>, 6> kModemFailures{{
 // Longest partial line kept while waiting for its end (start-up output may carry none).
 constexpr qsizetype kMaxPartialLine = 4096;
 
-bool IsOkReply(const QString &expected)
-{
-    return expected.compare(QLatin1String("OK"), Qt::CaseInsensitive) == 0;
-}
-
 // Position of an "OK" that begins a line at or after `from`, or -1.
 qsizetype FindOkLine(const QString &text, qsizetype from)
 {
@@ -178,6 +173,21 @@ bool TReplyDecoder::HasTerminatingReply(const QString &gathered, const QString &
     if (IsOkReply(expected))
         return FindOkLine(gathered, 0) >= 0;
     return gathered.contains(expected, Qt::CaseInsensitive);
+}
+
+bool TReplyDecoder::IsOkReply(const QString &expected)
+{
+    return expected.compare(QLatin1String("OK"), Qt::CaseInsensitive) == 0;
+}
+
+bool TReplyDecoder::TakeOkAnswer(QString &gathered, QString &answer)
+{
+    const qsizetype ok = FindOkLine(gathered, 0);
+    if (ok < 0)
+        return false;
+    answer = gathered.left(ok + 2);
+    gathered.remove(0, ok + 2);
+    return true;
 }
 
 bool TReplyDecoder::CheckModemReply(const QString &text, QString &msg, const QString &echo)

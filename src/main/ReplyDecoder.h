@@ -33,6 +33,10 @@ public:
     // (so a value such as "internet.book.ru" does not end the wait), any other reply anywhere;
     // letter case ignored.
     static bool HasTerminatingReply(const QString &gathered, const QString &expected);
+    // Cuts the first answer ended by "OK" at the beginning of a line off the gathered text into
+    // `answer`; false while no such answer is complete.
+    static bool TakeOkAnswer(QString &gathered, QString &answer);
+    static bool IsOkReply(const QString &expected);
 
     // False with `msg` set to the logged text when a complete line of `text` holds a modem
     // failure word. Value lines (beginning with ">") and the echo of `echo` are not looked at.

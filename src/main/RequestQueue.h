@@ -24,8 +24,8 @@ public:
         None,
         Command,   // a command of the engine, its reply awaited
         KeepAlive, // the device's wake-up or a direct command: its answer awaited by nobody
-        Abandoned, // a command dropped, or answered after a resend: what still comes for it is
-                   // dropped
+        Abandoned, // a command given up or dropped whose answers cannot be told from the next
+                   // command's: the line is held for them until its time-out has passed
     };
 
     // The result a synchronous caller waits for.

@@ -81,10 +81,19 @@ QByteArray UnitFirmware::liveCanText()
     return text;
 }
 
+// A value the unit reports goes out under the command that asked for it ("+qsafe", ">FF", "OK").
 UnitReply UnitFirmware::handle(const QByteArray &command)
 {
     if (command.isEmpty() || command == "+++")
         return UnitReply::none();
+    UnitReply reply = handleCommand(command);
+    if (reply.bytes.startsWith("\r\n>"))
+        reply.bytes.prepend("\r\n" + command);
+    return reply;
+}
+
+UnitReply UnitFirmware::handleCommand(const QByteArray &command)
+{
     bool handled = false;
     UnitReply reply = handleSpecial(command, &handled);
     if (handled)

@@ -37,6 +37,7 @@ public:
     int liveCanRequests() const { return m_liveCanRequests; }
 
 private:
+    UnitReply handleCommand(const QByteArray &command);
     UnitReply handleSpecial(const QByteArray &command, bool *handled);
     UnitReply handleKeys(const QByteArray &command, bool *handled);
     UnitReply handleSetting(const QByteArray &command);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,11 @@ struct UnitSimFaults
     int refusedSignatures = 0;    // the next n "+EE" are answered "ERROR" whatever they carry
     bool bootLoaderFails = false; // "+BL" is answered, but the unit's firmware keeps running
     bool echo = false;            // sends every received command back before its answer
+    // Commands beginning with a key are answered this much later than the others.
+    QMap<QString, int> answerDelayMs;
+    // A command is answered only when it repeats the one heard before it (its resend); every
+    // other command is carried out unanswered.
+    bool loseFirstSends = false;
 };
 
 // What the simulated unit is and how its modem and boot loader behave.

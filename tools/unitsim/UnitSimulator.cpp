@@ -18,6 +18,7 @@
 #include <thread>
 #include <time.h>
 #include <unistd.h>
+#include <utility>
 
 namespace unitsim {
 
@@ -95,6 +96,7 @@ struct UnitSimulator::Impl
     std::deque<OutChunk> output;
     qint64 lastDue = 0;
     int commandsSinceFaults = 0;
+    QByteArray previousCommand; // the command heard before the one being handled
 
     void wake() const
     {
@@ -224,11 +226,12 @@ struct UnitSimulator::Impl
         }
         if (faults.echo)
             schedule(command + (cr ? "\r" : ""), 0, now, false);
+        const bool firstSend = command != std::exchange(previousCommand, command);
         const UnitReply reply = route(command, now);
         if (reply.bytes.isEmpty())
             return;
         // A command that is never answered is carried out; only its answer is lost.
-        if (startsWithAny(command, faults.neverAnswer)) {
+        if (startsWithAny(command, faults.neverAnswer) || (faults.loseFirstSends && firstSend)) {
             addLog("tx", reply.bytes, now, QStringLiteral("withheld"));
             return;
         }
@@ -237,7 +240,16 @@ struct UnitSimulator::Impl
         // At a real line speed the unit has the command only once its last byte has come.
         const int wireMs =
             faults.bytesPerSecond > 0 ? (command.size() + 1) * 1000 / faults.bytesPerSecond : 0;
-        schedule(bytes, reply.delayMs + wireMs, now);
+        schedule(bytes, reply.delayMs + wireMs + answerDelay(command), now);
+    }
+
+    int answerDelay(const QByteArray &command) const
+    {
+        for (auto it = faults.answerDelayMs.cbegin(); it != faults.answerDelayMs.cend(); ++it) {
+            if (startsWithAny(command, {it.key()}))
+                return it.value();
+        }
+        return 0;
     }
 
     // Cuts the received bytes into commands: text up to a carriage return, or the bare "+++".
@@ -273,6 +285,7 @@ struct UnitSimulator::Impl
         input.clear();
         output.clear();
         lastDue = 0;
+        previousCommand.clear();
         addEvent("port opened", now);
         if (options.startupOutput && !inBootLoader)
             schedule(firmware->startupText(), options.startupDelayMs, now, false);

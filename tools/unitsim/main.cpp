@@ -123,6 +123,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption errorEvery("error-every", "Refuse every <n>-th firmware block.", "n",
                                         "0");
     const QCommandLineOption echo("echo", "Echo every command back before its answer.");
+    const QCommandLineOption answerDelay("answer-delay",
+                                         "Answer commands beginning with <text> <ms> later "
+                                         "(text=ms, comma-separated).",
+                                         "list");
+    const QCommandLineOption loseFirst("lose-first-sends",
+                                       "Answer a command only when it repeats the one before "
+                                       "(its resend).");
 
     parser.addOptions({link,          log,        type,         firmware,     version,
                        memory,        typepan,    imei,         startup,      startupDelay,
@@ -130,7 +137,7 @@ int main(int argc, char *argv[])
                        registerAfter, roaming,    dialResult,   dialDelay,    escapeGuard,
                        bootLoader,    eraseDelay, imageOut,     latency,      realSpeed,
                        speed,         chunk,      silentAfter,  neverAnswer,  garble,
-                       errorEvery,    echo});
+                       errorEvery,    echo,       answerDelay,  loseFirst});
     parser.process(app);
 
     const auto fail = [](const QString &message) {
@@ -187,6 +194,14 @@ int main(int argc, char *argv[])
     o.faults.neverAnswer = splitList(parser.value(neverAnswer));
     o.faults.garble = splitList(parser.value(garble));
     o.faults.echo = parser.isSet(echo);
+    o.faults.loseFirstSends = parser.isSet(loseFirst);
+    for (const QString &item : splitList(parser.value(answerDelay))) {
+        const qsizetype eq = item.lastIndexOf(QLatin1Char('='));
+        int ms = 0;
+        if (eq <= 0 || !parseInt(item.mid(eq + 1), &ms) || ms < 0)
+            return fail("bad answer delay: " + item);
+        o.faults.answerDelayMs.insert(item.left(eq), ms);
+    }
 
     unitsim::UnitSimulator simulator;
     QString error;
