@@ -132,10 +132,29 @@ void TDm::ReadingStalled()
     TakeInWhenDue();
 }
 
+void TDm::HoldTakeIn()
+{
+    TakeInHeld = true;
+    WatchPipes(false);
+}
+
 void TDm::AllowTakeIn()
 {
+    if (!TakeInHeld)
+        return;
     TakeInHeld = false;
+    WatchPipes(true);
     TakeInWhenDue();
+}
+
+void TDm::WatchPipes(bool On)
+{
+    for (const std::unique_ptr<QSocketNotifier> &notifier : Pipes)
+        notifier->setEnabled(On);
+    if (!On)
+        Stall.stop();
+    else if (!Pipes.empty())
+        Stall.start(StallLimitMs);
 }
 
 void TDm::TakeInWhenDue()

@@ -67,8 +67,9 @@ public:
     // The reading is still to be taken in.
     bool TakeInPending() const { return Source && !TakenInDone; }
     // A window being shown holds the taking in back until it lets it go on: the children read on
-    // meanwhile, and a reading done by then is taken in at once.
-    void HoldTakeIn() { TakeInHeld = true; }
+    // meanwhile, unwatched so that the window's building shares nothing with them, and their
+    // silence counts from then on; a reading done by then is taken in at once.
+    void HoldTakeIn();
     void AllowTakeIn();
     bool TakeInHeldBack() const { return TakeInHeld && TakeInPending(); }
     // How long the reading may deliver nothing before it counts as stopped.
@@ -145,6 +146,7 @@ private:
     int StallLimitMs = JetImport::Reading::StallLimitMs;
 
     void WatchReading();
+    void WatchPipes(bool On);
     void PipeReadable(QSocketNotifier *Pipe);
     void ReadingStalled();
     void TakeInWhenDue();
