@@ -276,6 +276,14 @@ private slots:
             QCOMPARE(tree->visualRect(readText).top(), 4 * tree->visualRect(session).height());
         }
 
+        // Typing searches every shown line, from the one after the current line, round the end.
+        tree->setCurrentIndex(read);
+        QTest::keyClicks(tree.get(), "re");
+        QCOMPARE(tree->currentIndex(), Child(read, 0));
+        QTest::qWait(QApplication::keyboardInputInterval() + 50);
+        tree->keyboardSearch(Text(read).left(3).toLower());
+        QCOMPARE(tree->currentIndex(), read);
+
         // Ctrl+A selects every shown line, so that all of them are copied.
         QTest::keyClick(tree.get(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(log->SelectedLinesText(), Text(session) + "\r\n  " + Text(write) +

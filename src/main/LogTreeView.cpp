@@ -3,6 +3,7 @@
 #include "main/LogModel.h"
 #include "main/LogTreeAccessible.h"
 
+#include <QApplication>
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -324,6 +325,31 @@ void TLogTreeView::keyPressEvent(QKeyEvent *event)
         }
     }
     QAbstractItemView::keyPressEvent(event);
+}
+
+// As a tree view searches: keys typed within the input interval add up; a new search, or one key
+// typed again, starts at the line after the current one; the first shown line from there on whose
+// text starts with what was typed becomes current.
+void TLogTreeView::keyboardSearch(const QString &search)
+{
+    if (!Log || search.isEmpty() || Log->VisibleCount() == 0)
+        return;
+    const bool goesOn =
+        SinceTyped.isValid() && SinceTyped.elapsed() <= QApplication::keyboardInputInterval();
+    SinceTyped.start();
+    Typed = goesOn ? Typed + search : search;
+    const bool sameKey = Typed.size() > 1 && Typed.count(Typed.back()) == Typed.size();
+    const QString wanted = sameKey ? QString(Typed.front()) : Typed;
+    const int count = Log->VisibleCount();
+    const int current = Log->VisibleRowOf(currentIndex());
+    const int from = current < 0 ? 0 : (goesOn && !sameKey ? current : current + 1);
+    for (int i = 0; i < count; ++i) {
+        const QModelIndex line = Log->VisibleLine((from + i) % count);
+        if (Log->LineText(line).startsWith(wanted, Qt::CaseInsensitive)) {
+            setCurrentIndex(line);
+            return;
+        }
+    }
 }
 
 // The shown lines `from` to `to` as selection ranges: one per run of neighbouring siblings.

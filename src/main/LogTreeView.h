@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <vector>
@@ -33,6 +34,8 @@ public:
     QModelIndex indexAt(const QPoint &point) const override;
     // Selects every shown line.
     void selectAll() override;
+    // Type-ahead over every shown line, not only the current line's siblings.
+    void keyboardSearch(const QString &search) override;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -72,4 +75,6 @@ private:
     QPointer<TLogModel> Log;
     std::vector<quint16> TextWidths; // by line key; 0 until measured, else the width + 1
     int Widest = 0;                  // the widest shown line with its indentation
+    QString Typed;                   // the type-ahead search so far
+    QElapsedTimer SinceTyped;
 };
