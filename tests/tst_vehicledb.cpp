@@ -227,9 +227,10 @@ private slots:
         // followed its program dies with it. This process takes in the orphans.
         prctl(PR_SET_CHILD_SUBREAPER, 1);
         for (const bool goneFirst : {true, false}) {
-            int gate[2]; // the program holds its writing end: its end is the program's end
-            int report[2];
-            QVERIFY(pipe(gate) == 0 && pipe(report) == 0);
+            int gate[2];   // the program holds its writing end: its end is the program's end
+            int report[2]; // the child's pid, from the program
+            int heard[2];  // what the child says, kept apart so it cannot cut into the pid
+            QVERIFY(pipe(gate) == 0 && pipe(report) == 0 && pipe(heard) == 0);
             const pid_t program = fork();
             if (program == 0) {
                 const pid_t self = getpid();
@@ -240,7 +241,7 @@ private slots:
                     while (goneFirst && read(gate[0], &byte, 1) > 0) {
                     }
                     JetImport::FollowProgram(self);
-                    (void)!write(report[1], "F", 1);
+                    (void)!write(heard[1], "F", 1);
                     while (!goneFirst)
                         pause();
                     _exit(0);
@@ -252,11 +253,12 @@ private slots:
             }
             close(gate[1]);
             close(report[1]);
+            close(heard[1]);
             pid_t child = 0;
             QCOMPARE(read(report[0], &child, sizeof child), ssize_t(sizeof child));
             char said = 0;
             if (!goneFirst) {
-                QCOMPARE(read(report[0], &said, 1), ssize_t(1));
+                QCOMPARE(read(heard[0], &said, 1), ssize_t(1));
                 kill(program, SIGKILL);
             }
             QCOMPARE(waitpid(program, nullptr, 0), program);
@@ -264,9 +266,10 @@ private slots:
             QCOMPARE(waitpid(child, &status, 0), child);
             QVERIFY(goneFirst ? WIFEXITED(status) && WEXITSTATUS(status) == 1
                               : WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-            QCOMPARE(read(report[0], &said, 1), ssize_t(0)); // the child said no more
+            QCOMPARE(read(heard[0], &said, 1), ssize_t(0)); // the child said no more
             close(gate[0]);
             close(report[0]);
+            close(heard[0]);
         }
         prctl(PR_SET_CHILD_SUBREAPER, 0);
     }
