@@ -120,7 +120,7 @@ void TCommandEngine::AbandonPending()
 // time-out; what is still unanswered then is forgotten.
 void TCommandEngine::LeaveUnanswered(uint32_t from)
 {
-    if (TUnansweredSends::TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
+    if (Unanswered.TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
         EndExchange();
         return;
     }
@@ -138,7 +138,7 @@ void TCommandEngine::LeaveUnanswered(uint32_t from)
 void TCommandEngine::CommandAnswered()
 {
     if (!Unanswered.Waits(lineExchange) ||
-        TUnansweredSends::TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
+        Unanswered.TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
         EndExchange();
         return;
     }
@@ -625,6 +625,7 @@ void TCommandEngine::ConnectionClosed()
     StartupTail.clear();
     DropLine();
     ForgetUnanswered();
+    Unanswered.ForgetUnit();
     MarkDone();
 }
 
