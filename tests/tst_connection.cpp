@@ -291,6 +291,18 @@ private slots:
         QVERIFY(sim.waitForCommand(QByteArray("+++"), 1000));
         QVERIFY(!sim.commands().last().cr);
         QVERIFY(rig.Messages.isEmpty());
+
+        // A modem and unit answering every command only after its resend: the bearer's answer
+        // still sends the dial, and the version query after "CONNECT" has a resend of its own.
+        rig.Engine.Timings.CommandTimeoutMs = 100;
+        rig.Engine.EngineTimer().setInterval(10);
+        rig.Engine.Identity.IMEI.clear();
+        sim.setLatency(170);
+        sim.clearLog();
+        rig.Connect(sim.portPath(), QStringLiteral("+79001234567"));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified() || rig.Closed(), 6000);
+        QCOMPARE(rig.Engine.Identity.IMEI, kImei);
+        QCOMPARE(Sent(sim).count(QStringLiteral("+v")), 2);
     }
 
     // Every way the modem's side fails ends the connection once, with nothing sent after the

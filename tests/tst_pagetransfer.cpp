@@ -376,7 +376,7 @@ private slots:
         const auto afterKeepAlive = [&](int latency, void (TMainPageTransfer::*action)()) {
             sim.setLatency(latency);
             sim.clearLog();
-            QTRY_VERIFY(!engine.IsPending()); // the line is idle
+            QTRY_VERIFY(!engine.IsPending());           // the line is idle
             SetTickOffsetForTesting(20000 * ++wakeUps); // the wake-up interval has passed
             engine.Device->TimerTick();
             (rig.Transfer.*action)();
@@ -418,6 +418,17 @@ private slots:
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(rig.RowsNot(Green), QStringList{"TimeOffLabel"});
         QCOMPARE(Shown(*rig.General).mid(8), unitValues.mid(8));
+
+        // A unit that sends its values without the command before the ">" (older firmware) and
+        // never answers one row: the rows after it still get their own answers.
+        faults.answerDelayMs.clear();
+        faults.valuesWithoutCommand = true;
+        faults.neverAnswer = QStringList{QStringLiteral("+timefix")};
+        sim.setFaults(faults);
+        sim.setSetting(QStringLiteral("timegps"), "00");
+        rig.Transfer.ReadPageActionExecute();
+        QCOMPARE(rig.RowsNot(Green), QStringList{"LabelTimeInterval"});
+        QCOMPARE(Shown(*rig.General), unitValues);
 
         // A unit that loses each first send, with Read page clicked as soon as the firmware
         // shows: identification ends first, every row is right, and nothing holds the line once

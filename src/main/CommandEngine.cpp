@@ -120,7 +120,7 @@ void TCommandEngine::AbandonPending()
 // time-out; what is still unanswered then is forgotten.
 void TCommandEngine::LeaveUnanswered(uint32_t from)
 {
-    if (TUnansweredSends::TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
+    if (Unanswered.TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
         EndExchange();
         return;
     }
@@ -138,7 +138,7 @@ void TCommandEngine::LeaveUnanswered(uint32_t from)
 void TCommandEngine::CommandAnswered()
 {
     if (!Unanswered.Waits(lineExchange) ||
-        TUnansweredSends::TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
+        Unanswered.TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
         EndExchange();
         return;
     }
@@ -625,6 +625,7 @@ void TCommandEngine::ConnectionClosed()
     StartupTail.clear();
     DropLine();
     ForgetUnanswered();
+    Unanswered.ForgetUnit();
     MarkDone();
 }
 
@@ -813,13 +814,16 @@ void TCommandEngine::DecodeSequence(const QString &reply)
         replyBuffer.clear();
         Pause(Timings.DialPauseMs);
         MarkDone();
+        // The connection waits for the dial to be on the line; the bearer's resend may still draw
+        // an "OK", which cannot end the dial (that ends on "CONNECT").
+        DropLine();
         SendStep(GetCommandText(1028).replace(QLatin1String("%s"), phone), GetCommandReply(1028),
                  1028);
         Pause(Timings.DialPauseMs);
         break;
     case 1028:
         state = StateIdentifying;
-        SendByCode(3);
+        SendIdentificationStep(3);
         break;
     case 1029:
         SendByCode(1030);

@@ -85,6 +85,8 @@ std::optional<uint32_t> TUnansweredSends::TakeAnswered(const QString &answer, ui
         if (!found)
             found = FindShape(TAnswerShape::Any);
     } else {
+        if (answer.contains(QLatin1Char('>')))
+            valuesNameCommand = false;
         const QStringList lines = AnswerLines(answer);
         found = FindFirst([&](const TSend &s) {
             return std::any_of(lines.begin(), lines.end(),

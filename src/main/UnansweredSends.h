@@ -37,10 +37,13 @@ public:
     static TAnswerShape ShapeOf(int code);
     // A command sent without waiting for its answer (the keep-alive, a direct command).
     static TAnswerShape ShapeOfUnawaited(const QString &text);
-    // Whether answers of this shape can be told from the next command's by what they carry.
-    static bool TellsItsSend(TAnswerShape shape)
+    // Whether answers of this shape can be told from the next command's by what they carry. A
+    // value tells its send only while the unit puts the command before its ">": older firmware
+    // sends the value alone, and then one read's answer looks like any other's.
+    bool TellsItsSend(TAnswerShape shape) const
     {
-        return shape == TAnswerShape::Value || shape == TAnswerShape::Version;
+        return shape == TAnswerShape::Version ||
+               (shape == TAnswerShape::Value && valuesNameCommand);
     }
 
     void Add(TSend send) { sends.push_back(std::move(send)); }
@@ -52,6 +55,8 @@ public:
     void Forget(uint32_t exchange);
     void ForgetExpired(uint32_t now);
     void Clear() { sends.clear(); }
+    // A new connection, maybe to another unit: its values are taken to name their command again.
+    void ForgetUnit() { valuesNameCommand = true; }
     bool Empty() const { return sends.empty(); }
 
 private:
@@ -66,4 +71,5 @@ private:
     std::optional<size_t> FindShape(TAnswerShape shape) const;
 
     std::deque<TSend> sends;
+    bool valuesNameCommand = true;
 };

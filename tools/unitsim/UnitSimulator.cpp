@@ -235,8 +235,10 @@ struct UnitSimulator::Impl
             addLog("tx", reply.bytes, now, QStringLiteral("withheld"));
             return;
         }
-        const QByteArray bytes =
+        QByteArray bytes =
             startsWithAny(command, faults.garble) ? garbled(reply.bytes) : reply.bytes;
+        if (faults.valuesWithoutCommand && bytes.startsWith("\r\n" + command + "\r\n>"))
+            bytes.remove(0, command.size() + 2);
         // At a real line speed the unit has the command only once its last byte has come.
         const int wireMs =
             faults.bytesPerSecond > 0 ? (command.size() + 1) * 1000 / faults.bytesPerSecond : 0;
