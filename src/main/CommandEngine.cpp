@@ -124,9 +124,16 @@ void TCommandEngine::LeaveUnanswered(uint32_t from)
         EndExchange();
         return;
     }
+    HoldLine(from, timeoutMs);
+}
+
+// The line stays held for late answers that cannot be told from the next command's, for `ms`
+// from `from`.
+void TCommandEngine::HoldLine(uint32_t from, uint32_t ms)
+{
     NoteCommandEnded();
     exchangeStart = from;
-    holdMs = timeoutMs;
+    holdMs = ms;
     Queue.ExchangeSent(TExchange::Abandoned);
 }
 
@@ -142,10 +149,7 @@ void TCommandEngine::CommandAnswered()
         EndExchange();
         return;
     }
-    NoteCommandEnded();
-    exchangeStart = GetTickCount();
-    holdMs = timeoutMs + uint32_t(lastSendTick - firstSendTick);
-    Queue.ExchangeSent(TExchange::Abandoned);
+    HoldLine(GetTickCount(), timeoutMs + uint32_t(lastSendTick - firstSendTick));
 }
 
 // The connection starts or ends, or a step takes the line over: nothing sent before is awaited.

@@ -242,6 +242,7 @@ private:
     void HandleAnswer(const QString &answer);
     void CommandAnswered();
     void LeaveUnanswered(uint32_t from);
+    void HoldLine(uint32_t from, uint32_t ms);
     void ForgetUnanswered();
     bool StartupOutputEnded(const QString &text);
     void CloseForModemFailure(const QString &msg);
