@@ -85,8 +85,10 @@ void ChangeEverything(TMainForm &form)
             if (!edit->parent()->inherits("QAbstractSpinBox") &&
                 !edit->parent()->inherits("QComboBox"))
                 edit->setText(QStringLiteral("7"));
+        // Not the CAN page's refresh of its live values: it would ask the unit on a timer.
         for (auto *box : page->findChildren<QCheckBox *>())
-            box->setChecked(!box->isChecked());
+            if (tag != 5 || box->objectName() != QLatin1String("CheckBox1"))
+                box->setChecked(!box->isChecked());
         for (auto *combo : page->findChildren<QComboBox *>())
             if (combo->count() > 1)
                 combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
