@@ -3,6 +3,7 @@
 #include "KeyPagesWindow.h"
 #include "TestConfigDir.h"
 #include "pages/UnitEngNumbersFrame.h"
+#include "pages/ValueListEditor.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -60,6 +61,34 @@ private slots:
         old.Sim.clearLog();
         old.Write();
         QVERIFY(!Sent(old.Sim).join(' ').contains(QStringLiteral("idtm")));
+    }
+
+    // A number or key the unit's code page (Windows-1251) cannot carry would reach the unit with
+    // "?" in it: its key name turns red and nothing of the page is sent. A key is not sent while
+    // the keys are off, so then it stops nothing; a changed value puts its key name back.
+    void numbersAndKeysOutsideTheUnitsCodePageStopTheWrite()
+    {
+        KeyPagesWindow w(TEngNumbersFrame::PageTag);
+        QVERIFY(w.Connect());
+        auto *numbers = w.Child<QTableWidget>("EngNumbers");
+        auto *keys = w.Child<QTableWidget>("TMemKeys");
+        w.Child<QCheckBox>("TMemCheckBox")->setChecked(true);
+        QVERIFY(w.ServiceDone()); // the unit's mode (1) keeps the box
+        w.SetCell("EngNumbers", 2, QStringLiteral("+7900✓"));
+        w.SetCell("TMemKeys", 4, QStringLiteral("A5ß5"));
+        w.Sim.clearLog();
+        w.Write();
+        QCOMPARE(Sent(w.Sim), QStringList());
+        QCOMPARE(ValueListEditor::RowMark(*numbers, 2), TPageFrame::ResultColors[1]);
+        QCOMPARE(ValueListEditor::RowMark(*keys, 4), TPageFrame::ResultColors[1]);
+        QVERIFY(!ValueListEditor::RowMark(*numbers, 1).isValid());
+
+        w.Child<QCheckBox>("TMemCheckBox")->setChecked(false);
+        w.SetCell("EngNumbers", 2, QStringLiteral("+7900"));
+        QVERIFY(!ValueListEditor::RowMark(*numbers, 2).isValid());
+        w.Write();
+        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+ing1+7900")));
+        QVERIFY(Sent(w.Sim).filter(QStringLiteral("+keysafe")).isEmpty());
     }
 
     // Dispatcher minutes out of range stop the write; then the rows go as the unit keeps them;

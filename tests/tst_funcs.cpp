@@ -101,6 +101,17 @@ private slots:
         QCOMPARE(IntToBin(255, 4), QStringLiteral("11111111"));
         QCOMPARE(RemoveCtrlChars(QStringLiteral("a\r\nb\x01\x7F c\tд")), QStringLiteral("ab cд"));
 
+        // What Windows-1251 carries as it stands, every byte's character included; the rest each
+        // once, a character beyond 16 bits as one.
+        QString everyByte;
+        for (int b = 0; b < 256; ++b)
+            everyByte += DecodeCp1251(QByteArray(1, char(b)));
+        QVERIFY(CarriedByCp1251(everyByte + QStringLiteral("пароль€№™?")));
+        for (const char *outside : {"ß", "✓", "ż", "😀", "a\xC3\x9F"})
+            QVERIFY2(!CarriedByCp1251(QString::fromUtf8(outside)), outside);
+        QCOMPARE(CharsOutsideCp1251(QStringLiteral("пароль✓€№ß✓😀")),
+                 (QStringList{QStringLiteral("✓"), QStringLiteral("ß"), QStringLiteral("😀")}));
+
         QCOMPARE(RegExMatch(QStringLiteral("a\r\nb"), QStringLiteral("a.+b")),
                  QStringLiteral("a\r\nb"));
         QCOMPARE(RegExMatch(QStringLiteral("ABC"), QStringLiteral("abc")), QString());

@@ -4,6 +4,7 @@
 #include "TestConfigDir.h"
 #include "pages/TypingLimit.h"
 #include "pages/UnitGPRSSettingsFrame.h"
+#include "settings/funcs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -188,7 +189,7 @@ private slots:
 
     // A paste past an edit's limit keeps the leading characters that fit, where the cursor or
     // the selection is, even when it repeats the edit's text; undo and redo work after it. A
-    // longer text the program sets stays whole, and takes nothing more.
+    // longer text the program sets stays whole, and takes nothing more than its own length.
     void pasteIsCutWhereItLandsAndCanBeUndone()
     {
         Store(QStringLiteral("GPRSSettingsFrame/defGPRSRassword"), QStringLiteral("password123"));
@@ -223,10 +224,91 @@ private slots:
         QCOMPARE(password->text(), QStringLiteral("password123"));
         QTest::keyClick(password, Qt::Key_Backspace);
         QTest::keyClicks(password, QStringLiteral("ss"));
-        QCOMPARE(password->text(), QStringLiteral("pasword123"));
+        QCOMPARE(password->text(), QStringLiteral("password123"));
         TTypingLimit::SetText(password, QStringLiteral("pass"));
         QTest::keyClicks(password, QStringLiteral("12345"));
         QCOMPARE(password->text(), QStringLiteral("pass1234"));
+    }
+
+    // After the user shortens a text longer than the edit's limit, what was there can be typed
+    // back, and undo and redo work as in any edit; a paste is cut at that length and undone.
+    // A text the program sets anew, also without the limit's own setter, sets the length again.
+    void aShortenedLongTextTypesBackAndUndoes()
+    {
+        Rig rig;
+        rig.Active()->setChecked(true);
+        QLineEdit *apn = rig.Edit("AccessPointEdit"); // at most 20 characters
+        const QString long33 = QStringLiteral("internet.operator-example.com.rus");
+        QCOMPARE(long33.size(), 33);
+        TTypingLimit::SetText(apn, long33); // as a read or a settings file sets it
+        QCOMPARE(apn->text(), long33);
+        QTest::keyClick(apn, Qt::Key_End);
+        QTest::keyClick(apn, Qt::Key_Backspace);
+        QTest::keyClicks(apn, QStringLiteral("xy"));
+        QCOMPARE(apn->text(), long33.left(32) + QLatin1Char('x'));
+        QTest::keySequence(apn, QKeySequence::Undo);
+        QCOMPARE(apn->text(), long33.left(32));
+        QTest::keySequence(apn, QKeySequence::Undo);
+        QCOMPARE(apn->text(), long33);
+        QTest::keySequence(apn, QKeySequence::Redo);
+        QCOMPARE(apn->text(), long33.left(32));
+
+        apn->setSelection(0, 8); // "internet"
+        QApplication::clipboard()->setText(QStringLiteral("0123456789ABCDEF"));
+        QTest::keySequence(apn, QKeySequence::Paste);
+        QCOMPARE(apn->text(), QStringLiteral("012345678") + long33.mid(8, 24));
+        QTest::keySequence(apn, QKeySequence::Undo);
+        QCOMPARE(apn->text(), long33.left(32));
+
+        apn->setText(QStringLiteral("short"));
+        QTest::keyClick(apn, Qt::Key_End);
+        QTest::keyClicks(apn, QString(20, QLatin1Char('z')));
+        QCOMPARE(apn->text(), QStringLiteral("short") + QString(15, QLatin1Char('z')));
+        QTest::keySequence(apn, QKeySequence::Undo);
+        QCOMPARE(apn->text(), QStringLiteral("short"));
+    }
+
+    // A text the unit's code page (Windows-1251) cannot carry, typed, pasted or stored, would
+    // reach the unit with "?" in it: its row turns red and nothing of the page is sent. Once the
+    // text is one the unit can take, the page goes as shown.
+    void textsOutsideTheUnitsCodePageStopTheWrite()
+    {
+        Store(QStringLiteral("GPRSSettingsFrame/defAltPassword"), QStringLiteral("пасс✓"));
+        Rig rig;
+        QVERIFY(rig.Connect());
+        QLineEdit *password = rig.Edit("PasswordEdit");
+        QLineEdit *user = rig.Edit("UserNameEdit");
+        QLineEdit *phone = rig.Edit("AlarmPhone2");
+        for (const auto &[edit, text] : {std::pair{password, QStringLiteral("пароль✓€№ß")},
+                                         {user, QStringLiteral("użytkownik™")}}) {
+            edit->clear();
+            QApplication::clipboard()->setText(text);
+            QTest::keySequence(edit, QKeySequence::Paste);
+            QCOMPARE(edit->text(), text);
+        }
+        QTest::keyClicks(phone, QStringLiteral("+7900ß"));
+        QVERIFY(rig.Writing().isEmpty());
+        const char *const outside[] = {"UserNameLabel", "PasswordLabel", "AltPasswordLabel"};
+        QCOMPARE(rig.NotIn(Red, outside), QStringList());
+        QCOMPARE(rig.NotIn(Red, RowLabels).size(), int(std::size(RowLabels)) - 3);
+        QCOMPARE(phone->palette().color(QPalette::Text), Red);
+
+        // Editing a row puts its colours back; what the unit can take is sent as shown.
+        password->setText(QStringLiteral("пароль€№"));
+        user->setText(QStringLiteral("uzytkownik™"));
+        rig.Edit("AltPasswordEdit")->setText(QStringLiteral("пасс"));
+        QTest::keyClick(phone, Qt::Key_Backspace);
+        QVERIFY(phone->palette().color(QPalette::Text) != Red);
+        QCOMPARE(rig.NotIn(Red, RowLabels).size(), int(std::size(RowLabels)));
+        const QStringList sent = rig.Writing();
+        QCOMPARE(sent.size(), 21);
+        for (const QString &expected :
+             {QStringLiteral("+gprspswdпароль€№"), QStringLiteral("+gprsnameuzytkownik™"),
+              QStringLiteral("+gprspsw1пасс"), QStringLiteral("+alphon1+7900")})
+            QVERIFY2(sent.contains(QString::fromLatin1(EncodeCp1251(expected))),
+                     qPrintable(expected));
+        QCOMPARE(rig.Sim.setting("gprspswd"), EncodeCp1251(QStringLiteral("пароль€№")));
+        QCOMPARE(rig.NotIn(Green, RowLabels), QStringList());
     }
 };
 

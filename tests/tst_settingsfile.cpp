@@ -85,8 +85,10 @@ void ChangeEverything(TMainForm &form)
             if (!edit->parent()->inherits("QAbstractSpinBox") &&
                 !edit->parent()->inherits("QComboBox"))
                 edit->setText(QStringLiteral("7"));
+        // Not the CAN page's refresh of its live values: it would ask the unit on a timer.
         for (auto *box : page->findChildren<QCheckBox *>())
-            box->setChecked(!box->isChecked());
+            if (tag != 5 || box->objectName() != QLatin1String("CheckBox1"))
+                box->setChecked(!box->isChecked());
         for (auto *combo : page->findChildren<QComboBox *>())
             if (combo->count() > 1)
                 combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
@@ -340,6 +342,46 @@ private slots:
         QVERIFY(saveKey->isHidden());
     }
 
+    // A value the file's code page (Windows-1251) cannot carry would be saved with "?" in its
+    // place: nothing is saved, no file is asked for, the old file stays and the message names
+    // each such field with its characters. Once the values can be carried the file holds them.
+    void valuesOutsideTheFilesCodePageAreNotSaved()
+    {
+        Window w;
+        auto *password = w.Child<QLineEdit>(1, "PasswordEdit");
+        auto *user = w.Child<QLineEdit>(1, "UserNameEdit");
+        auto *alarmPhone = w.Child<QLineEdit>(1, "AlarmPhone1");
+        auto *numbers = w.Child<QTableWidget>(7, "EngNumbers");
+        password->setText(QStringLiteral("пароль✓€№ß"));
+        user->setText(QStringLiteral("użytkownik™"));
+        alarmPhone->setText(QStringLiteral("+7✓✓"));
+        numbers->item(0, 1)->setText(QStringLiteral("12✓"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("unit.txt"));
+        WriteAll(path, "old\r\n");
+        QCOMPARE(w.Save(path), QByteArray("old\r\n"));
+        QCOMPARE(w.Messages,
+                 QStringList{QStringLiteral(
+                     "Файл настроек не сохранён: в этих значениях есть символы, которых нет в "
+                     "кодировке файла (Windows-1251). Исправьте их и сохраните снова.\n"
+                     "«Имя пользователя GPRS» (user): ż\n"
+                     "«Пароль GPRS» (pass): ✓ ß\n"
+                     "«Телефоны приема тревожных сообщений» (alphone1): ✓\n"
+                     "«Инж. номер 1» (numb1): ✓")});
+
+        w.Messages.clear();
+        password->setText(QStringLiteral("пароль€№"));
+        user->setText(QStringLiteral("uzytkownik™"));
+        alarmPhone->setText(QStringLiteral("+7"));
+        numbers->item(0, 1)->setText(QStringLiteral("12"));
+        const QByteArray bytes = w.Save(dir.filePath(QStringLiteral("new.txt")));
+        QCOMPARE(w.Messages, QStringList());
+        for (const QString &line :
+             {QStringLiteral("pass=пароль€№"), QStringLiteral("user=uzytkownik™"),
+              QStringLiteral("alphone1=+7"), QStringLiteral("numb1=12")})
+            QVERIFY2(bytes.contains("\r\n" + EncodeCp1251(line) + "\r\n"), qPrintable(line));
+    }
+
     // A load restores what was saved and sends nothing. An edit's length limit stops only the
     // user's typing: longer texts from the unit, a settings file and the store are shown whole
     // and go back whole.
@@ -390,19 +432,19 @@ private slots:
             QVERIFY(Sent(sim).contains(QStringLiteral("+servpswd") + password));
             QCOMPARE(sim.setting(QStringLiteral("GAPN")), apn.toLatin1());
 
-            // Typing: nothing is added to a text at or over the limit, what is typed stops there,
-            // and a long text still shortens.
+            // Typing: nothing is added to a long text the unit gave, a long text still shortens,
+            // and what is typed or pasted stops at that text's length.
             QTest::keyClicks(server, QStringLiteral("4"));
             QCOMPARE(server->text(), password);
             QTest::keyClick(server, Qt::Key_Backspace);
             QCOMPARE(server->text(), QStringLiteral("password12"));
             server->selectAll();
-            QTest::keyClicks(server, QStringLiteral("abcdefghij"));
-            QCOMPARE(server->text(), QStringLiteral("abcdefgh"));
+            QTest::keyClicks(server, QStringLiteral("abcdefghijkl"));
+            QCOMPARE(server->text(), QStringLiteral("abcdefghijk"));
             QApplication::clipboard()->setText(QStringLiteral("0123456789"));
             server->setSelection(2, 3);
             server->paste();
-            QCOMPARE(server->text(), QStringLiteral("ab012fgh"));
+            QCOMPARE(server->text(), QStringLiteral("ab012fghijk"));
             auto *lat = w.Child<QLineEdit>(0, "LatEdit");
 
             // A settings file: long texts of the GPRS, General and CAN pages, loaded and saved
@@ -412,9 +454,19 @@ private slots:
             SetKey(file, "altpass", altPassword.toLatin1());
             SetKey(file, "lat", "123456");
             SetKey(file, "canpar1", "1234567");
+            SetKey(file, "altaccpoint", (apn + "abcd").toLatin1()); // 33 characters, limit 20
             WriteAll(path, file);
             w.Load(path);
             QCOMPARE(server->text(), password);
+            // The user shortens the long text and types the character back, and can undo both.
+            auto *altAccess = w.Child<QLineEdit>(1, "AltAccessPointEdit");
+            QTest::keyClick(altAccess, Qt::Key_End);
+            QTest::keyClick(altAccess, Qt::Key_Backspace);
+            QTest::keyClicks(altAccess, QStringLiteral("xy"));
+            QCOMPARE(altAccess->text(), apn + QStringLiteral("abcx"));
+            QTest::keySequence(altAccess, QKeySequence::Undo);
+            QTest::keySequence(altAccess, QKeySequence::Undo);
+            QCOMPARE(altAccess->text(), apn + QStringLiteral("abcd"));
             QCOMPARE(lat->text(), QStringLiteral("123456"));
             QCOMPARE(w.Child<QLineEdit>(5, "Par1IndexEdit")->text(), QStringLiteral("1234567"));
             QCOMPARE(w.Save(dir.filePath(QStringLiteral("again.txt"))), file);

@@ -7,6 +7,7 @@
 #include "main/fAbout.h"
 #include "pages/KeyEditorUnit.h"
 #include "pages/UnitTouchMemKeysFrame.h"
+#include "pages/ValueListEditor.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -111,6 +112,34 @@ private slots:
         w.Child<QTableWidget>("TMemKeys")->setCurrentCell(0, 0);
         w.Child<QAction>("ChangeKey")->trigger();
         QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // A key the unit's code page (Windows-1251) cannot carry, typed in the list or taken from the
+    // key reader, would reach the unit with "?" in it: its key name turns red and nothing of the
+    // page is sent; a changed key puts its name back.
+    void keysOutsideTheUnitsCodePageStopTheWrite()
+    {
+        KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
+        QVERIFY(w.Connect());
+        auto *keys = w.Child<QTableWidget>("TMemKeys");
+        w.SetCell("TMemKeys", 2, QStringLiteral("A5A5✓"));
+        WithKeyReader(w, 3, [](TKeyReaderForm &reader) {
+            KeyEdit(reader).setText(QStringLiteral("12ß4"));
+            Click(reader, "OkBtn");
+        });
+        w.Write();
+        QCOMPARE(Sent(w.Sim), QStringList());
+        QCOMPARE(w.Boxes.Texts, QStringList());
+        for (const int row : {2, 3})
+            QCOMPARE(ValueListEditor::RowMark(*keys, row), TPageFrame::ResultColors[1]);
+        QVERIFY(!ValueListEditor::RowMark(*keys, 1).isValid());
+
+        w.SetCell("TMemKeys", 2, QStringLiteral("A5A5"));
+        w.SetCell("TMemKeys", 3, QStringLiteral("1234"));
+        QVERIFY(!ValueListEditor::RowMark(*keys, 2).isValid());
+        w.Write();
+        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+keysafe1A5A5")));
+        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+keysafe21234")));
     }
 
     void onlyATypedKeyOrTheSwitchMakesThePageWritable()

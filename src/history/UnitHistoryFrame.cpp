@@ -23,13 +23,6 @@ namespace {
 
 const QString ColumnZeroSample = QStringLiteral("00000[xFFFF]");
 
-void SetEditTextColor(QLineEdit *edit, const QColor &color)
-{
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Text, color.isValid() ? color : QPalette().color(QPalette::Text));
-    edit->setPalette(palette);
-}
-
 // The keys the range edits take: Backspace, "$" and hex digits.
 bool RangeKeyAllowed(const QString &text)
 {

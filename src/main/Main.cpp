@@ -1026,9 +1026,20 @@ TMainSettingsFile TMainForm::PagesSettingsFile()
     return file;
 }
 
+// A value the file's code page cannot carry would be saved with "?" in its place: nothing is saved
+// then, before a file is chosen, and the message names the fields.
 void TMainForm::SaveSettingsToFileExecute()
 {
-    const QByteArray bytes = PagesSettingsFile().Collect().Encode();
+    const TMainSettingsFile pages = PagesSettingsFile();
+    const TSettingsFile file = pages.Collect();
+    if (const QStringList outside = pages.FieldsOutsideCp1251(file); !outside.isEmpty()) {
+        ShowError(QStringLiteral("Файл настроек не сохранён: в этих значениях есть символы, "
+                                 "которых нет в кодировке файла (Windows-1251). Исправьте их и "
+                                 "сохраните снова.\n") +
+                  outside.join(QLatin1Char('\n')));
+        return;
+    }
+    const QByteArray bytes = file.Encode();
     AskFileName(this, QFileDialog::AcceptSave, {}, [this, bytes](const QString &path) {
         Guarded(this, [&] {
             QString error;

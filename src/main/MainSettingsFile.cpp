@@ -6,9 +6,12 @@
 #include "pages/TypingLimit.h"
 #include "pages/ValueListEditor.h"
 #include "settings/Delphi.h"
+#include "settings/funcs.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QList>
 #include <QRadioButton>
@@ -163,6 +166,24 @@ void WriteBoolean(QAbstractButton *button, bool checked)
     button->setChecked(checked);
 }
 
+QString BuddyCaption(const QWidget *page, const QWidget *control)
+{
+    if (!page || !control)
+        return {};
+    for (const QLabel *label : page->findChildren<QLabel *>())
+        if (label->buddy() == control)
+            return label->text();
+    return {};
+}
+
+QString GroupTitle(const QWidget *control)
+{
+    for (const QWidget *w = control; w; w = w->parentWidget())
+        if (const auto *group = qobject_cast<const QGroupBox *>(w))
+            return group->title();
+    return {};
+}
+
 } // namespace
 
 QString TMainSettingsFile::Read(const TKey &Key) const
@@ -189,6 +210,36 @@ QString TMainSettingsFile::Read(const TKey &Key) const
         return {};
     }
     return {};
+}
+
+// What the page shows as the field's name: a value list row's key, else the label that names the
+// control, else the title of the group that holds it; the file's key when there is none.
+QString TMainSettingsFile::Caption(const TKey &Key) const
+{
+    QWidget *control = Control(Key);
+    QString caption;
+    if (auto *list = qobject_cast<QTableWidget *>(control); list && Key.Form == TKey::ListRow)
+        caption = ValueListEditor::KeyName(*list, Key.Row);
+    if (caption.isEmpty())
+        caption = BuddyCaption(Frame ? Frame(Key.Page) : nullptr, control);
+    if (caption.isEmpty())
+        caption = GroupTitle(control);
+    caption = caption.simplified();
+    if (caption.endsWith(QLatin1Char(':')))
+        caption.chop(1);
+    return caption.isEmpty() ? Key.Key : caption;
+}
+
+QStringList TMainSettingsFile::FieldsOutsideCp1251(const TSettingsFile &File) const
+{
+    QStringList fields;
+    for (const TKey &key : Keys()) {
+        const QStringList outside = CharsOutsideCp1251(File.Value(key.Key));
+        if (!outside.isEmpty())
+            fields << QStringLiteral("«%1» (%2): %3")
+                          .arg(Caption(key), key.Key, outside.join(QLatin1Char(' ')));
+    }
+    return fields;
 }
 
 void TMainSettingsFile::Write(const TKey &Key, const QString &Value) const

@@ -5,6 +5,7 @@
 // user writes the pages afterwards. Controls are found by their object names on their pages.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -25,6 +26,11 @@ public:
     // The file of what the pages show now.
     TSettingsFile Collect() const;
 
+    // One line for every value of `File` that Windows-1251, the file's code page, cannot carry:
+    // the field's caption, its key and those characters. A file with any such value must not be
+    // written: it would hold "?" in their place.
+    QStringList FieldsOutsideCp1251(const TSettingsFile &File) const;
+
     // Applies a parsed file page by page. Throws EConvertError when an index key is missing or not
     // a number: the keys before it stay applied, the later ones are not.
     void Apply(const TSettingsFile &File) const;
@@ -34,6 +40,7 @@ public:
 private:
     QWidget *Control(const TKey &Key) const;
     QString Read(const TKey &Key) const;
+    QString Caption(const TKey &Key) const;
     void Write(const TKey &Key, const QString &Value) const;
     void ApplyKey(const TSettingsFile &File, const TKey &Key) const;
     void ApplyPage(const TSettingsFile &File, int Page) const;

@@ -1,5 +1,7 @@
 #include "pages/PageData.h"
 
+#include "settings/funcs.h"
+
 #include <string>
 
 TPageData::TPageData(int Rows, int Cols, const QVariant &Fill)
@@ -40,4 +42,18 @@ qsizetype TPageData::IndexOf(int Row, int Col) const
                              "] outside [1.." + std::to_string(rows) + ",1.." +
                              std::to_string(cols) + "]");
     return qsizetype(Row - 1) * cols + (Col - 1);
+}
+
+QList<int> RowsOutsideCp1251(const TPageData &Write)
+{
+    QList<int> rows;
+    if (Write.ColCount() < 3)
+        return rows;
+    for (int r = 1; r <= Write.RowCount(); ++r) {
+        const QVariant &value = Write(r, 2);
+        if (Write(r, 3).toInt() != -1 && value.typeId() == QMetaType::QString &&
+            !CarriedByCp1251(value.toString()))
+            rows << Write(r, 1).toInt();
+    }
+    return rows;
 }

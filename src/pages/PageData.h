@@ -45,3 +45,7 @@ private:
 };
 
 using TWriteResults = QList<int>;
+
+// The page rows (column 1) of the write form's rows that are sent and whose value text the unit's
+// code page cannot carry: the unit would get "?" in place of some of their characters.
+QList<int> RowsOutsideCp1251(const TPageData &Write);

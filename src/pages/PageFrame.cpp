@@ -68,6 +68,15 @@ void TPageFrame::ResetLabelColor(QWidget *Label)
     Label->setPalette(QPalette());
 }
 
+void TPageFrame::SetEditTextColor(QWidget *Edit, const QColor &Color)
+{
+    if (Edit == nullptr)
+        return;
+    QPalette palette = Edit->palette();
+    palette.setColor(QPalette::Text, Color.isValid() ? Color : QPalette().color(QPalette::Text));
+    Edit->setPalette(palette);
+}
+
 void TPageFrame::Guarded(const std::function<void()> &Body)
 {
     RunGuarded("settings page", Body, TGuardPolicy::Drop);

@@ -65,6 +65,8 @@ protected:
     // Paints Label with ResultColors[Result]; any other result leaves it unchanged.
     static void SetResultColor(QWidget *Label, int Result);
     static void ResetLabelColor(QWidget *Label);
+    // The colour of an edit's own text; an invalid colour puts back the normal text colour.
+    static void SetEditTextColor(QWidget *Edit, const QColor &Color);
 
     // Handlers must not let an exception out of the event loop; a failing step is dropped.
     static void Guarded(const std::function<void()> &Body);

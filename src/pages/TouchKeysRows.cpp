@@ -8,8 +8,6 @@ namespace TouchKeysRows {
 
 namespace {
 
-constexpr int FirstKeyRow = 2;
-
 QString FormatCommand(int code, const QVariantList &args)
 {
     return Format(GetCommandText(code), args);

@@ -18,6 +18,7 @@
 namespace TouchKeysRows {
 
 constexpr int RowCount = 6;
+constexpr int FirstKeyRow = 2; // the page row of key 1
 constexpr int KeyCount = 5;
 constexpr int KeyLength = 16; // hexadecimal characters the unit keeps
 

@@ -3,24 +3,31 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 // QLineEdit's maxLength when it has none.
 constexpr int NoLimit = 32767;
 
+TTypingLimit *LimitOf(QLineEdit *edit)
+{
+    return edit->findChild<TTypingLimit *>({}, Qt::FindDirectChildrenOnly);
+}
+
 } // namespace
 
 TTypingLimit::TTypingLimit(QLineEdit *edit, int limit) : QObject(edit), Edit(edit), Limit(limit)
 {
-    connect(edit, &QLineEdit::textChanged, this, &TTypingLimit::FollowText);
+    connect(edit, &QLineEdit::textEdited, this, [this] { UserEdit = true; });
+    connect(edit, &QLineEdit::textChanged, this, &TTypingLimit::FollowProgramText);
 }
 
 void TTypingLimit::InstallAll(QWidget *parent)
 {
     for (QLineEdit *edit : parent->findChildren<QLineEdit *>()) {
         const int limit = edit->maxLength();
-        if (limit < NoLimit && !edit->findChild<TTypingLimit *>({}, Qt::FindDirectChildrenOnly))
+        if (limit < NoLimit && !LimitOf(edit))
             new TTypingLimit(edit, limit); // owned by the edit
     }
 }
@@ -28,19 +35,28 @@ void TTypingLimit::InstallAll(QWidget *parent)
 void TTypingLimit::SetText(QLineEdit *edit, const QString &text)
 {
     // Raising maxLength clears the undo history, as setText does anyway.
-    if (text.size() > edit->maxLength() &&
-        edit->findChild<TTypingLimit *>({}, Qt::FindDirectChildrenOnly))
-        edit->setMaxLength(int(std::min<qsizetype>(text.size(), NoLimit)));
+    if (const TTypingLimit *limit = LimitOf(edit)) {
+        const int allowance = limit->AllowanceFor(text);
+        if (allowance > edit->maxLength())
+            edit->setMaxLength(allowance);
+    }
     edit->setText(text);
 }
 
-void TTypingLimit::FollowText()
+int TTypingLimit::AllowanceFor(const QString &text) const
 {
-    const int fit = std::max(Limit, int(Edit->text().size()));
-    if (Edit->maxLength() <= fit)
+    return int(std::clamp<qsizetype>(text.size(), Limit, NoLimit));
+}
+
+void TTypingLimit::FollowProgramText()
+{
+    if (std::exchange(UserEdit, false))
+        return;
+    const int allowance = AllowanceFor(Edit->text());
+    if (Edit->maxLength() == allowance)
         return;
     // setMaxLength puts the cursor at the end.
     const int cursor = Edit->cursorPosition();
-    Edit->setMaxLength(fit);
+    Edit->setMaxLength(allowance);
     Edit->setCursorPosition(cursor);
 }

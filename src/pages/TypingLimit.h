@@ -3,9 +3,11 @@
 // The length limit of a line edit as the pages mean it: it stops what the user types, pastes or
 // drops, while a text the program puts in (a read, the store, a settings file) stays whole.
 // QLineEdit's own maxLength does the cutting, so a cut paste lands at the cursor and can be
-// undone as any edit; since maxLength also cuts setText, the program puts its texts in through
-// SetText, which raises the edit's maxLength to a longer text's length. As the user shortens such
-// a text, maxLength follows it down to the limit (QLineEdit clears its undo history then).
+// undone as any edit. The edit takes up to the longer of its limit and the text the program last
+// set, so that what was there can be typed back after the user shortens it; maxLength changes
+// only when the program sets a text, never while the user edits, since QLineEdit clears its undo
+// history when maxLength changes. As maxLength also cuts setText, the program puts its longer
+// texts in through SetText, which raises maxLength first.
 
 #include <QObject>
 
@@ -25,9 +27,13 @@ public:
 private:
     TTypingLimit(QLineEdit *edit, int limit);
 
-    // Lowers maxLength to the text's length, or to the limit for a text within it.
-    void FollowText();
+    // What the edit takes after the program set `text`: its limit, or the text's longer length.
+    int AllowanceFor(const QString &text) const;
+    // A text the program set: maxLength becomes its allowance.
+    void FollowProgramText();
 
     QLineEdit *Edit;
     int Limit;
+    // Set by the user's edit, which QLineEdit reports just before the change itself.
+    bool UserEdit = false;
 };

@@ -1,8 +1,8 @@
 #include "pages/UnitEngNumbersFrame.h"
 
-#include "pages/ExecCommandEvents.h"
 #include "pages/ConstEngNumbersFrame.h"
 #include "pages/ConstTouchMemKeysFrame.h"
+#include "pages/ExecCommandEvents.h"
 #include "pages/GeneralRows.h"
 #include "pages/KeyEditorUnit.h"
 #include "pages/ResultMarkers.h"
@@ -53,6 +53,8 @@ TEngNumbersFrame::TEngNumbersFrame(QWidget *parent)
     setObjectName(QStringLiteral("EngNumbersFrame"));
     ui->EngNumbers->setItemDelegateForColumn(
         VL::ValueColumn, new TCellKeyFilter(&NumberCharFilter, {}, ui->EngNumbers));
+    VL::ResetMarksOnChange(*ui->EngNumbers);
+    VL::ResetMarksOnChange(*ui->TMemKeys);
     ui->DispLinkTimeEdit->installEventFilter(this);
     for (QRadioButton *radio : {ui->DispLinkOff, ui->DispLinkOn, ui->DispLinkOnTime})
         connect(radio, &QRadioButton::toggled, this,
@@ -202,7 +204,8 @@ EngNumbersValues TEngNumbersFrame::CurrentValues() const
     return values;
 }
 
-// Minutes that are no number in 1..254 stop the write: their caption turns red.
+// Minutes that are no number in 1..254 stop the write: their caption turns red; so does a number
+// or key the unit cannot take, its key name red.
 void TEngNumbersFrame::GetPageData(TPageData &v)
 {
     const std::optional<TPageData> rows = WriteRows(CurrentValues(), RowCount());
@@ -212,6 +215,13 @@ void TEngNumbersFrame::GetPageData(TPageData &v)
         return;
     }
     v = *rows;
+    // A number or key the unit's code page cannot carry would reach the unit with "?" in it.
+    const QList<int> outside = RowsOutsideCp1251(v);
+    if (outside.isEmpty())
+        return;
+    VL::MarkRows(*ui->EngNumbers, outside, FirstNumberRow, clRed);
+    VL::MarkRows(*ui->TMemKeys, outside, FirstKeyRow, clRed);
+    v.Clear();
 }
 
 void TEngNumbersFrame::ShowWriteResults(const TWriteResults &results)

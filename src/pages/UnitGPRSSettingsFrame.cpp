@@ -49,7 +49,7 @@ TGPRSSettingsFrame::TGPRSSettingsFrame(QWidget *parent)
 TGPRSSettingsFrame::~TGPRSSettingsFrame() = default;
 
 // The alarm rows are not stored: until a read, the user or a settings file fills them, the page
-// holds nothing of them to send.
+// holds nothing of them to send. A change of a phone also puts back its text colour.
 void TGPRSSettingsFrame::ConnectAlarmFilling()
 {
     const auto fillLogic = [this] { AlarmLogicFilled = true; };
@@ -57,8 +57,14 @@ void TGPRSSettingsFrame::ConnectAlarmFilling()
     connect(ui->AlarmCombo2, &QComboBox::currentIndexChanged, this, fillLogic);
     connect(ui->AlarmAND, &QRadioButton::toggled, this, fillLogic);
     connect(ui->AlarmOR, &QRadioButton::toggled, this, fillLogic);
-    connect(ui->AlarmPhone1, &QLineEdit::textChanged, this, [this] { AlarmPhone1Filled = true; });
-    connect(ui->AlarmPhone2, &QLineEdit::textChanged, this, [this] { AlarmPhone2Filled = true; });
+    connect(ui->AlarmPhone1, &QLineEdit::textChanged, this, [this] {
+        AlarmPhone1Filled = true;
+        SetEditTextColor(ui->AlarmPhone1, QColor());
+    });
+    connect(ui->AlarmPhone2, &QLineEdit::textChanged, this, [this] {
+        AlarmPhone2Filled = true;
+        SetEditTextColor(ui->AlarmPhone2, QColor());
+    });
 }
 
 // --- Settings ---
@@ -266,6 +272,22 @@ void TGPRSSettingsFrame::GetPageData(TPageData &v)
     for (const auto &[row, filled] : alarmRows)
         if (!filled)
             v(row, 3) = -1; // the unit keeps its own
+    if (!TextsCarried(v))
+        v.Clear();
+}
+
+// A text the unit's code page cannot carry would reach the unit with "?" in it: its row turns red
+// (an alarm phone, which has no caption, its text) and nothing of the page is sent.
+bool TGPRSSettingsFrame::TextsCarried(const TPageData &v)
+{
+    const QList<int> rows = RowsOutsideCp1251(v);
+    for (const int row : rows) {
+        if (row == AlarmPhone1Row || row == AlarmPhone2Row)
+            SetEditTextColor(row == AlarmPhone1Row ? ui->AlarmPhone1 : ui->AlarmPhone2, clRed);
+        else if (QLabel *label = RowLabel(row))
+            SetLabelColor(label, clRed);
+    }
+    return rows.isEmpty();
 }
 
 void TGPRSSettingsFrame::ShowWriteResults(const TWriteResults &results)

@@ -19,16 +19,6 @@ namespace {
 const QColor &clGreen = TPageFrame::ResultColors[0];
 const QColor &clRed = TPageFrame::ResultColors[1];
 
-// The text colour of an edit; an invalid colour puts back the normal text colour.
-void SetEditTextColor(QWidget *edit, const QColor &color)
-{
-    if (edit == nullptr)
-        return;
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Text, color.isValid() ? color : QPalette().color(QPalette::Text));
-    edit->setPalette(palette);
-}
-
 QString StrippedCaption(const QString &caption)
 {
     QString text = caption;

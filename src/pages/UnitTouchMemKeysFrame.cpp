@@ -38,6 +38,7 @@ TTouchMemKeysFrame::TTouchMemKeysFrame(QWidget *parent)
         VL::ValueColumn,
         new TCellKeyFilter(
             &TouchKeysRows::KeyCharFilter, [this] { Modified = true; }, ui->TMemKeys));
+    VL::ResetMarksOnChange(*ui->TMemKeys);
     connect(ui->TMemCheckBox, &QCheckBox::toggled, this,
             [this] { Guarded([this] { TMemCheckBoxClick(); }); });
     KeyListActions::Bind(*ui->TMemKeys, ui->AddKey, ui->ChangeKey, ui->ClearKey,
@@ -99,13 +100,23 @@ bool TTouchMemKeysFrame::ValidateKeys()
     return false;
 }
 
+// A key the unit's code page cannot carry would reach the unit with "?" in it: its key name turns
+// red and nothing is sent.
 void TTouchMemKeysFrame::GetPageData(TPageData &v)
 {
-    if (!Modified || !ValidateKeys()) {
+    if (!Modified) {
         v.Clear();
         return;
     }
-    v = TouchKeysRows::WriteRows(ui->TMemCheckBox->isChecked(), VL::Values(*ui->TMemKeys));
+    const TPageData rows =
+        TouchKeysRows::WriteRows(ui->TMemCheckBox->isChecked(), VL::Values(*ui->TMemKeys));
+    const QList<int> outside = RowsOutsideCp1251(rows);
+    VL::MarkRows(*ui->TMemKeys, outside, TouchKeysRows::FirstKeyRow, ResultColors[1]);
+    if (!ValidateKeys() || !outside.isEmpty()) {
+        v.Clear();
+        return;
+    }
+    v = rows;
 }
 
 void TTouchMemKeysFrame::ShowWriteResults(const TWriteResults &results)

@@ -49,6 +49,30 @@ void LockKeyColumn(QTableWidget &list)
             item->setFlags(item->flags() & ~Qt::ItemIsEditable);
 }
 
+void MarkRows(QTableWidget &list, const QList<int> &pageRows, int firstPageRow, const QColor &color)
+{
+    for (const int pageRow : pageRows)
+        if (pageRow >= firstPageRow)
+            if (QTableWidgetItem *key = list.item(pageRow - firstPageRow, KeyColumn))
+                key->setForeground(color);
+}
+
+void ResetMarksOnChange(QTableWidget &list)
+{
+    QObject::connect(&list, &QTableWidget::itemChanged, &list, [&list](QTableWidgetItem *item) {
+        if (item->column() != ValueColumn)
+            return;
+        if (QTableWidgetItem *key = list.item(item->row(), KeyColumn))
+            key->setData(Qt::ForegroundRole, QVariant());
+    });
+}
+
+QColor RowMark(const QTableWidget &list, int row)
+{
+    const QTableWidgetItem *key = list.item(row - 1, KeyColumn);
+    return key && key->data(Qt::ForegroundRole).isValid() ? key->foreground().color() : QColor();
+}
+
 QStringList StoredLines(const TSettingsRW &settings, const QString &section, TSetInfoTable table,
                         int listRow)
 {

@@ -6,6 +6,7 @@
 
 #include "settings/SetInfo.h"
 
+#include <QColor>
 #include <QStringList>
 #include <QStyledItemDelegate>
 
@@ -28,6 +29,16 @@ QStringList Values(const QTableWidget &list);
 
 // Makes the key column read-only (after the rows have been loaded).
 void LockKeyColumn(QTableWidget &list);
+
+// Shows the keys of the list rows that hold page rows `pageRows` in `color`, as a caption shows
+// its row's status (list row 1 holds page row `firstPageRow`; other page rows are left alone). A
+// key returns to its normal colour when its row's value changes (see ResetMarksOnChange).
+void MarkRows(QTableWidget &list, const QList<int> &pageRows, int firstPageRow,
+              const QColor &color);
+// Lets every change of a value put its row's key back to the normal colour.
+void ResetMarksOnChange(QTableWidget &list);
+// The key's colour of 1-based row `row` (invalid while it has its normal colour).
+QColor RowMark(const QTableWidget &list, int row);
 
 // The "key=value" lines the store keeps for row `listRow` of a caption table (the row's default
 // when nothing is stored).

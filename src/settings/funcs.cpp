@@ -90,6 +90,18 @@ QString GetFileVersion(const QString &fileName)
     return QStringLiteral(W9CAN_VERSION);
 }
 
+namespace {
+
+// The length of the character at `i`: 2 for a surrogate pair, else 1.
+qsizetype CharLength(const QString &text, qsizetype i)
+{
+    return text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
+               ? 2
+               : 1;
+}
+
+} // namespace
+
 QString DecodeCp1251(const QByteArray &bytes)
 {
     QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
@@ -106,16 +118,31 @@ QByteArray EncodeCp1251(const QString &text)
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         // One character, a surrogate pair included, is one byte.
-        const qsizetype length =
-            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()
-                ? 2
-                : 1;
+        const qsizetype length = CharLength(text, i);
         const QByteArray one = encoder.encode(QStringView(text).mid(i, length));
         const bool encoded = one.size() == 1 && (one.at(0) != '\x1A' || text.at(i) == QChar(0x1A));
         bytes += encoded ? one.at(0) : '?';
         i += length - 1;
     }
     return bytes;
+}
+
+bool CarriedByCp1251(const QString &text)
+{
+    return DecodeCp1251(EncodeCp1251(text)) == text;
+}
+
+QStringList CharsOutsideCp1251(const QString &text)
+{
+    QStringList outside;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = CharLength(text, i);
+        const QString one = text.mid(i, length);
+        if (!CarriedByCp1251(one) && !outside.contains(one))
+            outside << one;
+        i += length - 1;
+    }
+    return outside;
 }
 
 QString RemoveCtrlChars(const QString &s)

@@ -49,6 +49,10 @@ QString ProgramFilePath(const QString &fileName);
 // character without a code of its own goes out as "?", one byte per character.
 QString DecodeCp1251(const QByteArray &bytes);
 QByteArray EncodeCp1251(const QString &text);
+// Whether Windows-1251 carries the text as it stands, so that nothing of it would go out as "?".
+bool CarriedByCp1251(const QString &text);
+// The characters of the text that Windows-1251 has no code for, each once, in their order.
+QStringList CharsOutsideCp1251(const QString &text);
 
 // The text without characters 0-31 and 127.
 QString RemoveCtrlChars(const QString &s);
