@@ -15,7 +15,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSqlQuery>
 #include <QtTest>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 namespace {
 
@@ -246,10 +252,95 @@ private slots:
         QVERIFY(rig.Box(0)->isChecked() && rig.Box(23)->isChecked());
         QCOMPARE(rig.Colour("CarGroup"), Red);
 
+        // The car id went unread, so the vehicle shown is not known to be the unit's: it is
+        // written once the user takes it.
         rig.NeverAnswer({});
         rig.SetModel(505, 16);
         rig.Transfer.WritePageActionExecute();
+        QVERIFY(Sent(rig.Sim).isEmpty());
+        auto *years = rig.Child<QComboBox>(QStringLiteral("YearDBL"));
+        emit years->activated(years->currentIndex());
+        rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(rig.Sim), QStringList{"+carid000B"});
+    }
+
+    // "+carid" carries only a vehicle that a read located or the user chose. A unit whose car id
+    // the database lacks, or whose car id read went unanswered, keeps its own when the page is
+    // written, and when every page is written without the CAN page ever shown.
+    void unitKeepsACarIdNobodyChose()
+    {
+        const QByteArray unknown = "0102";
+        const auto carIds = [](const QStringList &sent) {
+            return sent.filter(QRegularExpression(QStringLiteral("^\\+carid.")));
+        };
+        {
+            Rig rig(QStringLiteral("carid.mdb"));
+            QSqlQuery held(Dm->Connection());
+            QVERIFY(held.exec(QStringLiteral("SELECT count(*) FROM Years WHERE carid = 258")));
+            QVERIFY(held.next() && held.value(0).toInt() == 0);
+            auto *makers = rig.Child<QComboBox>(QStringLiteral("ProdDBL"));
+            const QString preselected = makers->currentText();
+            QVERIFY(rig.Connect(505, 18));
+            for (const QStringList &unanswered : {QStringList(), QStringList{"+carid"}}) {
+                rig.Sim.setSetting(QStringLiteral("carid"), unknown);
+                rig.Sim.setSetting(QStringLiteral("zacc"), "800001");
+                rig.NeverAnswer(unanswered);
+                rig.Transfer.ReadPageActionExecute();
+                QCOMPARE(rig.Colour("CarGroup"), Red);
+                QCOMPARE(makers->currentText(), preselected);
+                rig.NeverAnswer({});
+                rig.Sim.clearLog();
+                rig.Transfer.WritePageActionExecute();
+                QCOMPARE(Sent(rig.Sim), (QStringList{"+zacc800001", "+zrec"}));
+                QCOMPARE(rig.Sim.setting(QStringLiteral("carid")), unknown);
+                QCOMPARE(rig.Colour("CarGroup"), Red);
+            }
+
+            // The user's choice after such a read is written; so is a choice after a read that
+            // located the unit's vehicle.
+            const int kamaz = makers->currentIndex();
+            emit makers->activated(kamaz);
+            rig.Sim.clearLog();
+            rig.Transfer.WritePageActionExecute();
+            QCOMPARE(carIds(Sent(rig.Sim)), QStringList{"+carid000B"});
+            QCOMPARE(rig.Colour("CarGroup"), Green);
+            rig.Sim.setSetting(QStringLiteral("carid"), "001F");
+            rig.Transfer.ReadPageActionExecute();
+            QVERIFY(makers->currentIndex() != kamaz);
+            rig.Sim.clearLog();
+            rig.Transfer.WritePageActionExecute();
+            QCOMPARE(carIds(Sent(rig.Sim)), QStringList{"+carid001F"});
+            emit makers->activated(kamaz);
+            rig.Transfer.WritePageActionExecute();
+            QCOMPARE(carIds(Sent(rig.Sim)), (QStringList{"+carid001F", "+carid000B"}));
+
+            // A unit below firmware 17: its car id is read but never looked up.
+            rig.SetModel(505, 16);
+            rig.Sim.setSetting(QStringLiteral("carid"), unknown);
+            rig.Transfer.ReadPageActionExecute();
+            rig.Sim.clearLog();
+            rig.Transfer.WritePageActionExecute();
+            QVERIFY(Sent(rig.Sim).isEmpty());
+            QCOMPARE(rig.Sim.setting(QStringLiteral("carid")), unknown);
+        }
+
+        const CaridFixture carid;
+        Dm = carid.dm.get();
+        const auto noDm = qScopeGuard([] { Dm = nullptr; });
+        KeyPagesWindow window(0);
+        QVERIFY(window.Connect(CableUnit(505, 30)));
+        for (const QStringList &unanswered : {QStringList(), QStringList{"+carid"}}) {
+            window.Sim.setSetting(QStringLiteral("carid"), unknown);
+            NeverAnswer(window.Sim, unanswered);
+            FindAction(*window.Form, "ReadAllPagesAction")->trigger();
+            NeverAnswer(window.Sim, {});
+            window.Form->ShowPage(0);
+            window.Sim.clearLog();
+            FindAction(*window.Form, "WriteAllPagesAction")->trigger();
+            QVERIFY(Sent(window.Sim).contains(QStringLiteral("+zrec")));
+            QCOMPARE(carIds(Sent(window.Sim)), QStringList());
+            QCOMPARE(window.Sim.setting(QStringLiteral("carid")), unknown);
+        }
     }
 
     // The events page's sensor boxes claim user parameters 1 and 2 and the second format, and
@@ -294,6 +385,44 @@ private slots:
         Dm->LocateCar(15);
         QVERIFY(!static_cast<QCheckBox *>(option)->isChecked());
         Dm = nullptr;
+    }
+
+    // A screen reader reads a vehicle list as a plain combo box: the names it shows and nothing
+    // of the ids, car ids and masks behind them, also after the cascade filled it anew.
+    void screenReaderReadsTheShownNames()
+    {
+        Rig rig(QStringLiteral("carid.mdb"));
+        rig.Window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.Window));
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+        const auto inactive = qScopeGuard([] {
+            QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(false);
+        });
+        const auto read = [&rig](const char *name) {
+            auto *box = rig.Child<QComboBox>(QString::fromLatin1(name));
+            QAccessibleInterface *combo = QAccessible::queryAccessibleInterface(box);
+            QStringList shown, heard;
+            for (int row = 0; row < box->count(); ++row)
+                shown << box->itemText(row);
+            for (int child = 0; child < combo->childCount(); ++child) {
+                QAccessibleInterface *list = combo->child(child);
+                if (list->role() != QAccessible::List)
+                    continue;
+                for (int item = 0; item < list->childCount(); ++item)
+                    heard << list->child(item)->text(QAccessible::Name);
+            }
+            return std::pair(shown, heard);
+        };
+        const auto [makers, makersHeard] = read("ProdDBL");
+        QCOMPARE(makers.size(), 11);
+        QCOMPARE(makersHeard, makers);
+        auto *makerList = rig.Child<QComboBox>(QStringLiteral("ProdDBL"));
+        emit makerList->activated(makers.indexOf(QRegularExpression(QStringLiteral("^МАЗ"))));
+        for (const char *name : {"ModelDBL", "YearDBL"}) {
+            const auto [shown, heard] = read(name);
+            QVERIFY(!shown.isEmpty());
+            QCOMPARE(heard, shown);
+        }
     }
 
     // The page's own handlers: the stored identifiers and format come back at the next start

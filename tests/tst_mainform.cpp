@@ -258,6 +258,10 @@ private slots:
             QVERIFY(dm.DbAvailable());
             QCOMPARE(makers->count(), 300);
             QCOMPARE(dm.CarId(), std::optional<int>(12345));
+            TPageData write; // the located car is the one written
+            can->GetPageData(write);
+            QCOMPARE(write(1, 2).toString(), QStringLiteral("3039"));
+            QVERIFY(write(1, 3).toInt() != -1);
             QVERIFY(boxes.Texts.isEmpty());
             QTRY_COMPARE(ChildProcesses(), QList<pid_t>());
         }

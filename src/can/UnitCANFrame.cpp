@@ -2,6 +2,7 @@
 
 #include "can/ConstCANFrame.h"
 #include "can/SPNSelectUnit.h"
+#include "can/ShownColumnProxy.h"
 #include "pages/ExecCommandEvents.h"
 #include "pages/TypingLimit.h"
 #include "settings/Delphi.h"
@@ -213,9 +214,11 @@ void TCANFrame::ApplyUserParams(const TPageData &V)
 }
 
 // Each row is applied only when the unit answered it; a failed row changes nothing it feeds. A
-// car id the database does not hold leaves the vehicle shown, which is not the unit's: red.
+// car id the database does not hold leaves the vehicle shown, which is not the unit's: red, and
+// no longer one to write.
 void TCANFrame::ApplyVehicle(const TPageData &V, RowSet Set)
 {
+    vehicleSettled = false;
     const std::optional<int> carId = RowRead(V, 1) ? CarIdFromReply(V(1, 1)) : std::nullopt;
     bool allRead = carId.has_value();
     if (Set == RowSet::Vehicle) {
@@ -284,14 +287,12 @@ void TCANFrame::GetPageData(TPageData &V)
         }
         break;
     case RowSet::CarId:
-        V = TPageData(2, 2, QVariant());
-        V(1, 1) = 1;
-        V(1, 2) = CarIdText(SelectedCarId());
+        V = TPageData(2, 3, QVariant());
+        PutCarIdRow(V);
         break;
     case RowSet::Vehicle:
-        V = TPageData(3, 2, QVariant());
-        V(1, 1) = 1;
-        V(1, 2) = CarIdText(SelectedCarId());
+        V = TPageData(3, 3, QVariant());
+        PutCarIdRow(V);
         V(2, 1) = 2;
         V(2, 2) = EventMaskText(CheckedEventMask());
         V(3, 1) = 3;
@@ -300,6 +301,16 @@ void TCANFrame::GetPageData(TPageData &V)
     case RowSet::None:
         break;
     }
+}
+
+// The vehicle the lists show is written only when a read located it or the user chose it; any
+// other is not the unit's, and the unit keeps its own car id.
+void TCANFrame::PutCarIdRow(TPageData &V) const
+{
+    V(1, 1) = 1;
+    V(1, 2) = CarIdText(SelectedCarId());
+    if (!vehicleSettled)
+        V(1, 3) = -1;
 }
 
 // Green only when every row was sent and confirmed. A write refused for an identifier keeps
@@ -552,14 +563,18 @@ void TCANFrame::BindVehicleLists()
 {
     for (const TDm::TList list : {TDm::ProdList, TDm::ModelList, TDm::YearList}) {
         QComboBox *box = VehicleList(list);
-        box->setModel(Dm->ListModel(list));
-        box->setModelColumn(Dm->ListColumn(list));
+        // The list offers only the column it shows, to the eye and to a screen reader alike.
+        box->setModel(new TShownColumnProxy(Dm->ListModel(list), Dm->ListColumn(list), box));
         box->setCurrentIndex(Dm->CurrentRow(list));
         connect(box, &QComboBox::activated, Dm,
                 [list](int row) { Guarded([&] { Dm->SelectRow(list, row); }); });
         // The user's choice is a vehicle of its own, no longer the one a read marked.
-        connect(box, &QComboBox::activated, this,
-                [this] { Guarded([&] { ResetLabelColor(ui->CarGroup); }); });
+        connect(box, &QComboBox::activated, this, [this] {
+            Guarded([&] {
+                vehicleSettled = true;
+                ResetLabelColor(ui->CarGroup);
+            });
+        });
     }
     connect(Dm, &TDm::CurrentRowChanged, this, [this](TDm::TList list, int row) {
         Guarded([&] { VehicleList(list)->setCurrentIndex(row); });
@@ -575,7 +590,8 @@ bool TCANFrame::LocateCar(int CarId)
         carToLocate = CarId;
         return true;
     }
-    return Dm != nullptr && Dm->LocateCar(CarId);
+    vehicleSettled = Dm != nullptr && Dm->LocateCar(CarId);
+    return vehicleSettled;
 }
 
 // The car id of the chosen year; without a database or a year there is nothing to write.

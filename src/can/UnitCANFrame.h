@@ -85,6 +85,7 @@ private:
     std::optional<CANRows::UserParams> CurrentUserParams();
     quint32 CheckedEventMask() const;
     int SelectedCarId() const;
+    void PutCarIdRow(TPageData &V) const;
     bool LocateCar(int CarId);
     void BindVehicleLists();
     QComboBox *VehicleList(int List) const;
@@ -113,4 +114,5 @@ private:
     TSPNSlots SPNs;                 // the SPN chosen for each slot of the standard sheet
     bool idRefused = false;         // the last write request was refused for an identifier
     std::optional<int> carToLocate; // a car id read while the database was coming in
+    bool vehicleSettled = false;    // a read located the vehicle shown, or the user chose it
 };
