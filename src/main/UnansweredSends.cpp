@@ -53,7 +53,7 @@ TAnswerShape TUnansweredSends::ShapeOf(int code)
     default:
         break;
     }
-    if (TUnansweredSends::IsModemCode(code))
+    if (IsModemCode(code))
         return TAnswerShape::Any;
     switch (TReplyDecoder::DecodeKindOf(code)) {
     case TDecodeKind::String:
