@@ -5,6 +5,8 @@
 //     keep-alive going out just before it / the same read without it
 //   lossy_unit_row_seconds: mean time per row of the general page's read against a unit that
 //     loses the first send of every command, at the real time-outs
+//   lossy_write_row_seconds: mean time per row of the general page's write against a unit that
+//     loses the first send of each of the page's commands, at the real time-outs
 // "--quick" shortens the run.
 
 #include "device/ComPort.h"
@@ -42,6 +44,26 @@ std::pair<double, bool> TimedPageRead(TCommandEngine &engine, int rows = General
     bool all = true;
     for (int r = 1; r <= v.RowCount(); ++r)
         all = all && v(r, 2).toInt() == 1;
+    return {double(elapsed.nsecsElapsed()) / 1e6, all};
+}
+
+// Writes the general page's first `rows` rows; the milliseconds it took and whether every row was
+// confirmed.
+std::pair<double, bool> TimedPageWrite(TCommandEngine &engine, int rows = GeneralRows::RowCount)
+{
+    const QVariant values[GeneralRows::RowCount] = {"0917", "00E6", "012C", "05", 1,
+                                                    0,      1,      "1E",   "0A", "14"};
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool all = true;
+    for (int row = 1; row <= rows; ++row) {
+        const QVariant &value = values[row - 1];
+        all = engine.ExecCommandText(GeneralRows::WriteCommandText(row, value),
+                                     GeneralRows::WriteCodeForValue(row, value),
+                                     engine.DefaultRetries)[1]
+                      .toInt() == 1 &&
+              all;
+    }
     return {double(elapsed.nsecsElapsed()) / 1e6, all};
 }
 
@@ -116,10 +138,22 @@ int main(int argc, char *argv[])
     sim.setFaults(lossy);
     const int lossyRows = quick ? 3 : GeneralRows::RowCount;
     const auto lossyRead = TimedPageRead(engine, lossyRows);
-    sim.setFaults(unitsim::UnitSimFaults());
     std::printf("lossy_unit_rows: %d\n", lossyRows);
     std::printf("lossy_unit_all_answered: %d\n", lossyRead.second ? 1 : 0);
     std::printf("lossy_unit_row_seconds: %.2f\n", lossyRead.first / 1000.0 / lossyRows);
+
+    // Each write answered only after its resend; its first send's answer may still come, so the
+    // unit is asked for its version (answered at once) before the next row.
+    lossy.loseFirstSends = false;
+    lossy.loseFirstSendsOf = QStringList{"+object", "+latit",   "+longit",  "+timefix", "+turn",
+                                         "+qsafe",  "+safemod", "+timegps", "+tunfix"};
+    sim.setFaults(lossy);
+    engine.WaitUntil([&engine] { return !engine.IsPending(); });
+    const auto lossyWrite = TimedPageWrite(engine, lossyRows);
+    engine.WaitUntil([&engine] { return !engine.IsPending(); }); // the last row's version query
+    sim.setFaults(unitsim::UnitSimFaults());
+    std::printf("lossy_write_all_confirmed: %d\n", lossyWrite.second ? 1 : 0);
+    std::printf("lossy_write_row_seconds: %.2f\n", lossyWrite.first / 1000.0 / lossyRows);
 
     // One pending command that stays unanswered for the whole wait.
     sim.setSilent(true);

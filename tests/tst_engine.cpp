@@ -4,6 +4,7 @@
 #include "PtyPair.h"
 #include "SimConnection.h"
 #include "device/Tick.h"
+#include "main/UnansweredSends.h"
 
 #include <QTest>
 #include <QTimer>
@@ -426,6 +427,55 @@ private slots:
             engine->ProcessReply(piece);
         }
         QCOMPARE(engine->State, uint8_t(StateStartupOutput));
+    }
+
+    // The answer matcher says which answers it cannot place by what they carry; the version
+    // query, whose answer names itself, places them. At the start of a connection it is not
+    // known yet whether the unit puts the command before a value: a read left unanswered then
+    // cannot be told from the next read's bare value (older firmware), until the version's
+    // answer shows that everything sent before it is done with.
+    void answerMatcherKnowsWhatItCannotTell()
+    {
+        using Taken = std::optional<uint32_t>;
+        const auto value = TAnswerShape::Value, version = TAnswerShape::Version;
+        const QString named = QStringLiteral("\r\n+v\r\n>REV 07.505.017\r\nOK\r\n");
+        const QString ok = QStringLiteral("\r\nOK\r\n");
+        TUnansweredSends sends;
+        sends.Add({QStringLiteral("+latit"), value, 1});
+        QVERIFY(!sends.TellsItsSend(value));
+        QVERIFY(!sends.AllTellTheirSends());
+        sends.Add({QStringLiteral("+v"), version, 2});
+        QVERIFY(!sends.AllTellTheirSends());
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n>REV 07.504.030\r\nOK\r\n"), 0), Taken(2));
+        QVERIFY(sends.Empty());
+        sends.Add({QStringLiteral("+longit"), value, 3});
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n>012C\r\nOK\r\n"), 3), Taken(3));
+        QVERIFY(!sends.TellsItsSend(value)); // older firmware, for the whole connection
+
+        // A read's value under its command shows that values name their command; the version's
+        // answer does not, and a bare "OK" never names its send.
+        sends.ForgetUnit();
+        sends.Add({QStringLiteral("+v"), version, 4});
+        QCOMPARE(sends.TakeAnswered(named, 4), Taken(4));
+        QVERIFY(!sends.TellsItsSend(value));
+        sends.Add({QStringLiteral("+object"), value, 5});
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n+object\r\n>0042\r\nOK\r\n"), 5), Taken(5));
+        QVERIFY(sends.TellsItsSend(value));
+        sends.Add({QStringLiteral("+latit"), value, 6});
+        QVERIFY(sends.AllTellTheirSends());
+        sends.Add({QStringLiteral("+timefix05"), TAnswerShape::Plain, 7});
+        QVERIFY(!sends.AllTellTheirSends());
+
+        // Version answers go by order: the keep-alive's late one is its own, not the query's
+        // that follows a write given up, and the write's late "OK" is the write's.
+        sends.Clear();
+        sends.Add({QStringLiteral("+v"), version, 8});
+        sends.Add({QStringLiteral("+timefix05"), TAnswerShape::Plain, 9});
+        sends.Add({QStringLiteral("+v"), version, 10});
+        QCOMPARE(sends.TakeAnswered(named, 0), Taken(8));
+        QCOMPARE(sends.TakeAnswered(ok, 0), Taken(9));
+        QCOMPARE(sends.TakeAnswered(named, 0), Taken(10));
+        QVERIFY(sends.Empty());
     }
 };
 

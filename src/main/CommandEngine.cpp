@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -115,20 +116,60 @@ void TCommandEngine::AbandonPending()
 }
 
 // The command on the line is over without its answer; its sends stay among the unanswered ones,
-// so that what still comes for them is known for theirs. Where those answers cannot be told from
-// the next command's (a bare "OK"), the line stays held for them until `from` plus the command's
-// time-out; what is still unanswered then is forgotten.
+// so that what still comes for them is known for theirs. A modem command holds the line for its
+// other answers until `from` plus its time-out.
 void TCommandEngine::LeaveUnanswered(uint32_t from)
 {
-    if (Unanswered.TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
+    if (TUnansweredSends::IsModemCode(lastCode))
+        HoldLine(from, timeoutMs);
+    else
+        EndExchangeOrSync();
+}
+
+// The exchange on the line is over. Where an answer may still come that cannot be told from the
+// next command's (a bare "OK", a value without its command), the unit is asked for its version
+// first: its answer names itself, and once it is in, everything sent before has been answered.
+void TCommandEngine::EndExchangeOrSync()
+{
+    if (Unanswered.AllTellTheirSends()) {
         EndExchange();
         return;
     }
-    HoldLine(from, timeoutMs);
+    NoteCommandEnded();
+    syncAsked = false;
+    Queue.ExchangeSent(TExchange::Sync);
+    // Sent from the event loop: this may run inside the processing of an answer.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            RunGuarded("engine sync", [this] {
+                if (!syncAsked)
+                    AskSync();
+            });
+        },
+        Qt::QueuedConnection);
 }
 
-// The line stays held for late answers that cannot be told from the next command's, for `ms`
-// from `from`.
+// The version query of a sync, and its resend each time-out until the unit answers one of them:
+// nothing else may go out before, and the silence alarm ends a link that stays dead. Nothing is
+// sent while sending is suspended (the firmware dialog talks to the unit itself).
+void TCommandEngine::AskSync()
+{
+    if (Queue.OnLine() != TExchange::Sync || Queue.Held())
+        return;
+    if (PortUsable())
+        PaceAndClearLine(false);
+    if (!PortUsable()) {
+        EndExchange();
+        return;
+    }
+    const QString query = GetCommandText(3);
+    NoteSent(query, TAnswerShape::Version, !std::exchange(syncAsked, true));
+    device->SendCommand(query);
+}
+
+// A modem command's other answers may still come: the line stays held for them for `ms` from
+// `from`.
 void TCommandEngine::HoldLine(uint32_t from, uint32_t ms)
 {
     NoteCommandEnded();
@@ -138,18 +179,14 @@ void TCommandEngine::HoldLine(uint32_t from, uint32_t ms)
 }
 
 // The command on the line has its answer. When it was sent more than once, the answers to its
-// other sends may still come; where they cannot be told from the next command's (a bare "OK"),
-// the line stays held for them: they are overdue a time-out after this answer plus the time
-// between its first and its last send (they come that much later when the unit answers each send
-// equally late).
+// other sends may still come. A modem command holds the line for them: they are overdue a
+// time-out after this answer plus the time between its first and its last send.
 void TCommandEngine::CommandAnswered()
 {
-    if (!Unanswered.Waits(lineExchange) ||
-        Unanswered.TellsItsSend(TUnansweredSends::ShapeOf(lastCode))) {
-        EndExchange();
-        return;
-    }
-    HoldLine(GetTickCount(), timeoutMs + uint32_t(lastSendTick - firstSendTick));
+    if (TUnansweredSends::IsModemCode(lastCode) && Unanswered.Waits(lineExchange))
+        HoldLine(GetTickCount(), timeoutMs + uint32_t(lastSendTick - firstSendTick));
+    else
+        EndExchangeOrSync();
 }
 
 // The connection starts or ends, or a step takes the line over: nothing sent before is awaited.
@@ -216,27 +253,26 @@ bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
         timeoutMs = Timings.DialTimeoutMs;
     else
         timeoutMs = Timings.CommandTimeoutMs;
-    NoteSent(cmd, TUnansweredSends::ShapeOf(code), !resend, timeoutMs);
+    NoteSent(cmd, TUnansweredSends::ShapeOf(code), !resend);
     Queue.ExchangeSent(TExchange::Command);
     device->SendCommand(lastCommand);
     return true;
 }
 
 // A send goes on the list of the unanswered ones: a fresh one starts an exchange of its own, a
-// resend joins the exchange on the line. Sends far past their time-out are forgotten, and with
-// nothing else awaited, what the unit said before is too.
-void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fresh, uint32_t waitMs)
+// resend joins the exchange on the line. With nothing else awaited, what the unit said before is
+// forgotten.
+void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fresh)
 {
     lastSendTick = GetTickCount();
     exchangeStart = lastSendTick;
-    Unanswered.ForgetExpired(lastSendTick);
     if (fresh) {
         lineExchange = ++lastExchange;
         firstSendTick = lastSendTick;
         if (Unanswered.Empty())
             replyBuffer.clear();
     }
-    Unanswered.Add({text, shape, lineExchange, lastSendTick + 3 * waitMs});
+    Unanswered.Add({text, shape, lineExchange});
 }
 
 void TCommandEngine::SendByCode(int code)
@@ -305,7 +341,7 @@ void TCommandEngine::SendUnawaited(const QString &text)
     if (!PortUsable() || !Queue.Free())
         return;
     holdMs = Timings.CommandTimeoutMs;
-    NoteSent(text, TUnansweredSends::ShapeOfUnawaited(text), true, holdMs);
+    NoteSent(text, TUnansweredSends::ShapeOfUnawaited(text), true);
     Queue.ExchangeSent(TExchange::KeepAlive);
     device->SendCommand(text);
 }
@@ -445,9 +481,14 @@ void TCommandEngine::TimerTimer()
         return;
     switch (Queue.OnLine()) {
     case TExchange::KeepAlive:
-        // The line is free again; the answer is still known for the keep-alive's when it comes.
+        // The line is free again; the answer is still known for the keep-alive's when it comes
+        // (a direct command's bare "OK" is not: the unit is asked where it stands first).
         if (ElapsedSince(exchangeStart) > holdMs)
-            EndExchange();
+            EndExchangeOrSync();
+        break;
+    case TExchange::Sync:
+        if (!syncAsked || ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+            AskSync();
         break;
     case TExchange::Abandoned:
         if (ElapsedSince(exchangeStart) > holdMs) {
@@ -695,6 +736,12 @@ void TCommandEngine::TakeAnswers()
     QString answer;
     while (TReplyDecoder::TakeOkAnswer(replyBuffer, answer))
         HandleAnswer(answer);
+    // The boot loader answers the version without "OK"; it has nothing else to answer.
+    if (Queue.OnLine() == TExchange::Sync &&
+        replyBuffer.contains(QLatin1String("BootLdr"), Qt::CaseInsensitive)) {
+        ForgetUnanswered();
+        EndExchange();
+    }
 }
 
 // An answer completes the exchange on the line only when it is that exchange's own; one that
@@ -713,6 +760,7 @@ void TCommandEngine::HandleAnswer(const QString &answer)
         }
         break;
     case TExchange::KeepAlive:
+    case TExchange::Sync:
         if (own)
             EndExchange();
         break;

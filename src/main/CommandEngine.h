@@ -221,7 +221,7 @@ private:
     bool PortUsable() const;
     void PaceAndClearLine(bool fresh);
     void SendUnawaited(const QString &text);
-    void NoteSent(const QString &text, TAnswerShape shape, bool fresh, uint32_t waitMs);
+    void NoteSent(const QString &text, TAnswerShape shape, bool fresh);
     void EndExchange();
     void NoteCommandEnded();
     void DropLine();
@@ -242,6 +242,8 @@ private:
     void HandleAnswer(const QString &answer);
     void CommandAnswered();
     void LeaveUnanswered(uint32_t from);
+    void EndExchangeOrSync();
+    void AskSync();
     void HoldLine(uint32_t from, uint32_t ms);
     void ForgetUnanswered();
     bool StartupOutputEnded(const QString &text);
@@ -271,7 +273,8 @@ private:
     uint32_t firstSendTick = 0; // its first send
     uint32_t lineExchange = 0;  // the exchange on the line (or the last one)
     uint32_t lastExchange = 0;
-    uint32_t holdMs = 0; // how long a keep-alive or a command left unanswered holds the line
+    uint32_t holdMs = 0; // how long a keep-alive or a modem command left unanswered holds the line
+    bool syncAsked = false; // the sync's version query has gone out
     TUnansweredSends Unanswered;
     uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
     bool longCommandEnded = false;

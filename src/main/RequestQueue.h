@@ -24,8 +24,10 @@ public:
         None,
         Command,   // a command of the engine, its reply awaited
         KeepAlive, // the device's wake-up or a direct command: its answer awaited by nobody
-        Abandoned, // a command given up or dropped whose answers cannot be told from the next
-                   // command's: the line is held for them until its time-out has passed
+        Abandoned, // a modem command given up or answered only on its resend: the line is held
+                   // for its other answers until its time-out has passed
+        Sync,      // the engine's "+v" after sends whose answers cannot be told from the next
+                   // command's: nothing else goes out until the unit has answered it
     };
 
     // The result a synchronous caller waits for.

@@ -35,11 +35,6 @@ bool SameCommand(const QString &a, const QString &b)
     return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
-bool IsModemCode(int code)
-{
-    return code >= 1024 && code <= 1031;
-}
-
 } // namespace
 
 TAnswerShape TUnansweredSends::ShapeOf(int code)
@@ -86,7 +81,7 @@ std::optional<uint32_t> TUnansweredSends::TakeAnswered(const QString &answer, ui
             found = FindShape(TAnswerShape::Any);
     } else {
         if (answer.contains(QLatin1Char('>')))
-            valuesNameCommand = false;
+            valueForm = TValueForm::Bare;
         const QStringList lines = AnswerLines(answer);
         found = FindFirst([&](const TSend &s) {
             return std::any_of(lines.begin(), lines.end(),
@@ -98,6 +93,7 @@ std::optional<uint32_t> TUnansweredSends::TakeAnswered(const QString &answer, ui
     if (!found)
         return std::nullopt;
     const TSend &send = sends[*found];
+    NoteValueForm(answer, send);
     const bool pendingSentItToo =
         FindFirst([&](const TSend &s) {
             return s.Exchange == pending && SameCommand(s.Text, send.Text);
@@ -105,6 +101,15 @@ std::optional<uint32_t> TUnansweredSends::TakeAnswered(const QString &answer, ui
     const uint32_t exchange = pendingSentItToo ? pending : send.Exchange;
     sends.erase(sends.begin(), sends.begin() + qsizetype(*found) + 1);
     return exchange;
+}
+
+// A read's value under its command shows that the unit names its values; one value alone after
+// ">" shows older firmware for good.
+void TUnansweredSends::NoteValueForm(const QString &answer, const TSend &send)
+{
+    if (valueForm == TValueForm::Unknown && send.Shape == TAnswerShape::Value &&
+        !ValueCommand(answer).isEmpty())
+        valueForm = TValueForm::Named;
 }
 
 // An answer that names no command goes to the oldest send answered so: the version to a version
@@ -138,7 +143,8 @@ void TUnansweredSends::Forget(uint32_t exchange)
     std::erase_if(sends, [exchange](const TSend &s) { return s.Exchange == exchange; });
 }
 
-void TUnansweredSends::ForgetExpired(uint32_t now)
+bool TUnansweredSends::AllTellTheirSends() const
 {
-    std::erase_if(sends, [now](const TSend &s) { return int32_t(now - s.Expiry) > 0; });
+    return std::all_of(sends.begin(), sends.end(),
+                       [this](const TSend &s) { return TellsItsSend(s.Shape); });
 }

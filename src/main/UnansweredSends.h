@@ -31,20 +31,22 @@ public:
         QString Text;
         TAnswerShape Shape = TAnswerShape::Any;
         uint32_t Exchange = 0; // the command (with its resends) or keep-alive it belongs to
-        uint32_t Expiry = 0;   // tick after which it is no longer waited for
     };
 
     static TAnswerShape ShapeOf(int code);
     // A command sent without waiting for its answer (the keep-alive, a direct command).
     static TAnswerShape ShapeOfUnawaited(const QString &text);
+    static bool IsModemCode(int code) { return code >= 1024 && code <= 1031; }
     // Whether answers of this shape can be told from the next command's by what they carry. A
-    // value tells its send only while the unit puts the command before its ">": older firmware
-    // sends the value alone, and then one read's answer looks like any other's.
+    // value tells its send only once the unit has been seen to put the command before its ">":
+    // older firmware sends the value alone, and then one read's answer looks like any other's.
     bool TellsItsSend(TAnswerShape shape) const
     {
         return shape == TAnswerShape::Version ||
-               (shape == TAnswerShape::Value && valuesNameCommand);
+               (shape == TAnswerShape::Value && valueForm == TValueForm::Named);
     }
+    // Whether every send still waited for has answers that tell it from the next command's.
+    bool AllTellTheirSends() const;
 
     void Add(TSend send) { sends.push_back(std::move(send)); }
     // The exchange whose send `answer` answers; that send and every older one are no longer
@@ -53,10 +55,9 @@ public:
     std::optional<uint32_t> TakeAnswered(const QString &answer, uint32_t pending);
     bool Waits(uint32_t exchange) const;
     void Forget(uint32_t exchange);
-    void ForgetExpired(uint32_t now);
     void Clear() { sends.clear(); }
-    // A new connection, maybe to another unit: its values are taken to name their command again.
-    void ForgetUnit() { valuesNameCommand = true; }
+    // A new connection, maybe to another unit: how it sends its values is not known yet.
+    void ForgetUnit() { valueForm = TValueForm::Unknown; }
     bool Empty() const { return sends.empty(); }
 
 private:
@@ -70,6 +71,16 @@ private:
     std::optional<size_t> FindByShape(const QString &answer) const;
     std::optional<size_t> FindShape(TAnswerShape shape) const;
 
+    void NoteValueForm(const QString &answer, const TSend &send);
+
+    // How the unit sends a read's value: not seen yet, under its command, or alone after ">".
+    enum class TValueForm : uint8_t
+    {
+        Unknown,
+        Named,
+        Bare,
+    };
+
     std::deque<TSend> sends;
-    bool valuesNameCommand = true;
+    TValueForm valueForm = TValueForm::Unknown;
 };

@@ -27,6 +27,8 @@ struct UnitSimFaults
     // A command is answered only when it repeats the one heard before it (its resend); every
     // other command is carried out unanswered.
     bool loseFirstSends = false;
+    // The same for commands beginning with one of these only.
+    QStringList loseFirstSendsOf;
     // Values go out after ">" alone, without the command that asked for them (older firmware).
     bool valuesWithoutCommand = false;
 };

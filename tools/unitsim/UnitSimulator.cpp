@@ -231,7 +231,9 @@ struct UnitSimulator::Impl
         if (reply.bytes.isEmpty())
             return;
         // A command that is never answered is carried out; only its answer is lost.
-        if (startsWithAny(command, faults.neverAnswer) || (faults.loseFirstSends && firstSend)) {
+        const bool lost =
+            firstSend && (faults.loseFirstSends || startsWithAny(command, faults.loseFirstSendsOf));
+        if (startsWithAny(command, faults.neverAnswer) || lost) {
             addLog("tx", reply.bytes, now, QStringLiteral("withheld"));
             return;
         }

@@ -130,6 +130,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption loseFirst("lose-first-sends",
                                        "Answer a command only when it repeats the one before "
                                        "(its resend).");
+    const QCommandLineOption loseFirstOf("lose-first-sends-of",
+                                         "The same for commands beginning with these texts "
+                                         "(comma-separated).",
+                                         "texts");
 
     parser.addOptions({link,          log,        type,         firmware,     version,
                        memory,        typepan,    imei,         startup,      startupDelay,
@@ -137,7 +141,7 @@ int main(int argc, char *argv[])
                        registerAfter, roaming,    dialResult,   dialDelay,    escapeGuard,
                        bootLoader,    eraseDelay, imageOut,     latency,      realSpeed,
                        speed,         chunk,      silentAfter,  neverAnswer,  garble,
-                       errorEvery,    echo,       answerDelay,  loseFirst});
+                       errorEvery,    echo,       answerDelay,  loseFirst,    loseFirstOf});
     parser.process(app);
 
     const auto fail = [](const QString &message) {
@@ -195,6 +199,7 @@ int main(int argc, char *argv[])
     o.faults.garble = splitList(parser.value(garble));
     o.faults.echo = parser.isSet(echo);
     o.faults.loseFirstSends = parser.isSet(loseFirst);
+    o.faults.loseFirstSendsOf = splitList(parser.value(loseFirstOf));
     for (const QString &item : splitList(parser.value(answerDelay))) {
         const qsizetype eq = item.lastIndexOf(QLatin1Char('='));
         int ms = 0;
