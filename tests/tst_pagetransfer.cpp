@@ -211,8 +211,28 @@ private slots:
         QCOMPARE(rig.Colour("TimeOffLabel"), Red);
         QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
 
-        // Read page started while a read is waiting sends nothing of its own.
+        // A unit that never answers its version either: the query is given up after its resend,
+        // as any command is, so the rows behind it still go out and the link stays up. Their
+        // "OK"s are placed by order on the unconfirmed row's sends first, so they may turn red
+        // needlessly; the unconfirmed row never turns green.
+        QStringList writes = Sent(sim);
+        writes.removeAll(QStringLiteral("+v"));
+        writes.removeDuplicates();
+        sim.clearLog();
+        NeverAnswer(sim, {QStringLiteral("+timegps"), QStringLiteral("+v")});
+        rig.Transfer.WritePageActionExecute();
+        QCOMPARE(Sent(sim).mid(7, 4), (QStringList{"+timegps1E", "+timegps1E", "+v", "+v"}));
+        QStringList rows = Sent(sim);
+        rows.removeAll(QStringLiteral("+v"));
+        rows.removeDuplicates();
+        QCOMPARE(rows, writes);
+        QCOMPARE(rig.Colour("TimeOffLabel"), Red);
+        QCOMPARE(rig.RowsNot(Green).first(), QStringLiteral("TimeOffLabel"));
+        QCOMPARE(rig.Engine.State, uint8_t(StateConnected));
         NeverAnswer(sim, {});
+        QTRY_VERIFY(!rig.Engine.IsPending());
+
+        // Read page started while a read is waiting sends nothing of its own.
         sim.clearLog();
         sim.setLatency(60);
         QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });

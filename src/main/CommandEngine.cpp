@@ -136,23 +136,23 @@ void TCommandEngine::EndExchangeOrSync()
         return;
     }
     NoteCommandEnded();
-    syncAsked = false;
+    syncSends = 0;
     Queue.ExchangeSent(TExchange::Sync);
     // Sent from the event loop: this may run inside the processing of an answer.
     QMetaObject::invokeMethod(
         this,
         [this] {
             RunGuarded("engine sync", [this] {
-                if (!syncAsked)
+                if (syncSends == 0)
                     AskSync();
             });
         },
         Qt::QueuedConnection);
 }
 
-// The version query of a sync, and its resend each time-out until the unit answers one of them:
-// nothing else may go out before, and the silence alarm ends a link that stays dead. Nothing is
-// sent while sending is suspended (the firmware dialog talks to the unit itself).
+// The version query of a sync, or its resend: nothing else may go out before the unit has answered
+// one of them. Nothing is sent while sending is suspended (the firmware dialog talks to the unit
+// itself).
 void TCommandEngine::AskSync()
 {
     if (Queue.OnLine() != TExchange::Sync || Queue.Held())
@@ -164,8 +164,20 @@ void TCommandEngine::AskSync()
         return;
     }
     const QString query = GetCommandText(3);
-    NoteSent(query, TAnswerShape::Version, !std::exchange(syncAsked, true));
+    NoteSent(query, TAnswerShape::Version, syncSends++ == 0);
     device->SendCommand(query);
+}
+
+// A version query unanswered after its resends is given up as any command is, so that a unit
+// that answers but never its version (garbled replies) cannot stall the rows behind it. Its sends
+// and the older ones stay listed: a late answer is still placed by order on the oldest send it
+// can answer, never on a later command's.
+void TCommandEngine::ResendOrGiveUpSync()
+{
+    if (syncSends <= DefaultRetries)
+        AskSync();
+    else
+        EndExchange();
 }
 
 // A modem command's other answers may still come: the line stays held for them for `ms` from
@@ -487,8 +499,10 @@ void TCommandEngine::TimerTimer()
             EndExchangeOrSync();
         break;
     case TExchange::Sync:
-        if (!syncAsked || ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+        if (syncSends == 0)
             AskSync();
+        else if (ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+            ResendOrGiveUpSync();
         break;
     case TExchange::Abandoned:
         if (ElapsedSince(exchangeStart) > holdMs) {

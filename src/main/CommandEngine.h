@@ -244,6 +244,7 @@ private:
     void LeaveUnanswered(uint32_t from);
     void EndExchangeOrSync();
     void AskSync();
+    void ResendOrGiveUpSync();
     void HoldLine(uint32_t from, uint32_t ms);
     void ForgetUnanswered();
     bool StartupOutputEnded(const QString &text);
@@ -274,7 +275,7 @@ private:
     uint32_t lineExchange = 0;  // the exchange on the line (or the last one)
     uint32_t lastExchange = 0;
     uint32_t holdMs = 0; // how long a keep-alive or a modem command left unanswered holds the line
-    bool syncAsked = false; // the sync's version query has gone out
+    int syncSends = 0;   // the sync's version queries sent so far
     TUnansweredSends Unanswered;
     uint32_t longCommandEnd = 0; // end of the last command that outlasts the silence limit
     bool longCommandEnded = false;
