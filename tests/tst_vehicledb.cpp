@@ -224,19 +224,25 @@ private slots:
         QCOMPARE(ChildProcesses(), QList<pid_t>());
 
         // A child whose program is gone before the child follows it ends there; one that
-        // followed its program dies with it. This process takes in the orphans.
+        // followed its program dies with it. This process takes in the orphans, and lets the
+        // child of a gone program go on only once it has reaped that program: the program's end
+        // alone (its files closed) comes before the kernel gives the child its new parent.
         prctl(PR_SET_CHILD_SUBREAPER, 1);
         for (const bool goneFirst : {true, false}) {
-            int gate[2];   // the program holds its writing end: its end is the program's end
+            int gate[2];   // this process holds its writing end: its closing lets the child go on
             int report[2]; // the child's pid, from the program
             int heard[2];  // what the child says, kept apart so it cannot cut into the pid
             QVERIFY(pipe(gate) == 0 && pipe(report) == 0 && pipe(heard) == 0);
+            const auto closeAll = qScopeGuard([&] {
+                for (const int fd : {gate[0], gate[1], report[0], heard[0]})
+                    close(fd);
+            });
             const pid_t program = fork();
             if (program == 0) {
+                close(gate[1]);
                 const pid_t self = getpid();
                 const pid_t child = fork();
                 if (child == 0) {
-                    close(gate[1]);
                     char byte;
                     while (goneFirst && read(gate[0], &byte, 1) > 0) {
                     }
@@ -251,7 +257,6 @@ private slots:
                     pause();
                 _exit(0);
             }
-            close(gate[1]);
             close(report[1]);
             close(heard[1]);
             pid_t child = 0;
@@ -262,14 +267,12 @@ private slots:
                 kill(program, SIGKILL);
             }
             QCOMPARE(waitpid(program, nullptr, 0), program);
+            close(std::exchange(gate[1], -1));
             int status = 0;
             QCOMPARE(waitpid(child, &status, 0), child);
             QVERIFY(goneFirst ? WIFEXITED(status) && WEXITSTATUS(status) == 1
                               : WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
             QCOMPARE(read(heard[0], &said, 1), ssize_t(0)); // the child said no more
-            close(gate[0]);
-            close(report[0]);
-            close(heard[0]);
         }
         prctl(PR_SET_CHILD_SUBREAPER, 0);
     }

@@ -65,6 +65,14 @@ struct OutChunk
     QByteArray bytes;
 };
 
+// A copy of `list` with an array of its own, for a caller on another thread: a shallow copy would
+// share the array that the unit's thread clears and fills again in place, under its lock, while
+// the caller still reads it without the lock.
+template <typename T> QList<T> Unshared(const QList<T> &list)
+{
+    return QList<T>(list.cbegin(), list.cend());
+}
+
 } // namespace
 
 struct UnitSimulator::Impl
@@ -501,13 +509,13 @@ bool UnitSimulator::waitForClose(int timeoutMs)
 QList<QJsonObject> UnitSimulator::log() const
 {
     std::lock_guard lock(d->mutex);
-    return d->log;
+    return Unshared(d->log);
 }
 
 QList<ReceivedCommand> UnitSimulator::commands() const
 {
     std::lock_guard lock(d->mutex);
-    return d->commands;
+    return Unshared(d->commands);
 }
 
 int UnitSimulator::commandCount() const
