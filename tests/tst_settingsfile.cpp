@@ -102,9 +102,6 @@ void ChangeEverything(TMainForm &form)
             for (int row = 0; row < list->rowCount(); ++row)
                 list->setItem(row, 1, new QTableWidgetItem(QStringLiteral("1234")));
     }
-    // The CAN page's auto-refresh of its live values is no setting; left on, it would read from
-    // a connected unit whenever its interval ran out.
-    form.Frames[5]->findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(false);
 }
 
 // The main window with message boxes recorded, optionally connected to a simulated unit.
