@@ -122,6 +122,18 @@ QStringList SentWithoutVersionQueries(const unitsim::UnitSimulator &sim)
     return sent;
 }
 
+// Each command went out once or, resent, twice, and nothing else but the version queries did.
+// (A resend is not sent when the answer overtakes it on a busy machine.)
+bool SentOnceOrTwiceEach(const unitsim::UnitSimulator &sim, const QStringList &commands)
+{
+    const QStringList sent = SentWithoutVersionQueries(sim);
+    return std::all_of(
+               commands.begin(), commands.end(),
+               [&](const QString &c) { return sent.count(c) == 1 || sent.count(c) == 2; }) &&
+           std::all_of(sent.begin(), sent.end(),
+                       [&](const QString &c) { return commands.contains(c); });
+}
+
 // No command reached the unit before it had answered the one before.
 bool OneExchangeAtATime(const unitsim::UnitSimulator &sim)
 {
@@ -330,13 +342,15 @@ private slots:
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Shown(*rig.General), unitValues);
         QCOMPARE(rig.RowsNot(Green), QStringList());
-        for (const QString &read : GeneralReads)
-            QCOMPARE(Sent(sim).count(read), 2);
+        QVERIFY(SentOnceOrTwiceEach(sim, GeneralReads));
 
         rig.TypeValues();
         sim.clearLog();
         rig.Transfer.WritePageActionExecute();
-        QCOMPARE(Sent(sim).size() - Sent(sim).count(QStringLiteral("+v")), 2 * 10);
+        QStringList writes = SentWithoutVersionQueries(sim);
+        writes.removeDuplicates();
+        QCOMPARE(writes.size(), 10);
+        QVERIFY(SentOnceOrTwiceEach(sim, writes));
         QCOMPARE(sim.setting(QStringLiteral("object")), QByteArray("0917"));
         QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
         QCOMPARE(rig.RowsNot(Green), QStringList());
