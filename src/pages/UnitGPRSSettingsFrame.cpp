@@ -272,13 +272,14 @@ void TGPRSSettingsFrame::GetPageData(TPageData &v)
     for (const auto &[row, filled] : alarmRows)
         if (!filled)
             v(row, 3) = -1; // the unit keeps its own
-    if (!TextsCarried(v))
+    if (MarkTextsOutsideCp1251(v))
         v.Clear();
 }
 
 // A text the unit's code page cannot carry would reach the unit with "?" in it: its row turns red
-// (an alarm phone, which has no caption, its text) and nothing of the page is sent.
-bool TGPRSSettingsFrame::TextsCarried(const TPageData &v)
+// (an alarm phone, which has no caption, its text). True when there is such a text, and then
+// nothing of the page is sent.
+bool TGPRSSettingsFrame::MarkTextsOutsideCp1251(const TPageData &v)
 {
     const QList<int> rows = RowsOutsideCp1251(v);
     for (const int row : rows) {
@@ -287,7 +288,7 @@ bool TGPRSSettingsFrame::TextsCarried(const TPageData &v)
         else if (QLabel *label = RowLabel(row))
             SetLabelColor(label, clRed);
     }
-    return rows.isEmpty();
+    return !rows.isEmpty();
 }
 
 void TGPRSSettingsFrame::ShowWriteResults(const TWriteResults &results)

@@ -42,7 +42,7 @@ private:
     void ShowField(QLineEdit *edit, QLabel *label, bool failed, const QString &text);
     void ShowAlarmLogic(int byte);
     int AlarmLogicValue() const;
-    bool TextsCarried(const TPageData &v);
+    bool MarkTextsOutsideCp1251(const TPageData &v);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     void GPRSActiveCheckBoxClick();
