@@ -53,6 +53,9 @@ bool ConnectionEnding(uint8_t state)
            state == StateModemEscape || state == StateCloseRequested;
 }
 
+static_assert(TEngineTimings{}.AnswerLifetimeMs == TDevice::SilenceAlarmMs,
+              "a send is waited for as long as the line may stay silent");
+
 } // namespace
 
 TCommandEngine::TCommandEngine(QObject *parent) : QObject(parent), Queue(this)
@@ -127,15 +130,22 @@ void TCommandEngine::LeaveUnanswered(uint32_t from)
 }
 
 // The exchange on the line is over. Where an answer may still come that cannot be told from the
-// next command's (a bare "OK", a value without its command), the unit is asked for its version
-// first: its answer names itself, and once it is in, everything sent before has been answered.
+// next command's (a bare "OK", a value without its command), or an answer left doubt about what
+// the unit has answered, the unit is asked for its version first: its answer names itself, and
+// once it is in, everything sent before has been answered.
 void TCommandEngine::EndExchangeOrSync()
 {
-    if (Unanswered.AllTellTheirSends()) {
+    Unanswered.Expire(GetTickCount());
+    if (Unanswered.AllTellTheirSends() && !Unanswered.Doubt()) {
         EndExchange();
         return;
     }
     NoteCommandEnded();
+    StartSync();
+}
+
+void TCommandEngine::StartSync()
+{
     syncSends = 0;
     Queue.ExchangeSent(TExchange::Sync);
     // Sent from the event loop: this may run inside the processing of an answer.
@@ -148,6 +158,23 @@ void TCommandEngine::EndExchangeOrSync()
             });
         },
         Qt::QueuedConnection);
+}
+
+// The exchange whose answer the line waits for: 0 while none is (a version query not sent yet
+// included).
+uint32_t TCommandEngine::ExchangeOnLine() const
+{
+    switch (Queue.OnLine()) {
+    case TExchange::Command:
+    case TExchange::KeepAlive:
+        return lineExchange;
+    case TExchange::Sync:
+        return syncSends > 0 ? lineExchange : 0;
+    case TExchange::Abandoned:
+    case TExchange::None:
+        break;
+    }
+    return 0;
 }
 
 // The version query of a sync, or its resend: nothing else may go out before the unit has answered
@@ -164,14 +191,14 @@ void TCommandEngine::AskSync()
         return;
     }
     const QString query = GetCommandText(3);
-    NoteSent(query, TAnswerShape::Version, syncSends++ == 0);
+    NoteSent(query, TAnswerShape::Version, syncSends++ == 0, Timings.CommandTimeoutMs);
     device->SendCommand(query);
 }
 
 // A version query unanswered after its resends is given up as any command is, so that a unit
 // that answers but never its version (garbled replies) cannot stall the rows behind it. Its sends
-// and the older ones stay listed: a late answer is still placed by order on the oldest send it
-// can answer, never on a later command's.
+// and the older ones stay listed until they are answered or age out: a late answer is still
+// placed by order on the oldest send it can answer, never on a later command's.
 void TCommandEngine::ResendOrGiveUpSync()
 {
     if (syncSends <= DefaultRetries)
@@ -265,7 +292,7 @@ bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
         timeoutMs = Timings.DialTimeoutMs;
     else
         timeoutMs = Timings.CommandTimeoutMs;
-    NoteSent(cmd, TUnansweredSends::ShapeOf(code), !resend);
+    NoteSent(cmd, TUnansweredSends::ShapeOf(code), !resend, timeoutMs);
     Queue.ExchangeSent(TExchange::Command);
     device->SendCommand(lastCommand);
     return true;
@@ -273,8 +300,9 @@ bool TCommandEngine::Transmit(const QString &cmd, const QString &expected, int c
 
 // A send goes on the list of the unanswered ones: a fresh one starts an exchange of its own, a
 // resend joins the exchange on the line. With nothing else awaited, what the unit said before is
-// forgotten.
-void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fresh)
+// forgotten. It is waited for until the line's lifetime of an answer, or its own time-out when
+// that is longer, has passed.
+void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fresh, uint32_t timeout)
 {
     lastSendTick = GetTickCount();
     exchangeStart = lastSendTick;
@@ -284,7 +312,8 @@ void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fres
         if (Unanswered.Empty())
             replyBuffer.clear();
     }
-    Unanswered.Add({text, shape, lineExchange});
+    Unanswered.SetLifetime(Timings.AnswerLifetimeMs);
+    Unanswered.Add({text, shape, lineExchange, lastSendTick, timeout});
 }
 
 void TCommandEngine::SendByCode(int code)
@@ -353,7 +382,7 @@ void TCommandEngine::SendUnawaited(const QString &text)
     if (!PortUsable() || !Queue.Free())
         return;
     holdMs = Timings.CommandTimeoutMs;
-    NoteSent(text, TUnansweredSends::ShapeOfUnawaited(text), true);
+    NoteSent(text, TUnansweredSends::ShapeOfUnawaited(text), true, holdMs);
     Queue.ExchangeSent(TExchange::KeepAlive);
     device->SendCommand(text);
 }
@@ -491,6 +520,7 @@ void TCommandEngine::TimerTimer()
         ClosePort();
     if (Queue.Held())
         return;
+    Unanswered.Expire(GetTickCount());
     switch (Queue.OnLine()) {
     case TExchange::KeepAlive:
         // The line is free again; the answer is still known for the keep-alive's when it comes
@@ -760,12 +790,13 @@ void TCommandEngine::TakeAnswers()
 
 // An answer completes the exchange on the line only when it is that exchange's own; one that
 // belongs to an earlier send (a keep-alive, a resend, a command given up or abandoned) is dropped
-// (the chunk has been logged as it came).
+// (the chunk has been logged as it came). One that leaves doubt while nothing is on the line has
+// the unit asked for its version before the next command goes out.
 void TCommandEngine::HandleAnswer(const QString &answer)
 {
-    const std::optional<uint32_t> owner =
-        Unanswered.TakeAnswered(answer, Waiting() ? lineExchange : 0);
-    const bool own = owner && *owner == lineExchange;
+    const uint32_t onLine = ExchangeOnLine();
+    const std::optional<uint32_t> owner = Unanswered.TakeAnswered(answer, onLine, GetTickCount());
+    const bool own = onLine != 0 && owner == onLine;
     switch (Queue.OnLine()) {
     case TExchange::Command:
         if (own) {
@@ -783,7 +814,9 @@ void TCommandEngine::HandleAnswer(const QString &answer)
             EndExchange();
         break;
     case TExchange::None:
-        if (Unanswered.Empty())
+        if (Unanswered.Doubt() && !Queue.Held() && PortUsable())
+            StartSync();
+        else if (Unanswered.Empty())
             replyBuffer.clear();
         break;
     }

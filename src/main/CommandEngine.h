@@ -56,6 +56,9 @@ struct TEngineTimings
     uint32_t DialPauseMs = 200;
     uint32_t ModemFlagPauseMs = 5000;
     uint32_t HangUpPauseMs = 1000;
+    // How long a send may still be answered: as long as the line may stay silent before it is
+    // taken for dead (a command with a longer time-out of its own, that long).
+    uint32_t AnswerLifetimeMs = 30000;
 };
 
 // What the engine asks of the main window. An unset hook is skipped.
@@ -221,7 +224,7 @@ private:
     bool PortUsable() const;
     void PaceAndClearLine(bool fresh);
     void SendUnawaited(const QString &text);
-    void NoteSent(const QString &text, TAnswerShape shape, bool fresh);
+    void NoteSent(const QString &text, TAnswerShape shape, bool fresh, uint32_t timeout);
     void EndExchange();
     void NoteCommandEnded();
     void DropLine();
@@ -243,7 +246,9 @@ private:
     void CommandAnswered();
     void LeaveUnanswered(uint32_t from);
     void EndExchangeOrSync();
+    void StartSync();
     void AskSync();
+    uint32_t ExchangeOnLine() const;
     void ResendOrGiveUpSync();
     void HoldLine(uint32_t from, uint32_t ms);
     void ForgetUnanswered();

@@ -1,12 +1,20 @@
 #pragma once
 
 // The sends the unit has not answered yet, oldest first, and which of them an answer belongs to.
-// The unit answers its commands in the order it received them. An answer names its send by what
-// it carries: a read's value comes under the command's own text ("+qsafe", ">FF"), the version
-// carries "REV" (or the boot loader's "BootLdr"), an echo names the command echoed. Only an
-// answer that carries none of these is placed by the order alone: it answers the oldest waiting
-// send that is answered so. The send found and every older one are no longer waited for: the
-// unit has moved past them.
+// The unit answers its commands in the order it received them, but a send or its answer may be
+// lost, late or garbled on the way. An answer is credited to a send only where that is certain:
+// it names the send (a read's value under the command's own text, "+qsafe", ">FF"; an echo of
+// the command), or it is the oldest waiting send that could have drawn an answer of this form
+// (a bare "OK", a value alone after ">", a version). The send credited and every older one are
+// no longer waited for: the unit has moved past them. An answer that fits no waiting send, or
+// that is taken by a send of another form on the order alone, leaves doubt: the engine then asks
+// the unit for its version before anything else, and the answer to that query, when nothing
+// else could have drawn it, shows that everything sent before has been answered.
+//
+// Version answers all look alike, so one whose send was lost cannot be told from one that is
+// late. Nothing is waited for for ever: a send older than its lifetime (the silence limit of the
+// line, or its own longer time-out) will not be answered any more and is forgotten, so a line
+// that lost step is back in step once its lost sends have aged out.
 
 #include <QString>
 
@@ -31,6 +39,8 @@ public:
         QString Text;
         TAnswerShape Shape = TAnswerShape::Any;
         uint32_t Exchange = 0; // the command (with its resends) or keep-alive it belongs to
+        uint32_t SentTick = 0;
+        uint32_t LifeMs = 0; // how long it may still be answered, when longer than the lifetime
     };
 
     static TAnswerShape ShapeOf(int code);
@@ -47,20 +57,57 @@ public:
     }
     // Whether every send still waited for has answers that tell it from the next command's.
     bool AllTellTheirSends() const;
+    // An answer fitted no waiting send, or was credited on the order alone to a send of another
+    // form: what the unit answered is not known for certain until its version answer settles it.
+    bool Doubt() const { return doubt; }
 
+    // How long any send may still be answered (0: for ever).
+    void SetLifetime(uint32_t ms) { lifetimeMs = ms; }
     void Add(TSend send) { sends.push_back(std::move(send)); }
-    // The exchange whose send `answer` answers; that send and every older one are no longer
-    // waited for. Empty when no waiting send is answered so. An answer to an earlier send of the
-    // very command `pending` sent is `pending`'s: it tells the same.
-    std::optional<uint32_t> TakeAnswered(const QString &answer, uint32_t pending);
+    // Forgets the sends that have outlived their lifetime at `now`.
+    void Expire(uint32_t now);
+    // The exchange that `answer` is credited to; the send it answers and every older one are no
+    // longer waited for. Empty when no waiting send is answered so. `onLine` is the exchange on
+    // the line (0: none): where the answer tells the same whichever of several sends drew it (a
+    // value under the very command `onLine` sent, a version while `onLine` asks for one), it is
+    // `onLine`'s.
+    std::optional<uint32_t> TakeAnswered(const QString &answer, uint32_t onLine, uint32_t now = 0);
     bool Waits(uint32_t exchange) const;
     void Forget(uint32_t exchange);
-    void Clear() { sends.clear(); }
+    void Clear()
+    {
+        sends.clear();
+        doubt = false;
+    }
     // A new connection, maybe to another unit: how it sends its values is not known yet.
     void ForgetUnit() { valueForm = TValueForm::Unknown; }
     bool Empty() const { return sends.empty(); }
 
 private:
+    // What an answer carries.
+    enum class TAnswerForm : uint8_t
+    {
+        Named,   // a value under its command's text, or an echo of a send
+        Version, // "REV ..." or "BootLdr"
+        Bare,    // a value alone after ">"
+        Plain,   // "OK" alone
+        Text,    // other text before the "OK": a value without its ">", or a garbled answer
+    };
+    struct TReading
+    {
+        TAnswerForm Form = TAnswerForm::Text;
+        QString Command; // the command a named answer names
+    };
+
+    TReading Read(const QString &answer) const;
+    std::optional<size_t> FindCandidate(const TReading &reading) const;
+    bool Fits(const TSend &send, const TReading &reading) const;
+    std::optional<size_t> FindOwn(uint32_t onLine, bool version, const TReading &reading,
+                                  const TSend &found) const;
+    uint32_t CreditVersion(size_t found, std::optional<size_t> own);
+    uint32_t CreditInOrder(size_t found, std::optional<size_t> own);
+    void NoteValueForm(const QString &answer, const TReading &reading, const TSend &send);
+
     template <typename TPred> std::optional<size_t> FindFirst(TPred pred) const
     {
         for (size_t i = 0; i < sends.size(); ++i)
@@ -68,10 +115,6 @@ private:
                 return i;
         return std::nullopt;
     }
-    std::optional<size_t> FindByShape(const QString &answer) const;
-    std::optional<size_t> FindShape(TAnswerShape shape) const;
-
-    void NoteValueForm(const QString &answer, const TSend &send);
 
     // How the unit sends a read's value: not seen yet, under its command, or alone after ">".
     enum class TValueForm : uint8_t
@@ -83,4 +126,6 @@ private:
 
     std::deque<TSend> sends;
     TValueForm valueForm = TValueForm::Unknown;
+    uint32_t lifetimeMs = 0;
+    bool doubt = false;
 };
