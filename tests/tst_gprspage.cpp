@@ -268,6 +268,42 @@ private slots:
         QCOMPARE(apn->text(), QStringLiteral("short"));
     }
 
+    // After the user replaces a long text the program set, the program may set what the edit
+    // holds already (a read giving the same back), or clear an empty edit: QLineEdit reports no
+    // change, and the allowance must still follow that text, back to the edit's limit.
+    void theAllowanceFollowsTheTextTheProgramSetLast()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        const QByteArray long33 = "internet.operator-example.com.rus";
+        rig.Sim.setSetting(QStringLiteral("gprsena"), "00");
+        rig.Sim.setSetting(QStringLiteral("GAPN"), long33);
+        rig.Sim.setSetting(QStringLiteral("gprsname"), long33);
+        rig.Read();
+        QLineEdit *apn = rig.Edit("AccessPointEdit"); // both at most 20 characters
+        QLineEdit *user = rig.Edit("UserNameEdit");
+        QCOMPARE(apn->text(), QString::fromLatin1(long33));
+        apn->selectAll();
+        QTest::keyClicks(apn, QStringLiteral("internet"));
+        user->selectAll();
+        QTest::keyClick(user, Qt::Key_Backspace);
+        QCOMPARE(apn->text(), QStringLiteral("internet"));
+        QCOMPARE(user->text(), QString());
+
+        rig.Sim.setSetting(QStringLiteral("GAPN"), "internet");
+        rig.Sim.setSetting(QStringLiteral("gprsname"), "");
+        rig.Read();
+        const char *const readBack[] = {"AccessPointLabel", "UserNameLabel"};
+        QCOMPARE(rig.NotIn(Green, readBack), QStringList());
+        QList<qsizetype> typed;
+        for (QLineEdit *edit : {apn, user}) {
+            QTest::keyClick(edit, Qt::Key_End);
+            QTest::keyClicks(edit, QString(30, QLatin1Char('z')));
+            typed << edit->text().size();
+        }
+        QCOMPARE(typed, (QList<qsizetype>{20, 20}));
+    }
+
     // A text the unit's code page (Windows-1251) cannot carry, typed, pasted or stored, would
     // reach the unit with "?" in it: its row turns red and nothing of the page is sent. Once the
     // text is one the unit can take, the page goes as shown.
