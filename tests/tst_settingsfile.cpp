@@ -410,21 +410,17 @@ private slots:
         SetKey(file, "altuser", "A\rB");
         SetKey(file, "user", everyByte);
         SetKey(file, "numb2", "+7900\t1");
-        SetKey(file, "object", "77");
         WriteAll(path, file);
         w.Load(path);
         QCOMPARE(w.Messages.size(), 1);
-        const QString message = w.Messages[0];
-        QVERIFY2(message.startsWith(QStringLiteral("Файл настроек не загружен, страницы не "
-                                                   "изменены: в этих значениях есть управляющие "
-                                                   "символы (перевод строки, табуляция и другие). "
-                                                   "Исправьте файл и загрузите его снова.\n")),
-                 qPrintable(message));
-        for (const char *field :
-             {"\n«Имя пользователя GPRS» (user): U+0001 U+0002 ", " U+0008 TAB U+000B ",
-              " U+000C CR U+000E ", " U+001F U+007F\n", "\n«Имя пользователя GPRS» (altuser): CR\n",
-              "\n«Инж. номер 2» (numb2): TAB"})
-            QVERIFY2(message.contains(QString::fromUtf8(field)), field);
+        for (const char *part :
+             {"Файл настроек не загружен, страницы не изменены: в этих значениях есть управляющие "
+              "символы (перевод строки, табуляция и другие). Исправьте файл и загрузите его "
+              "снова.\n«Имя пользователя GPRS» (user): U+0001 U+0002 ",
+              " U+0008 TAB U+000B U+000C CR U+000E ",
+              " U+001F U+007F\n«Имя пользователя GPRS» "
+              "(altuser): CR\n«Инж. номер 2» (numb2): TAB"})
+            QVERIFY2(w.Messages[0].contains(QString::fromUtf8(part)), part);
         QCOMPARE(w.Save(dir.filePath(QStringLiteral("after.txt"))), shown);
 
         w.Messages.clear();
@@ -434,8 +430,6 @@ private slots:
         WriteAll(path, file);
         w.Load(path);
         QCOMPARE(w.Messages, QStringList());
-        QCOMPARE(w.Child<QLineEdit>(1, "AltUserNameEdit")->text(), QStringLiteral("AB"));
-        QCOMPARE(w.Child<QLineEdit>(0, "ObjectNumberEdit")->text(), QStringLiteral("77"));
         QCOMPARE(w.Save(dir.filePath(QStringLiteral("mended.txt"))), file);
     }
 

@@ -10,7 +10,6 @@
 #include "pages/ValueListEditor.h"
 
 #include <QCheckBox>
-#include <QClipboard>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -118,7 +117,7 @@ private slots:
     // A key the unit's code page (Windows-1251) cannot carry, or one with a control character
     // (which would end its command early or reach the unit raw), typed in the list or taken from
     // the key reader, would not reach the unit as shown: its key name turns red and nothing of the
-    // page is sent; a changed key puts its name back. A key pasted into the list comes as one line.
+    // page is sent; a changed key puts its name back.
     void keysOutsideTheUnitsCodePageStopTheWrite()
     {
         KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
@@ -146,20 +145,8 @@ private slots:
         w.SetCell("TMemKeys", 4, QStringLiteral("12"));
         w.SetCell("TMemKeys", 5, QStringLiteral("A5"));
         QVERIFY(!ValueListEditor::RowMark(*keys, 2).isValid());
-        keys->setCurrentCell(0, 1);
-        keys->editItem(keys->item(0, 1));
-        auto *editor = keys->findChild<QLineEdit *>();
-        QVERIFY(editor);
-        editor->selectAll();
-        QApplication::clipboard()->setText(QStringLiteral("0102\r\n"));
-        // Ctrl+V as the system delivers it, with its control character as text.
-        QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
-        QCoreApplication::sendEvent(editor, &paste);
-        QTest::keyClick(editor, Qt::Key_Return);
-        QCoreApplication::processEvents(); // the list takes the text from a queued call
-        QCOMPARE(w.Cell("TMemKeys", 1), QStringLiteral("0102"));
         w.Write();
-        for (const char *sent : {"+keysafe00102", "+keysafe1A5A5", "+keysafe21234"})
+        for (const char *sent : {"+keysafe1A5A5", "+keysafe21234", "+keysafe312"})
             QVERIFY2(Sent(w.Sim).contains(QLatin1String(sent)), sent);
     }
 
