@@ -64,8 +64,10 @@ private slots:
     }
 
     // A number or key the unit's code page (Windows-1251) cannot carry would reach the unit with
-    // "?" in it: its key name turns red and nothing of the page is sent. A key is not sent while
-    // the keys are off, so then it stops nothing; a changed value puts its key name back.
+    // "?" in it, one with a control character would end its command early (the rest going out as
+    // a command of its own) or reach the unit raw: its key name turns red and nothing of the page
+    // is sent. A key is not sent while the keys are off, so then it stops nothing; a changed
+    // value puts its key name back.
     void numbersAndKeysOutsideTheUnitsCodePageStopTheWrite()
     {
         KeyPagesWindow w(TEngNumbersFrame::PageTag);
@@ -75,19 +77,24 @@ private slots:
         w.Child<QCheckBox>("TMemCheckBox")->setChecked(true);
         QVERIFY(w.ServiceDone()); // the unit's mode (1) keeps the box
         w.SetCell("EngNumbers", 2, QStringLiteral("+7900✓"));
+        w.SetCell("EngNumbers", 9, QStringLiteral("+7900\r+object0001"));
         w.SetCell("TMemKeys", 4, QStringLiteral("A5ß5"));
+        w.SetCell("TMemKeys", 5, QStringLiteral("A5A5\tA5A5"));
         w.Sim.clearLog();
         w.Write();
         QCOMPARE(Sent(w.Sim), QStringList());
-        QCOMPARE(ValueListEditor::RowMark(*numbers, 2), TPageFrame::ResultColors[1]);
-        QCOMPARE(ValueListEditor::RowMark(*keys, 4), TPageFrame::ResultColors[1]);
+        for (const auto &[list, row] : {std::pair{numbers, 2}, {numbers, 9}, {keys, 4}, {keys, 5}})
+            QCOMPARE(ValueListEditor::RowMark(*list, row), TPageFrame::ResultColors[1]);
         QVERIFY(!ValueListEditor::RowMark(*numbers, 1).isValid());
 
         w.Child<QCheckBox>("TMemCheckBox")->setChecked(false);
         w.SetCell("EngNumbers", 2, QStringLiteral("+7900"));
+        w.SetCell("EngNumbers", 9, QStringLiteral("+79001"));
         QVERIFY(!ValueListEditor::RowMark(*numbers, 2).isValid());
         w.Write();
         QVERIFY(Sent(w.Sim).contains(QStringLiteral("+ing1+7900")));
+        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+ing8+79001")));
+        QVERIFY(Sent(w.Sim).filter(QStringLiteral("object")).isEmpty());
         QVERIFY(Sent(w.Sim).filter(QStringLiteral("+keysafe")).isEmpty());
     }
 

@@ -111,6 +111,13 @@ private slots:
             QVERIFY2(!CarriedByCp1251(QString::fromUtf8(outside)), outside);
         QCOMPARE(CharsOutsideCp1251(QStringLiteral("пароль✓€№ß✓😀")),
                  (QStringList{QStringLiteral("✓"), QStringLiteral("ß"), QStringLiteral("😀")}));
+        // One line of a command or a file: no control character either, each named once.
+        QVERIFY(CarriedInOneLine(everyByte.mid(32, 95) + everyByte.mid(128)));
+        for (const char *broken : {"mts\r+object0001", "a\tb", "a\x01", "a\x7F", "\n"})
+            QVERIFY2(!CarriedInOneLine(QString::fromLatin1(broken)), broken);
+        QCOMPARE(
+            CharsNotCarriedInOneLine(QStringLiteral("a\rb\tc\x01✓\r\nd\x7F\x1F")),
+            (QStringList{"CR", "TAB", "U+0001", QStringLiteral("✓"), "LF", "U+007F", "U+001F"}));
 
         QCOMPARE(RegExMatch(QStringLiteral("a\r\nb"), QStringLiteral("a.+b")),
                  QStringLiteral("a\r\nb"));

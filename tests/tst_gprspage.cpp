@@ -2,6 +2,7 @@
 
 #include "PageRig.h"
 #include "TestConfigDir.h"
+#include "pages/OneLinePaste.h"
 #include "pages/TypingLimit.h"
 #include "pages/UnitGPRSSettingsFrame.h"
 #include "settings/funcs.h"
@@ -11,7 +12,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
 
 namespace {
@@ -266,6 +271,131 @@ private slots:
         QCOMPARE(apn->text(), QStringLiteral("short") + QString(15, QLatin1Char('z')));
         QTest::keySequence(apn, QKeySequence::Undo);
         QCOMPARE(apn->text(), QStringLiteral("short"));
+    }
+
+    // After the user replaces a long text the program set, the program may set what the edit
+    // holds already (a read giving the same back), or clear an empty edit: QLineEdit reports no
+    // change, and the allowance must still follow that text, back to the edit's limit.
+    void theAllowanceFollowsTheTextTheProgramSetLast()
+    {
+        Rig rig;
+        QVERIFY(rig.Connect());
+        const QByteArray long33 = "internet.operator-example.com.rus";
+        rig.Sim.setSetting(QStringLiteral("gprsena"), "00");
+        rig.Sim.setSetting(QStringLiteral("GAPN"), long33);
+        rig.Sim.setSetting(QStringLiteral("gprsname"), long33);
+        rig.Read();
+        QLineEdit *apn = rig.Edit("AccessPointEdit"); // both at most 20 characters
+        QLineEdit *user = rig.Edit("UserNameEdit");
+        QCOMPARE(apn->text(), QString::fromLatin1(long33));
+        apn->selectAll();
+        QTest::keyClicks(apn, QStringLiteral("internet"));
+        user->selectAll();
+        QTest::keyClick(user, Qt::Key_Backspace);
+        QCOMPARE(apn->text(), QStringLiteral("internet"));
+        QCOMPARE(user->text(), QString());
+
+        rig.Sim.setSetting(QStringLiteral("GAPN"), "internet");
+        rig.Sim.setSetting(QStringLiteral("gprsname"), "");
+        rig.Read();
+        const char *const readBack[] = {"AccessPointLabel", "UserNameLabel"};
+        QCOMPARE(rig.NotIn(Green, readBack), QStringList());
+        QList<qsizetype> typed;
+        for (QLineEdit *edit : {apn, user}) {
+            QTest::keyClick(edit, Qt::Key_End);
+            QTest::keyClicks(edit, QString(30, QLatin1Char('z')));
+            typed << edit->text().size();
+        }
+        QCOMPARE(typed, (QList<qsizetype>{20, 20}));
+    }
+
+    // A text pasted or dropped into an edit leaves its line breaks and other control characters
+    // out (a spreadsheet cell comes as "internet\n"), by the keys, the edit's menu or a drop; the
+    // rest lands at the cursor or over the selection, is cut by the edit's allowance and undoes
+    // in one step, apart from the typing around it.
+    void pastesAndDropsKeepToOneLine()
+    {
+        Rig rig;
+        rig.Active()->setChecked(true);
+        QLineEdit *user = rig.Edit("UserNameEdit"); // at most 20 characters
+        user->clear();
+        QTest::keyClicks(user, QStringLiteral("ab"));
+        QApplication::clipboard()->setText(QStringLiteral("internet\n"));
+        QTest::keySequence(user, QKeySequence::Paste);
+        QTest::keyClicks(user, QStringLiteral("cd"));
+        QTest::keySequence(user, QKeySequence::Undo);
+        QCOMPARE(user->text(), QStringLiteral("abinternet"));
+        QTest::keySequence(user, QKeySequence::Undo);
+        QCOMPARE(user->text(), QStringLiteral("ab"));
+        QTest::keySequence(user, QKeySequence::Redo);
+
+        user->setSelection(0, 2);
+        QApplication::clipboard()->setText(QStringLiteral("\tmts\r\n+object0001\r\n0123456789"));
+        QContextMenuEvent menuAsked(QContextMenuEvent::Keyboard, QPoint(1, 1));
+        QCoreApplication::sendEvent(user, &menuAsked);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        for (QAction *item : menu->actions())
+            if (item->text().startsWith(QLatin1String("&Paste")))
+                item->trigger();
+        menu->close();
+        QCOMPARE(user->text(), QStringLiteral("mts+object00internet"));
+        QTest::keySequence(user, QKeySequence::Undo);
+        QCOMPARE(user->text(), QStringLiteral("abinternet"));
+
+        // A drop as the application hands it to its target, the edit's filters first (sent
+        // without a drag under way, it would find no target).
+        QMimeData cell;
+        cell.setText(QStringLiteral("internet\r\n"));
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &cell, Qt::LeftButton, Qt::NoModifier);
+        QLineEdit *apn = rig.Edit("AccessPointEdit");
+        apn->clear();
+        QObject *filter = apn->findChild<TOneLinePaste *>();
+        QVERIFY(filter && filter->eventFilter(apn, &drop) && drop.isAccepted());
+        QCOMPARE(apn->text(), QStringLiteral("internet"));
+    }
+
+    // A line break, a tab or another control character inside a text would end its command
+    // early, the rest reaching the unit as a command of its own ("+object0001" set the object
+    // number), or reach the unit raw. However it came in (here the store of an earlier version),
+    // its row turns red, the first red row comes into view and nothing of the page is sent; an
+    // alarm phone's trim of its ends stays. Pasted anew, the texts go as shown.
+    void controlCharactersInATextStopTheWrite()
+    {
+        Store(QStringLiteral("GPRSSettingsFrame/defUserName"), QStringLiteral("mts\r+object0001"));
+        Store(QStringLiteral("GPRSSettingsFrame/defAltPassword"), QStringLiteral("pa\tss\x01"));
+        Rig rig;
+        QVERIFY(rig.Connect());
+        rig.Active()->setChecked(true);
+        QLineEdit *phone = rig.Edit("AlarmPhone2");
+        phone->setText(QStringLiteral("\t+7900\x01") + QStringLiteral("1\r"));
+        rig.Page.resize(500, 200); // the alarm phones lie below the view
+        rig.Page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.Page));
+        QCOMPARE(rig.Writing(), QStringList());
+        const char *const broken[] = {"UserNameLabel", "AltPasswordLabel"};
+        QCOMPARE(rig.NotIn(Red, broken), QStringList());
+        QCOMPARE(rig.NotIn(Red, RowLabels).size(), int(std::size(RowLabels)) - 2);
+        QCOMPARE(phone->palette().color(QPalette::Text), Red);
+
+        for (const char *name : {"UserNameEdit", "AltPasswordEdit"}) {
+            rig.Edit(name)->selectAll();
+            QApplication::clipboard()->setText(rig.Edit(name)->text());
+            QTest::keySequence(rig.Edit(name), QKeySequence::Paste);
+        }
+        QCOMPARE(rig.NotIn(Red, RowLabels).size(), int(std::size(RowLabels)));
+        QVERIFY(phone->visibleRegion().isEmpty());
+        QCOMPARE(rig.Writing(), QStringList());
+        QVERIFY(!phone->visibleRegion().isEmpty());
+
+        phone->setText(QStringLiteral("\t+79001\r"));
+        QVERIFY(phone->palette().color(QPalette::Text) != Red);
+        const QStringList sent = rig.Writing();
+        for (const char *expected : {"+gprsnamemts+object0001", "+gprspsw1pass", "+alphon1+79001"})
+            QVERIFY2(sent.contains(QLatin1String(expected)), expected);
+        QCOMPARE(sent.size(), 21); // every row but the unfilled alarm logic and phone 1
+        QCOMPARE(rig.Sim.setting(QStringLiteral("object")), QByteArray("0917"));
+        QCOMPARE(rig.NotIn(Green, RowLabels), QStringList());
     }
 
     // A text the unit's code page (Windows-1251) cannot carry, typed, pasted or stored, would

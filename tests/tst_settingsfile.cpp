@@ -343,17 +343,22 @@ private slots:
     }
 
     // A value the file's code page (Windows-1251) cannot carry would be saved with "?" in its
-    // place: nothing is saved, no file is asked for, the old file stays and the message names
-    // each such field with its characters. Once the values can be carried the file holds them.
+    // place, a control character would break its line: nothing is saved, no file is asked for,
+    // the old file stays and the message names each such field with its characters, control
+    // characters by name. Once the values can be carried the file holds them.
     void valuesOutsideTheFilesCodePageAreNotSaved()
     {
         Window w;
         auto *password = w.Child<QLineEdit>(1, "PasswordEdit");
         auto *user = w.Child<QLineEdit>(1, "UserNameEdit");
+        auto *altUser = w.Child<QLineEdit>(1, "AltUserNameEdit");
+        auto *phone = w.Child<QLineEdit>(1, "PhoneNumberEdit");
         auto *alarmPhone = w.Child<QLineEdit>(1, "AlarmPhone1");
         auto *numbers = w.Child<QTableWidget>(7, "EngNumbers");
         password->setText(QStringLiteral("пароль✓€№ß"));
         user->setText(QStringLiteral("użytkownik™"));
+        altUser->setText(QStringLiteral("A\rB"));
+        phone->setText(QStringLiteral("+7\t900\x01"));
         alarmPhone->setText(QStringLiteral("+7✓✓"));
         numbers->item(0, 1)->setText(QStringLiteral("12✓"));
         QTemporaryDir dir;
@@ -362,9 +367,12 @@ private slots:
         QCOMPARE(w.Save(path), QByteArray("old\r\n"));
         QCOMPARE(w.Messages,
                  QStringList{QStringLiteral(
-                     "Файл настроек не сохранён: в этих значениях есть символы, которых нет в "
-                     "кодировке файла (Windows-1251). Исправьте их и сохраните снова.\n"
+                     "Файл настроек не сохранён: в этих значениях есть управляющие символы или "
+                     "символы, которых нет в кодировке файла (Windows-1251). Исправьте их и "
+                     "сохраните снова.\n"
+                     "«Номер телефона GPRS» (phone): TAB U+0001\n"
                      "«Имя пользователя GPRS» (user): ż\n"
+                     "«Имя пользователя GPRS» (altuser): CR\n"
                      "«Пароль GPRS» (pass): ✓ ß\n"
                      "«Телефоны приема тревожных сообщений» (alphone1): ✓\n"
                      "«Инж. номер 1» (numb1): ✓")});
@@ -372,14 +380,57 @@ private slots:
         w.Messages.clear();
         password->setText(QStringLiteral("пароль€№"));
         user->setText(QStringLiteral("uzytkownik™"));
+        altUser->setText(QStringLiteral("AB"));
+        phone->setText(QStringLiteral("+7900"));
         alarmPhone->setText(QStringLiteral("+7"));
         numbers->item(0, 1)->setText(QStringLiteral("12"));
         const QByteArray bytes = w.Save(dir.filePath(QStringLiteral("new.txt")));
         QCOMPARE(w.Messages, QStringList());
         for (const QString &line :
              {QStringLiteral("pass=пароль€№"), QStringLiteral("user=uzytkownik™"),
+              QStringLiteral("altuser=AB"), QStringLiteral("phone=+7900"),
               QStringLiteral("alphone1=+7"), QStringLiteral("numb1=12")})
             QVERIFY2(bytes.contains("\r\n" + EncodeCp1251(line) + "\r\n"), qPrintable(line));
+    }
+
+    // A value with a control character (a bare CR inside a line, bytes 1..31 and 127) is damaged:
+    // taken, it would reach the unit as two commands or raw. The file is not loaded, no page
+    // changes, and the message names each such field with its characters. Mended, it loads.
+    void filesWithControlCharactersInAValueAreNotLoaded()
+    {
+        Window w;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("unit.txt"));
+        const QByteArray shown = w.Save(dir.filePath(QStringLiteral("shown.txt")));
+        QByteArray everyByte; // but LF, which ends the line
+        for (int b = 1; b < 256; ++b)
+            if (b != '\n')
+                everyByte += char(b);
+        QByteArray file = shown;
+        SetKey(file, "altuser", "A\rB");
+        SetKey(file, "user", everyByte);
+        SetKey(file, "numb2", "+7900\t1");
+        WriteAll(path, file);
+        w.Load(path);
+        QCOMPARE(w.Messages.size(), 1);
+        for (const char *part :
+             {"Файл настроек не загружен, страницы не изменены: в этих значениях есть управляющие "
+              "символы (перевод строки, табуляция и другие). Исправьте файл и загрузите его "
+              "снова.\n«Имя пользователя GPRS» (user): U+0001 U+0002 ",
+              " U+0008 TAB U+000B U+000C CR U+000E ",
+              " U+001F U+007F\n«Имя пользователя GPRS» "
+              "(altuser): CR\n«Инж. номер 2» (numb2): TAB"})
+            QVERIFY2(w.Messages[0].contains(QString::fromUtf8(part)), part);
+        QCOMPARE(w.Save(dir.filePath(QStringLiteral("after.txt"))), shown);
+
+        w.Messages.clear();
+        SetKey(file, "altuser", "AB");
+        SetKey(file, "user", "internet");
+        SetKey(file, "numb2", "+79001");
+        WriteAll(path, file);
+        w.Load(path);
+        QCOMPARE(w.Messages, QStringList());
+        QCOMPARE(w.Save(dir.filePath(QStringLiteral("mended.txt"))), file);
     }
 
     // A load restores what was saved and sends nothing. An edit's length limit stops only the

@@ -114,8 +114,9 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 
-    // A key the unit's code page (Windows-1251) cannot carry, typed in the list or taken from the
-    // key reader, would reach the unit with "?" in it: its key name turns red and nothing of the
+    // A key the unit's code page (Windows-1251) cannot carry, or one with a control character
+    // (which would end its command early or reach the unit raw), typed in the list or taken from
+    // the key reader, would not reach the unit as shown: its key name turns red and nothing of the
     // page is sent; a changed key puts its name back.
     void keysOutsideTheUnitsCodePageStopTheWrite()
     {
@@ -127,19 +128,26 @@ private slots:
             KeyEdit(reader).setText(QStringLiteral("12ß4"));
             Click(reader, "OkBtn");
         });
+        WithKeyReader(w, 4, [](TKeyReaderForm &reader) {
+            KeyEdit(reader).setText(QStringLiteral("12\t34\r"));
+            Click(reader, "OkBtn");
+        });
+        w.SetCell("TMemKeys", 5, QStringLiteral("A5\x01"));
         w.Write();
         QCOMPARE(Sent(w.Sim), QStringList());
         QCOMPARE(w.Boxes.Texts, QStringList());
-        for (const int row : {2, 3})
+        for (const int row : {2, 3, 4, 5})
             QCOMPARE(ValueListEditor::RowMark(*keys, row), TPageFrame::ResultColors[1]);
         QVERIFY(!ValueListEditor::RowMark(*keys, 1).isValid());
 
         w.SetCell("TMemKeys", 2, QStringLiteral("A5A5"));
         w.SetCell("TMemKeys", 3, QStringLiteral("1234"));
+        w.SetCell("TMemKeys", 4, QStringLiteral("12"));
+        w.SetCell("TMemKeys", 5, QStringLiteral("A5"));
         QVERIFY(!ValueListEditor::RowMark(*keys, 2).isValid());
         w.Write();
-        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+keysafe1A5A5")));
-        QVERIFY(Sent(w.Sim).contains(QStringLiteral("+keysafe21234")));
+        for (const char *sent : {"+keysafe1A5A5", "+keysafe21234", "+keysafe312"})
+            QVERIFY2(Sent(w.Sim).contains(QLatin1String(sent)), sent);
     }
 
     void onlyATypedKeyOrTheSwitchMakesThePageWritable()

@@ -1026,19 +1026,19 @@ TMainSettingsFile TMainForm::PagesSettingsFile()
     return file;
 }
 
-// A value the file's code page cannot carry would be saved with "?" in its place: nothing is saved
-// then, before a file is chosen, and the message names the fields.
+// A value the file's code page cannot carry would be saved with "?" in its place, a control
+// character would break its line: nothing is saved then, before a file is chosen, and the message
+// names the fields.
 void TMainForm::SaveSettingsToFileExecute()
 {
     const TMainSettingsFile pages = PagesSettingsFile();
     const TSettingsFile file = pages.Collect();
-    if (const QStringList outside = pages.FieldsOutsideCp1251(file); !outside.isEmpty()) {
-        ShowError(QStringLiteral("Файл настроек не сохранён: в этих значениях есть символы, "
-                                 "которых нет в кодировке файла (Windows-1251). Исправьте их и "
-                                 "сохраните снова.\n") +
-                  outside.join(QLatin1Char('\n')));
+    if (RefuseFieldsNotCarried(pages, file,
+                               QStringLiteral("Файл настроек не сохранён: в этих значениях есть "
+                                              "управляющие символы или символы, которых нет в "
+                                              "кодировке файла (Windows-1251). Исправьте их и "
+                                              "сохраните снова.")))
         return;
-    }
     const QByteArray bytes = file.Encode();
     AskFileName(this, QFileDialog::AcceptSave, {}, [this, bytes](const QString &path) {
         Guarded(this, [&] {
@@ -1069,7 +1069,26 @@ void TMainForm::LoadSettingsFile(const QString &path)
         ShowMessage(QStringLiteral("Неверный формат файла настроек"));
         return;
     }
-    PagesSettingsFile().Apply(file);
+    // A value with a control character is damaged (the program saves none): taken, it would reach
+    // the unit as two commands or raw. The file is refused as a whole, so that the pages never
+    // hold a mix of this file and what was there.
+    const TMainSettingsFile pages = PagesSettingsFile();
+    if (!RefuseFieldsNotCarried(pages, file,
+                                QStringLiteral("Файл настроек не загружен, страницы не изменены: "
+                                               "в этих значениях есть управляющие символы "
+                                               "(перевод строки, табуляция и другие). Исправьте "
+                                               "файл и загрузите его снова.")))
+        pages.Apply(file);
+}
+
+bool TMainForm::RefuseFieldsNotCarried(const TMainSettingsFile &Pages, const TSettingsFile &File,
+                                       const QString &Refusal)
+{
+    const QStringList fields = Pages.FieldsNotCarriedInOneLine(File);
+    if (fields.isEmpty())
+        return false;
+    ShowError(Refusal + QLatin1Char('\n') + fields.join(QLatin1Char('\n')));
+    return true;
 }
 
 void TMainForm::ApplyDeviceModel(int Version, int DeviceType)

@@ -29,6 +29,7 @@ class QLabel;
 class TLogView;
 class TMainConnection;
 class TMainPageTransfer;
+class TSettingsFile;
 
 namespace Ui {
 class TMainForm;
@@ -157,6 +158,9 @@ private:
     void LoadSettingsFromFileExecute();
     void LoadSettingsFile(const QString &path);
     TMainSettingsFile PagesSettingsFile();
+    // Shows `Refusal` with the fields of `File` that cannot stand in one line; false when none.
+    bool RefuseFieldsNotCarried(const TMainSettingsFile &Pages, const TSettingsFile &File,
+                                const QString &Refusal);
     static void ApplyDeviceModelCell(QWidget *Control, TDeviceModelCell::TAction Action);
     void ReadPageActionExecute();
     void WritePageActionExecute();

@@ -230,11 +230,11 @@ QString TMainSettingsFile::Caption(const TKey &Key) const
     return caption.isEmpty() ? Key.Key : caption;
 }
 
-QStringList TMainSettingsFile::FieldsOutsideCp1251(const TSettingsFile &File) const
+QStringList TMainSettingsFile::FieldsNotCarriedInOneLine(const TSettingsFile &File) const
 {
     QStringList fields;
     for (const TKey &key : Keys()) {
-        const QStringList outside = CharsOutsideCp1251(File.Value(key.Key));
+        const QStringList outside = CharsNotCarriedInOneLine(File.Value(key.Key));
         if (!outside.isEmpty())
             fields << QStringLiteral("«%1» (%2): %3")
                           .arg(Caption(key), key.Key, outside.join(QLatin1Char(' ')));

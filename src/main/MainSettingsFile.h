@@ -26,10 +26,12 @@ public:
     // The file of what the pages show now.
     TSettingsFile Collect() const;
 
-    // One line for every value of `File` that Windows-1251, the file's code page, cannot carry:
-    // the field's caption, its key and those characters. A file with any such value must not be
-    // written: it would hold "?" in their place.
-    QStringList FieldsOutsideCp1251(const TSettingsFile &File) const;
+    // One line for every value of `File` that cannot stand in one line of the file: the field's
+    // caption, its key and the characters that keep it out, control characters by name. Such a
+    // file must not be written (Windows-1251, the file's code page, would hold "?" for some
+    // characters; a line break would cut the value) nor loaded (a control character would split
+    // the value's command to the unit).
+    QStringList FieldsNotCarriedInOneLine(const TSettingsFile &File) const;
 
     // Applies a parsed file page by page. Throws EConvertError when an index key is missing or not
     // a number: the keys before it stay applied, the later ones are not.

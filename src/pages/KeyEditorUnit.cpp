@@ -1,6 +1,7 @@
 #include "pages/KeyEditorUnit.h"
 
 #include "pages/ExecCommandEvents.h"
+#include "pages/OneLinePaste.h"
 #include "pages/TouchKeysRows.h"
 #include "pages/ValueListEditor.h"
 #include "settings/funcs.h"
@@ -31,6 +32,7 @@ TKeyReaderForm::TKeyReaderForm(QWidget *parent)
     ui->setupUi(this);
     setObjectName(QStringLiteral("KeyReaderForm"));
     layout()->setSizeConstraint(QLayout::SetFixedSize); // a dialog's border: not resizable
+    TOneLinePaste::Install(ui->KeyEdit);
     connect(ui->ReadBtn, &QPushButton::clicked, this,
             [this] { Guarded([this] { ReadBtnClick(); }); });
     connect(ui->OkBtn, &QPushButton::clicked, this, [this] { Guarded([this] { OkBtnClick(); }); });

@@ -44,7 +44,7 @@ qsizetype TPageData::IndexOf(int Row, int Col) const
     return qsizetype(Row - 1) * cols + (Col - 1);
 }
 
-QList<int> RowsOutsideCp1251(const TPageData &Write)
+QList<int> RowsNotCarriedInOneLine(const TPageData &Write)
 {
     QList<int> rows;
     if (Write.ColCount() < 3)
@@ -52,7 +52,7 @@ QList<int> RowsOutsideCp1251(const TPageData &Write)
     for (int r = 1; r <= Write.RowCount(); ++r) {
         const QVariant &value = Write(r, 2);
         if (Write(r, 3).toInt() != -1 && value.typeId() == QMetaType::QString &&
-            !CarriedByCp1251(value.toString()))
+            !CarriedInOneLine(value.toString()))
             rows << Write(r, 1).toInt();
     }
     return rows;

@@ -46,6 +46,8 @@ private:
 
 using TWriteResults = QList<int>;
 
-// The page rows (column 1) of the write form's rows that are sent and whose value text the unit's
-// code page cannot carry: the unit would get "?" in place of some of their characters.
-QList<int> RowsOutsideCp1251(const TPageData &Write);
+// The page rows (column 1) of the write form's rows that are sent and whose value text cannot go
+// inside one command: the unit would get "?" for a character its code page cannot carry, and a
+// control character would end the command early (the rest going out as a command of its own) or
+// reach the unit raw.
+QList<int> RowsNotCarriedInOneLine(const TPageData &Write);

@@ -1,5 +1,6 @@
 #include "pages/PageFrame.h"
 
+#include "pages/OneLinePaste.h"
 #include "settings/funcs.h"
 
 #include <QKeyEvent>
@@ -16,6 +17,7 @@ TPageFrame::~TPageFrame() = default;
 
 void TPageFrame::Init(const QString &Key)
 {
+    TOneLinePaste::InstallAll(this);
     SettingsKey = Key;
     LoadUISettings();
 }

@@ -4,7 +4,8 @@
 //
 // Every page offers the same five operations, called by the main window:
 //   Init(Key)             once after creation: keeps the store's product key and loads the page's
-//                         captions and last values (LoadUISettings creates Settings);
+//                         captions and last values (LoadUISettings creates Settings); pastes and
+//                         drops into its edits come in as one line (TOneLinePaste);
 //   SaveUISettings()      once at exit: writes them back and frees Settings;
 //   SetPageData(V)        shows a page read (read form of TPageData) through ApplyPageData;
 //   GetPageData(V)        builds the write form, or leaves V unassigned when nothing is to be sent;

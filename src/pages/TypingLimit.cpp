@@ -34,13 +34,22 @@ void TTypingLimit::InstallAll(QWidget *parent)
 
 void TTypingLimit::SetText(QLineEdit *edit, const QString &text)
 {
-    // Raising maxLength clears the undo history, as setText does anyway.
-    if (const TTypingLimit *limit = LimitOf(edit)) {
-        const int allowance = limit->AllowanceFor(text);
-        if (allowance > edit->maxLength())
-            edit->setMaxLength(allowance);
-    }
-    edit->setText(text);
+    if (TTypingLimit *limit = LimitOf(edit))
+        limit->ShowProgramText(text);
+    else
+        edit->setText(text);
+}
+
+// Changing maxLength clears the undo history, as setText does anyway.
+void TTypingLimit::ShowProgramText(const QString &text)
+{
+    const int allowance = AllowanceFor(text);
+    if (allowance > Edit->maxLength())
+        Edit->setMaxLength(allowance); // first, or setText would cut the text
+    Edit->setText(text);
+    // A text the edit holds already changes nothing, and QLineEdit reports no change.
+    if (Edit->maxLength() != allowance)
+        Edit->setMaxLength(allowance);
 }
 
 int TTypingLimit::AllowanceFor(const QString &text) const

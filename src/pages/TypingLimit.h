@@ -6,8 +6,9 @@
 // undone as any edit. The edit takes up to the longer of its limit and the text the program last
 // set, so that what was there can be typed back after the user shortens it; maxLength changes
 // only when the program sets a text, never while the user edits, since QLineEdit clears its undo
-// history when maxLength changes. As maxLength also cuts setText, the program puts its longer
-// texts in through SetText, which raises maxLength first.
+// history when maxLength changes. As maxLength also cuts setText, the program puts its texts in
+// through SetText, which raises maxLength first and sets the allowance even for a text the edit
+// holds already (QLineEdit then reports no change).
 
 #include <QObject>
 
@@ -29,6 +30,8 @@ private:
 
     // What the edit takes after the program set `text`: its limit, or the text's longer length.
     int AllowanceFor(const QString &text) const;
+    // Sets the text and its allowance, also when the edit holds that text already.
+    void ShowProgramText(const QString &text);
     // A text the program set: maxLength becomes its allowance.
     void FollowProgramText();
 

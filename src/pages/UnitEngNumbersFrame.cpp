@@ -205,7 +205,7 @@ EngNumbersValues TEngNumbersFrame::CurrentValues() const
 }
 
 // Minutes that are no number in 1..254 stop the write: their caption turns red; so does a number
-// or key the unit cannot take, its key name red.
+// or key that cannot go inside one command, its key name red and in view.
 void TEngNumbersFrame::GetPageData(TPageData &v)
 {
     const std::optional<TPageData> rows = WriteRows(CurrentValues(), RowCount());
@@ -215,8 +215,9 @@ void TEngNumbersFrame::GetPageData(TPageData &v)
         return;
     }
     v = *rows;
-    // A number or key the unit's code page cannot carry would reach the unit with "?" in it.
-    const QList<int> outside = RowsOutsideCp1251(v);
+    // A number or key the unit's code page cannot carry would reach the unit with "?" in it; one
+    // with a control character would split its command.
+    const QList<int> outside = RowsNotCarriedInOneLine(v);
     if (outside.isEmpty())
         return;
     VL::MarkRows(*ui->EngNumbers, outside, FirstNumberRow, clRed);

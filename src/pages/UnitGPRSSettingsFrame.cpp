@@ -168,10 +168,20 @@ QLabel *TGPRSSettingsFrame::RowLabel(int row) const
     if (row < FirstTextRow || row > LastTextRow)
         return nullptr;
     // A text row's label has its edit's stem: "PortLabel" for "PortEdit".
-    QLineEdit *edit = TextEdits()[row - FirstTextRow];
-    QString name = edit->objectName();
+    QString name = RowEdit(row)->objectName();
     name.replace(name.size() - 4, 4, QStringLiteral("Label"));
     return findChild<QLabel *>(name);
+}
+
+QLineEdit *TGPRSSettingsFrame::RowEdit(int row) const
+{
+    if (row == AlarmPhone1Row)
+        return ui->AlarmPhone1;
+    if (row == AlarmPhone2Row)
+        return ui->AlarmPhone2;
+    if (row < FirstTextRow || row > LastTextRow)
+        return nullptr;
+    return TextEdits()[row - FirstTextRow];
 }
 
 // --- Page data ---
@@ -272,22 +282,25 @@ void TGPRSSettingsFrame::GetPageData(TPageData &v)
     for (const auto &[row, filled] : alarmRows)
         if (!filled)
             v(row, 3) = -1; // the unit keeps its own
-    if (MarkTextsOutsideCp1251(v))
+    if (MarkTextsNotCarried(v))
         v.Clear();
 }
 
-// A text the unit's code page cannot carry would reach the unit with "?" in it: its row turns red
-// (an alarm phone, which has no caption, its text). True when there is such a text, and then
-// nothing of the page is sent.
-bool TGPRSSettingsFrame::MarkTextsOutsideCp1251(const TPageData &v)
+// A text that cannot go inside one command (a character the unit's code page cannot carry would
+// reach the unit as "?", a control character would split the command) turns its row red (an alarm
+// phone, which has no caption, its text), and the first such row is brought into view. True when
+// there is such a text, and then nothing of the page is sent.
+bool TGPRSSettingsFrame::MarkTextsNotCarried(const TPageData &v)
 {
-    const QList<int> rows = RowsOutsideCp1251(v);
+    const QList<int> rows = RowsNotCarriedInOneLine(v);
     for (const int row : rows) {
         if (row == AlarmPhone1Row || row == AlarmPhone2Row)
-            SetEditTextColor(row == AlarmPhone1Row ? ui->AlarmPhone1 : ui->AlarmPhone2, clRed);
+            SetEditTextColor(RowEdit(row), clRed);
         else if (QLabel *label = RowLabel(row))
             SetLabelColor(label, clRed);
     }
+    if (!rows.isEmpty())
+        ui->ScrollBox->ensureWidgetVisible(RowEdit(rows.first()));
     return !rows.isEmpty();
 }
 

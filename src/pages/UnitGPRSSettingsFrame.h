@@ -42,7 +42,7 @@ private:
     void ShowField(QLineEdit *edit, QLabel *label, bool failed, const QString &text);
     void ShowAlarmLogic(int byte);
     int AlarmLogicValue() const;
-    bool MarkTextsOutsideCp1251(const TPageData &v);
+    bool MarkTextsNotCarried(const TPageData &v);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     void GPRSActiveCheckBoxClick();
@@ -52,6 +52,8 @@ private:
 
     // The label that shows row `row`'s status (rows 1 and 4..21), else nullptr.
     QLabel *RowLabel(int row) const;
+    // The edit of text row `row` (rows 5..21) or of an alarm phone (rows 23, 24), else nullptr.
+    QLineEdit *RowEdit(int row) const;
     // The edits of rows 5..21 in row order.
     QList<QLineEdit *> TextEdits() const;
 

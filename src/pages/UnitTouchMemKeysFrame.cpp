@@ -100,8 +100,9 @@ bool TTouchMemKeysFrame::ValidateKeys()
     return false;
 }
 
-// A key the unit's code page cannot carry would reach the unit with "?" in it: its key name turns
-// red and nothing is sent.
+// A key the unit's code page cannot carry would reach the unit with "?" in it, one with a control
+// character (typed, pasted or from the key reader) would split its command: its key name turns red
+// and comes into view, and nothing is sent.
 void TTouchMemKeysFrame::GetPageData(TPageData &v)
 {
     if (!Modified) {
@@ -110,7 +111,7 @@ void TTouchMemKeysFrame::GetPageData(TPageData &v)
     }
     const TPageData rows =
         TouchKeysRows::WriteRows(ui->TMemCheckBox->isChecked(), VL::Values(*ui->TMemKeys));
-    const QList<int> outside = RowsOutsideCp1251(rows);
+    const QList<int> outside = RowsNotCarriedInOneLine(rows);
     VL::MarkRows(*ui->TMemKeys, outside, TouchKeysRows::FirstKeyRow, ResultColors[1]);
     if (!ValidateKeys() || !outside.isEmpty()) {
         v.Clear();

@@ -1,5 +1,6 @@
 #include "pages/ValueListEditor.h"
 
+#include "pages/OneLinePaste.h"
 #include "pages/ResultMarkers.h"
 #include "settings/SetInfoLoader.h"
 #include "settings/SettingsRW.h"
@@ -51,10 +52,16 @@ void LockKeyColumn(QTableWidget &list)
 
 void MarkRows(QTableWidget &list, const QList<int> &pageRows, int firstPageRow, const QColor &color)
 {
+    QTableWidgetItem *first = nullptr;
     for (const int pageRow : pageRows)
         if (pageRow >= firstPageRow)
-            if (QTableWidgetItem *key = list.item(pageRow - firstPageRow, KeyColumn))
+            if (QTableWidgetItem *key = list.item(pageRow - firstPageRow, KeyColumn)) {
                 key->setForeground(color);
+                if (first == nullptr || key->row() < first->row())
+                    first = key;
+            }
+    if (first != nullptr)
+        list.scrollToItem(first);
 }
 
 void ResetMarksOnChange(QTableWidget &list)
@@ -109,6 +116,7 @@ QWidget *TCellKeyFilter::createEditor(QWidget *parent, const QStyleOptionViewIte
     auto *editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->installEventFilter(const_cast<TCellKeyFilter *>(this));
+    TOneLinePaste::Install(editor);
     return editor;
 }
 

@@ -31,8 +31,9 @@ QStringList Values(const QTableWidget &list);
 void LockKeyColumn(QTableWidget &list);
 
 // Shows the keys of the list rows that hold page rows `pageRows` in `color`, as a caption shows
-// its row's status (list row 1 holds page row `firstPageRow`; other page rows are left alone). A
-// key returns to its normal colour when its row's value changes (see ResetMarksOnChange).
+// its row's status (list row 1 holds page row `firstPageRow`; other page rows are left alone), and
+// scrolls the first of them into view. A key returns to its normal colour when its row's value
+// changes (see ResetMarksOnChange).
 void MarkRows(QTableWidget &list, const QList<int> &pageRows, int firstPageRow,
               const QColor &color);
 // Lets every change of a value put its row's key back to the normal colour.

@@ -100,6 +100,30 @@ qsizetype CharLength(const QString &text, qsizetype i)
                : 1;
 }
 
+// Each character of the text in order, a surrogate pair as one.
+QStringList CharsOf(const QString &text)
+{
+    QStringList chars;
+    for (qsizetype i = 0; i < text.size(); i += CharLength(text, i))
+        chars << text.mid(i, CharLength(text, i));
+    return chars;
+}
+
+// A control character as a message names it: "TAB", "LF", "CR", else its code ("U+0001").
+QString CtrlCharName(QChar c)
+{
+    switch (c.unicode()) {
+    case '\t':
+        return QStringLiteral("TAB");
+    case '\n':
+        return QStringLiteral("LF");
+    case '\r':
+        return QStringLiteral("CR");
+    default:
+        return QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    }
+}
+
 } // namespace
 
 QString DecodeCp1251(const QByteArray &bytes)
@@ -135,14 +159,15 @@ bool CarriedByCp1251(const QString &text)
 QStringList CharsOutsideCp1251(const QString &text)
 {
     QStringList outside;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype length = CharLength(text, i);
-        const QString one = text.mid(i, length);
+    for (const QString &one : CharsOf(text))
         if (!CarriedByCp1251(one) && !outside.contains(one))
             outside << one;
-        i += length - 1;
-    }
     return outside;
+}
+
+bool IsCtrlChar(QChar c)
+{
+    return c.unicode() < 32 || c.unicode() == 127;
 }
 
 QString RemoveCtrlChars(const QString &s)
@@ -150,10 +175,28 @@ QString RemoveCtrlChars(const QString &s)
     QString result;
     result.reserve(s.size());
     for (const QChar c : s) {
-        if (c.unicode() >= 32 && c.unicode() != 127)
+        if (!IsCtrlChar(c))
             result += c;
     }
     return result;
+}
+
+bool CarriedInOneLine(const QString &text)
+{
+    return std::none_of(text.begin(), text.end(), IsCtrlChar) && CarriedByCp1251(text);
+}
+
+QStringList CharsNotCarriedInOneLine(const QString &text)
+{
+    QStringList named;
+    for (const QString &one : CharsOf(text)) {
+        const QString name = IsCtrlChar(one.front()) ? CtrlCharName(one.front())
+                             : CarriedByCp1251(one)  ? QString()
+                                                     : one;
+        if (!name.isEmpty() && !named.contains(name))
+            named << name;
+    }
+    return named;
 }
 
 void RunGuarded(const char *where, const std::function<void()> &body, TGuardPolicy policy,

@@ -54,8 +54,18 @@ bool CarriedByCp1251(const QString &text);
 // The characters of the text that Windows-1251 has no code for, each once, in their order.
 QStringList CharsOutsideCp1251(const QString &text);
 
+// A control character: codes 0-31 and 127.
+bool IsCtrlChar(QChar c);
 // The text without characters 0-31 and 127.
 QString RemoveCtrlChars(const QString &s);
+
+// Whether the text goes as it stands into one command to the unit, or into one line of a file:
+// Windows-1251 carries each of its characters, and none is a control character, which would end
+// the command or the line early or reach the unit raw.
+bool CarriedInOneLine(const QString &text);
+// What keeps the text from one line, each once, in order: a control character by its name ("CR",
+// "LF", "TAB", else its code as "U+0001"), a character Windows-1251 has no code for as itself.
+QStringList CharsNotCarriedInOneLine(const QString &text);
 
 // What a guarded handler does with an error: show it (the window's general error message) or,
 // when no report is given, write a warning naming `where`, or drop it silently.
