@@ -476,6 +476,121 @@ private slots:
         QCOMPARE(sends.TakeAnswered(ok, 0), Taken(9));
         QCOMPARE(sends.TakeAnswered(named, 0), Taken(10));
         QVERIFY(sends.Empty());
+
+        // A bare "OK" placed on an unconfirmed write by the order alone is not taken for a later
+        // write of the same text: only an answer that names its command tells the same for both.
+        const auto plain = TAnswerShape::Plain;
+        for (const uint32_t exchange : {6, 6})
+            sends.Add({QStringLiteral("+timegps1E"), plain, exchange});
+        for (const uint32_t exchange : {7, 7})
+            sends.Add({QStringLiteral("+v"), version, exchange});
+        sends.Add({QStringLiteral("+object0917"), plain, 8});
+        sends.Add({QStringLiteral("+timegps1E"), plain, 10});
+        QCOMPARE(sends.TakeAnswered(ok, 10), Taken(6));
+        QCOMPARE(sends.TakeAnswered(ok, 10), Taken(6));
+        QVERIFY(!sends.Doubt());
+
+        // Older firmware: a value alone where a version is due may be the version, garbled. It is
+        // not the read's, and it leaves doubt until a version answer of the line's own settles
+        // it; the read's own value then is the read's.
+        sends.Clear();
+        sends.Add({QStringLiteral("+v"), version, 11});
+        sends.Add({QStringLiteral("+latit"), value, 12});
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n>##############\r\nOK\r\n"), 12),
+                 Taken(11));
+        QVERIFY(sends.Doubt());
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n>0123\r\nOK\r\n"), 12), Taken(12));
+        QVERIFY(sends.Doubt());
+        sends.Add({QStringLiteral("+v"), version, 13});
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n>REV 07.504.030\r\nOK\r\n"), 13),
+                 Taken(13));
+        QVERIFY(!sends.Doubt());
+        // An answer that fits no waiting send is doubt as well.
+        sends.Add({QStringLiteral("+turn00"), plain, 14});
+        QCOMPARE(sends.TakeAnswered(QStringLiteral("\r\n+qsafe\r\n>FF\r\nOK\r\n"), 14), Taken());
+        QVERIFY(sends.Doubt());
+
+        // No send is waited for longer than its lifetime, or its own longer time-out: a write
+        // lost in a stall no longer takes the "OK" of a write sent after it.
+        sends.Clear();
+        sends.SetLifetime(30000);
+        sends.Add({QStringLiteral("+timefix05"), plain, 15, 1000, 150});
+        sends.Add({QStringLiteral("+BE"), plain, 16, 2000, 50000});
+        sends.Add({QStringLiteral("+turn00"), plain, 17, 31100, 150});
+        QCOMPARE(sends.TakeAnswered(ok, 17, 31200), Taken(16));
+        QCOMPARE(sends.TakeAnswered(ok, 17, 31300), Taken(17));
+    }
+
+    // Time-out 150 ms; the unit never answers "+timegps" nor its version, and the "OK" of the
+    // write in between comes late, right after the same "+timegps" write is sent again: it is
+    // not that write's confirmation.
+    void aLateOkNeverConfirmsAWriteOnlyLikeOneGivenUp()
+    {
+        Identify();
+        unit->Answer("+v", "");
+        QCOMPARE(engine->ExecCommandText("+timegps1E", 22, 1)[1].toInt(), 0);
+        QTRY_VERIFY(!engine->IsPending());
+        QCOMPARE(engine->ExecCommandText("+tunfix05", 75, 1)[1].toInt(), 0);
+        QTRY_VERIFY(!engine->IsPending());
+        unit->Answer("+timegps1E", [](const QString &, int n) {
+            return n == 3 ? QStringLiteral("\r\nOK\r\n") : QString();
+        });
+        QCOMPARE(engine->ExecCommandText("+timegps1E", 22, 1)[1].toInt(), 0);
+        QCOMPARE(unit->Received.mid(0, 10),
+                 (QStringList{"+timegps1E", "+timegps1E", "+v", "+v", "+tunfix05", "+tunfix05",
+                              "+v", "+v", "+timegps1E", "+timegps1E"}));
+    }
+
+    // Older firmware, values without their command: the keep-alive's version comes garbled and
+    // late, after the read behind it went out, and the read's own value later still. The
+    // garbled answer is not the read's, and the read's value never goes to the next read.
+    void aGarbledVersionNeverMovesAValueOntoTheNextRead()
+    {
+        Identify();
+        unit->Answer("+v", [](const QString &, int n) {
+            return n == 1 ? QString() : QStringLiteral("\r\n>REV 07.504.035\r\nOK\r\n");
+        });
+        const QString latitValue = QStringLiteral("\r\n>0123\r\nOK\r\n");
+        unit->Answer("+latit", [latitValue](const QString &, int n) {
+            return n == 1 ? QStringLiteral("\r\n>##############\r\nOK\r\n")
+                          : latitValue + latitValue;
+        });
+        unit->Answer("+longit", [this, latitValue](const QString &, int) {
+            const QString held = unit->Count("+latit") == 1 ? latitValue : QString();
+            return held + QStringLiteral("\r\n>0456\r\nOK\r\n");
+        });
+        engine->KeepAliveDue();
+        QTRY_COMPARE(unit->Received, QStringList{"+v"});
+        const TCommandValues latit = Exec(6);
+        const TCommandValues longit = Exec(8);
+        QCOMPARE(latit[0].toInt(), 0x0123);
+        QCOMPARE(latit[1].toInt(), 1);
+        QCOMPARE(longit[0].toInt(), 0x0456);
+        QCOMPARE(longit[1].toInt(), 1);
+    }
+
+    // A stall swallows a write and both sends of the version query after it. Once a send's
+    // lifetime has passed, six writes answered at once are all confirmed, each with one send.
+    void aLineThatLostStepIsBackInStepOnceItsSendsHaveAgedOut()
+    {
+        engine->Timings.AnswerLifetimeMs = 1500;
+        Identify();
+        unit->Answer("+v", "");
+        QCOMPARE(engine->ExecCommandText("+timefix05", 11, 1)[1].toInt(), 0);
+        QTRY_VERIFY(!engine->IsPending());
+        QCOMPARE(unit->Count("+v"), 2);
+        const uint32_t stallEnd = GetTickCount();
+        unit->Answer("+v", "\r\n+v\r\n>REV 07.504.035\r\nOK\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(uint32_t(GetTickCount() - stallEnd) > 1500 + 150, 5000);
+        unit->Received.clear();
+        const QStringList writes = {"+latit00E6", "+longit0258", "+timefix01",
+                                    "+turn00",    "+qsafe00",    "+timegps1E"};
+        const int codes[] = {7, 9, 11, 13, 16, 22};
+        for (int i = 0; i < writes.size(); ++i) {
+            unit->Answer(writes[i], "\r\nOK\r\n");
+            QCOMPARE(engine->ExecCommandText(writes[i], codes[i], 1)[1].toInt(), 1);
+            QCOMPARE(unit->Count(writes[i]), 1);
+        }
     }
 };
 
