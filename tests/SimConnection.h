@@ -95,6 +95,70 @@ inline bool ConnectCable(unitsim::UnitSimulator &sim, TMainConnection &connectio
     return engine.State == StateConnected;
 }
 
+// The line between the program and the unit watched from both ends: the commands the program
+// writes and the bytes it reads, counted where it does so (the connection's log hooks, which are
+// still called), against what the unit has heard and has to send. The unit's thread reads a
+// command a little after the program has written it, and its answers leave after their latency:
+// an idle engine does not mean that the unit has heard the last command, nor that its late
+// answers are in. Made while the line is quiet (before the unit starts, or once it is quiet).
+class TLineWatch
+{
+public:
+    TLineWatch(TMainConnection &connection, TCommandEngine &engine, unitsim::UnitSimulator &sim)
+        : connection(connection), engine(engine), sim(sim), heardBefore(sim.commandsHeard()),
+          sentBefore(sim.bytesToSend()), logWrite(connection.Hooks.LogPortWrite),
+          logRead(connection.Hooks.LogPortRead)
+    {
+        connection.Hooks.LogPortWrite = [this](const QString &text) {
+            ++written;
+            if (logWrite)
+                logWrite(text);
+        };
+        connection.Hooks.LogPortRead = [this](const QString &text) {
+            read += text.size(); // a character a byte (cp1251)
+            if (logRead)
+                logRead(text);
+        };
+    }
+    ~TLineWatch()
+    {
+        connection.Hooks.LogPortWrite = logWrite;
+        connection.Hooks.LogPortRead = logRead;
+    }
+    TLineWatch(const TLineWatch &) = delete;
+    TLineWatch &operator=(const TLineWatch &) = delete;
+
+    // Nothing is pending, the unit has heard every command and the program has read every answer
+    // the unit has given so far.
+    bool IsQuiet() const
+    {
+        return !engine.IsPending() && sim.commandsHeard() - heardBefore >= written &&
+               read >= sim.bytesToSend() - sentBefore;
+    }
+    bool Quiet(int timeoutMs = 5000) const
+    {
+        return QTest::qWaitFor([this] { return IsQuiet(); }, timeoutMs);
+    }
+    // Clears the unit's log once the line is quiet: a command still on its way would land in the
+    // fresh log. False, with the log cleared all the same, when it did not get quiet.
+    bool ClearLog(int timeoutMs = 5000)
+    {
+        const bool quiet = Quiet(timeoutMs);
+        sim.clearLog();
+        return quiet;
+    }
+
+private:
+    TMainConnection &connection;
+    TCommandEngine &engine;
+    unitsim::UnitSimulator &sim;
+    const int heardBefore;   // commands the unit had heard when the watch began
+    const qint64 sentBefore; // bytes the unit had sent or queued when the watch began
+    int written = 0;         // commands written since
+    qint64 read = 0;         // bytes read since
+    std::function<void(const QString &)> logWrite, logRead;
+};
+
 // Runs `action` from the event loop once `due` holds (checked every couple of milliseconds).
 inline void AfterThat(QObject *context, std::function<bool()> due, std::function<void()> action)
 {

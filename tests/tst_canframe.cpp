@@ -170,7 +170,7 @@ private slots:
         box->setChecked(true);
         QVERIFY(QTest::qWaitFor([&] { return rig.Text("Label36") != QStringLiteral("н/д"); }));
 
-        rig.Sim.setLatency(200);
+        rig.Sim.setLatency(150); // half the time-out: answered in time
         rig.Sim.clearLog();
         rig.Transfer.ReadPageActionExecute();
         QVERIFY(WaitForSent(rig.Sim, QStringLiteral("+cancur"), 5000));

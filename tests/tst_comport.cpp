@@ -101,8 +101,9 @@ private slots:
         QCOMPARE(log.codes.size(), 7);
 
         QStringList announced;
+        QList<TnComPort *> announcers;
         port->OnBeforeWrite = [&](TnComPort *sender, const QString &cmd) {
-            QCOMPARE(sender, port.get());
+            announcers << sender;
             announced << cmd;
         };
 
@@ -110,6 +111,7 @@ private slots:
         QVERIFY(port->Send(QString(QStringLiteral("A") + QChar(0) + QStringLiteral("B"))));
         QCOMPARE(pty.Read(4), QByteArray("A\0B\r", 4));
         QCOMPARE(announced.size(), 1);
+        QCOMPARE(announcers, QList<TnComPort *>{port.get()});
         QVERIFY(pty.ReadFor(50).isEmpty());
 
         // Nobody reads the master side: the terminal's buffer fills up and the write gives up.
@@ -145,9 +147,12 @@ private slots:
         PtyPair pty;
         Receiver receiver;
         std::unique_ptr<TnComPort> holder; // keeps the port busy for the row that needs it
-        const auto busy = [&] { holder = OpenFast(pty, receiver); };
+        const auto busy = [&] {
+            holder = OpenFast(pty, receiver);
+            return holder->Active();
+        };
         const auto noAccess = [&] {
-            QCOMPARE(chmod(QFile::encodeName(pty.SlavePath()).constData(), 0), 0);
+            return chmod(QFile::encodeName(pty.SlavePath()).constData(), 0) == 0;
         };
         const QString slave = pty.SlavePath();
         const struct
@@ -155,7 +160,7 @@ private slots:
             TNewInDcb dcb;
             QList<int> codes;
             int error;
-            std::function<void()> before;
+            std::function<bool()> before; // false when the case could not be set up
         } cases[] = {
             {UnitSettings(QStringLiteral("w9can-no-such-port")), {-1}, ENOENT, {}},
             // A path that is no terminal opens but has no line settings.
@@ -171,7 +176,7 @@ private slots:
             if (c.before) {
                 if (geteuid() == 0)
                     continue;
-                c.before();
+                QVERIFY(c.before());
             }
             TnComPort port(c.dcb);
             CodeLog log;
@@ -202,9 +207,10 @@ private slots:
         CodeLog log;
         log.Attach(*port);
         QList<uint32_t> writeErrors;
+        QStringList failedWrites;
         port->OnWriteError = [&](TnComPort *, uint32_t code, const QString &cmd) {
             writeErrors << code;
-            QCOMPARE(cmd, QStringLiteral("+v\r"));
+            failedWrites << cmd;
         };
 
         QVERIFY(pty.Write("last words"));
@@ -217,7 +223,7 @@ private slots:
 
         // Nothing more is written to a lost port, and no write error follows the loss.
         QVERIFY(!port->Send(QStringLiteral("+v")));
-        QVERIFY(writeErrors.isEmpty());
+        QVERIFY2(writeErrors.isEmpty(), qPrintable(failedWrites.join(QLatin1Char(' '))));
         QTest::qWait(50);
         QCOMPARE(receiver.lostEvents, 1);
         port.reset(); // ends promptly although the line is dead

@@ -3,6 +3,7 @@
 
 #include "SimConnection.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <memory>
@@ -22,6 +23,7 @@ struct Rig
     QStringList Log;
     QStringList Messages;
     QString Actions = QStringLiteral("disconnected");
+    int Written = 0; // commands written, counted where the program writes them
 
     Rig()
     {
@@ -35,7 +37,10 @@ struct Rig
         auto &h = Connection.Hooks;
         h.LogSessionEnd = [this] { Log << QStringLiteral("end"); };
         h.LogPortError = [this](const QString &t) { Log << QStringLiteral("error: ") + t; };
-        h.LogPortWrite = [this](const QString &t) { Log << QStringLiteral("write: ") + t; };
+        h.LogPortWrite = [this](const QString &t) {
+            Log << QStringLiteral("write: ") + t;
+            ++Written;
+        };
         h.LogPortRead = [this](const QString &t) { Log << QStringLiteral("read: ") + t; };
         h.SetActionsBusy = [this] { Actions = QStringLiteral("busy"); };
         h.SetActionsDisconnected = [this] { Actions = QStringLiteral("disconnected"); };
@@ -72,6 +77,12 @@ struct Rig
     {
         return Actions == QLatin1String("disconnected") && Engine.Device.isNull() &&
                Engine.State == StateIdle;
+    }
+
+    // The unit has heard every command written (its thread reads each a little later).
+    bool Heard(const unitsim::UnitSimulator &sim) const
+    {
+        return QTest::qWaitFor([&] { return sim.commandsHeard() >= Written; }, 5000);
     }
 
     int Count(const QString &line) const { return int(Log.count(line)); }
@@ -138,20 +149,35 @@ private slots:
         unitsim::UnitSimulator sim;
         QVERIFY(sim.start(CableUnit()));
         Rig rig;
+        // Connects waiting for the start-up output, which the unit prints once the port is open;
+        // false unless the connection waits for it.
         const auto connectAndPrint = [&](const QByteArray &output) {
             rig.Log.clear();
             rig.Connect(sim.portPath(), {}, true);
-            QCOMPARE(rig.Engine.State, uint8_t(StateWaitStartup));
-            QVERIFY(sim.waitForOpen(2000));
+            if (rig.Engine.State != StateWaitStartup || !sim.waitForOpen(2000))
+                return false;
             sim.sendUnsolicited(output);
+            return true;
         };
         rig.Engine.Timings.StartupWaitMs = 1500; // room for a loaded machine
-        connectAndPrint("W9CAN boot\r\n");
+        QVERIFY(connectAndPrint("W9CAN boot\r\n"));
         QTRY_COMPARE_WITH_TIMEOUT(rig.Engine.State, uint8_t(StateStartupOutput), 2000);
         QVERIFY(rig.Connection.EscapeConnectionWait());
         QVERIFY(rig.Closed());
+        // The start-up wait's end finds nothing to start: once the wait is over, the engine's
+        // tick comes twice and writes nothing.
         rig.Engine.Timings.StartupWaitMs = 100;
-        QTest::qWait(500); // the start-up wait's end finds nothing to start
+        QElapsedTimer escaped;
+        escaped.start();
+        int ticksAfterTheWait = 0;
+        const QMetaObject::Connection tick =
+            QObject::connect(&rig.Engine.EngineTimer(), &QTimer::timeout, [&] {
+                if (escaped.elapsed() > 100)
+                    ++ticksAfterTheWait;
+            });
+        QTRY_VERIFY(ticksAfterTheWait >= 2);
+        QObject::disconnect(tick);
+        QVERIFY(!rig.Logged(QStringLiteral("write: ")));
         QCOMPARE(sim.commandCount(), 0);
         QVERIFY(sim.waitForClose(2000));
 
@@ -166,16 +192,17 @@ private slots:
                     Qt::QueuedConnection);
         };
         rig.Engine.Timings.StartupWaitMs = 1500;
-        connectAndPrint("W9CAN start\r\ndel all\r\n");
+        QVERIFY(connectAndPrint("W9CAN start\r\ndel all\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(rig.Engine.Device.isNull(), 5000);
-        QTest::qWait(50);
+        QTest::qWait(50); // nothing queued opens it again
         QVERIFY(rig.Closed());
+        QVERIFY(!rig.Logged(QStringLiteral("write: ")));
         QCOMPARE(sim.commandCount(), 0);
         QVERIFY(rig.Messages.isEmpty());
         QVERIFY(sim.waitForClose(2000));
 
         escape = false;
-        connectAndPrint("W9CAN start\r\ndel all\r\n");
+        QVERIFY(connectAndPrint("W9CAN start\r\ndel all\r\n"));
         QTRY_VERIFY_WITH_TIMEOUT(rig.Identified(), 6000);
         const int handshake = int(rig.Log.indexOf(QStringLiteral("write: CABLE CONNECT")));
         const QString before = rig.Log.mid(0, handshake).join(QLatin1Char('\n'));
@@ -210,13 +237,15 @@ private slots:
         auto sim = std::make_unique<unitsim::UnitSimulator>();
         QVERIFY(sim->start(options));
         Rig rig;
+        bool closedUnderTheBox = false;
         rig.Engine.Hooks.ShowMessage = [&](const QString &text) {
             rig.Messages << text;
             sim.reset(); // the adapter is pulled while the box is open
-            QVERIFY(QTest::qWaitFor([&] { return rig.Engine.Device.isNull(); }, 3000));
+            closedUnderTheBox = QTest::qWaitFor([&] { return rig.Engine.Device.isNull(); }, 3000);
         };
         rig.Connect(sim ? sim->portPath() : QString());
         QTRY_COMPARE_WITH_TIMEOUT(rig.Messages, QStringList{"Не поддерживаемое устройство"}, 5000);
+        QVERIFY(closedUnderTheBox);
         QVERIFY(rig.Closed());
         QVERIFY(!rig.Engine.IsPending());
         QCOMPARE(rig.Count(QStringLiteral("end")), 1);
@@ -296,13 +325,16 @@ private slots:
 
         // A modem and unit answering every command only after its resend: the bearer's answer
         // still sends the dial, and the version query after "CONNECT" has a resend of its own.
-        rig.Engine.Timings.CommandTimeoutMs = 100;
-        rig.Engine.EngineTimer().setInterval(10);
+        // Each answer comes half a time-out after the resend and half a time-out before the
+        // give-up; the engine's tick keeps its share of the time-out (200 ms of 5 s).
+        constexpr int timeoutMs = 200;
+        rig.Engine.Timings.CommandTimeoutMs = timeoutMs;
+        rig.Engine.EngineTimer().setInterval(timeoutMs / 25);
         rig.Engine.Identity.IMEI.clear();
-        sim.setLatency(170);
+        sim.setLatency(timeoutMs * 3 / 2);
         sim.clearLog();
         rig.Connect(sim.portPath(), QStringLiteral("+79001234567"));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified() || rig.Closed(), 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified() || rig.Closed(), 15000);
         QCOMPARE(rig.Engine.Identity.IMEI, kImei);
         QCOMPARE(Sent(sim).count(QStringLiteral("+v")), 2);
     }
@@ -342,16 +374,19 @@ private slots:
             options.faults.neverAnswer = QStringList{stuckAt};
         QVERIFY(sim.start(options));
         Rig rig;
+        bool escaped = false;
         if (escape) {
             rig.Engine.Timings.DialTimeoutMs = 60000;
             AfterThat(
                 &rig.Owner, [&] { return Sent(sim).contains(stuckAt); },
-                [&] { QVERIFY(rig.Connection.EscapeConnectionWait()); });
+                [&] { escaped = rig.Connection.EscapeConnectionWait(); });
         }
         rig.Connect(sim.portPath(), QStringLiteral("+79001234567"), registration);
         QTRY_VERIFY_WITH_TIMEOUT(rig.Closed(), 5000);
+        QCOMPARE(escaped, escape);
         QCOMPARE(rig.Messages, modemMessage ? QStringList{kModemFailed} : QStringList());
         QCOMPARE(rig.Count(QStringLiteral("end")), 1);
+        QVERIFY(rig.Heard(sim));
         QCOMPARE(Sent(sim).last(), stuckAt);
     }
 };

@@ -41,14 +41,19 @@ template <typename Body> bool AtTick(uint32_t target, Body body)
     return GetTickCount() == target;
 }
 
-// Collects what the device raises; every event must come from the device itself.
+// How often a caller tries: on a busy machine the body may lose its millisecond now and then.
+constexpr int Attempts = 100;
+
+// Collects what the device raises; every event must come from the device itself (what does not
+// is listed in `Wrong`).
 struct Events
 {
     explicit Events(TDevice &device) : device(&device)
     {
         device.OnData = [this](QObject *sender, const QString &data) {
             Check(sender);
-            QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
+            if (QThread::currentThread() != QCoreApplication::instance()->thread())
+                Wrong << QStringLiteral("data off the UI thread");
             text += data;
             ++dataCalls;
         };
@@ -65,9 +70,14 @@ struct Events
             ++alarms;
         };
     }
-    void Check(QObject *sender) const { QCOMPARE(sender, static_cast<QObject *>(device)); }
+    void Check(QObject *sender)
+    {
+        if (sender != device)
+            Wrong << QStringLiteral("an event from another sender");
+    }
 
     TDevice *device;
+    QStringList Wrong;
     QString text;
     int dataCalls = 0;
     QStringList written;
@@ -86,7 +96,8 @@ bool ReceiveAndSendAt(PtyPair &pty, TDevice &device, Events &events, uint32_t ba
     if (!QTest::qWaitFor([&] { return events.dataCalls > before; }))
         return false;
     device.SendCommand(QStringLiteral("+v"));
-    return pty.Read(3) == "+v\r";
+    // An earlier try's wake-up may come through only now, ahead of it.
+    return pty.ReadUntil("+v\r").endsWith("+v\r");
 }
 
 } // namespace
@@ -119,9 +130,9 @@ private slots:
 
         const QByteArray reply = QByteArray("IMEI\0", 5) + EncodeCp1251(QStringLiteral("Ошибка")) +
                                  QByteArray("\r\nOK\r\n");
-        for (qsizetype at = 0; at < reply.size(); at += 4) {
+        for (qsizetype at = 0; at < reply.size(); at += 4) { // piece by piece
             QVERIFY(pty.Write(reply.mid(at, 4)));
-            QTest::qWait(5);
+            QTRY_COMPARE(events.text.size(), std::min(at + 4, reply.size()));
         }
         QTRY_COMPARE(events.text, QString(QStringLiteral("IMEI") + QChar(0) +
                                           QStringLiteral("Ошибка\r\nOK\r\n")));
@@ -135,6 +146,7 @@ private slots:
         device->SetComActive(false);
         QTest::qWait(20);
         QCOMPARE(events.text, QString());
+        QVERIFY2(events.Wrong.isEmpty(), qPrintable(events.Wrong.join(QStringLiteral(", "))));
     }
 
     // The owner may delete the device from inside its data, port-lost and alarm events.
@@ -148,10 +160,11 @@ private slots:
                 device->deleteLater();
             };
             int error = 0;
+            bool errorFromTheDevice = false, listeningAtTheError = false;
             device->OnData = [&](QObject *, const QString &) { end(); };
             device->OnComCreateError = [&](QObject *sender, int code) {
-                QCOMPARE(sender, device.data());
-                QVERIFY(!device->ComListen());
+                errorFromTheDevice = sender == device.data();
+                listeningAtTheError = device->ComListen();
                 error = code;
                 end();
             };
@@ -167,6 +180,8 @@ private slots:
             }
             QTRY_VERIFY(device.isNull());
             QCOMPARE(error, raised == 1 ? 1024 : 0);
+            if (raised == 1)
+                QVERIFY(errorFromTheDevice && !listeningAtTheError);
         }
     }
 
@@ -187,7 +202,7 @@ private slots:
         } const steps[] = {{29999, 0}, {30000, 1}, {45000, 1}};
         for (const auto &step : steps) {
             bool exact = false;
-            for (int attempt = 0; attempt < 20 && !exact; ++attempt) {
+            for (int attempt = 0; attempt < Attempts && !exact; ++attempt) {
                 events.alarms = 0;
                 exact = AtTick(received + step.elapsed, [&] { device->TimerTick(); });
             }
@@ -204,7 +219,7 @@ private slots:
         device->SetWakeUpCommand(QStringLiteral("+V"));
         // At exactly the interval nothing goes out.
         bool exact = false;
-        for (int attempt = 0; attempt < 20 && !exact; ++attempt) {
+        for (int attempt = 0; attempt < Attempts && !exact; ++attempt) {
             device->SetWakeUp(false);
             QVERIFY(ReceiveAndSendAt(pty, *device, events, NearWrap));
             device->SetWakeUp(true);
@@ -222,9 +237,13 @@ private slots:
         // One millisecond later the wake-up command goes out and a new interval is drawn.
         const uint32_t sent = device->LastSendTick();
         const uint32_t due = sent + 10001;
-        AtTick(due, [&] { device->TimerTick(); }); // a slipped millisecond still sends
+        uint32_t after = 0;
+        AtTick(due, [&] { // a slipped millisecond still sends
+            device->TimerTick();
+            after = GetTickCount();
+        });
         QCOMPARE(pty.Read(3), QByteArray("+V\r"));
-        QVERIFY(uint32_t(device->LastSendTick() - due) <= 1);
+        QVERIFY(uint32_t(device->LastSendTick() - due) <= uint32_t(after - due));
         QVERIFY(device->LastSendTick() < sent); // the interval crossed the 32-bit wrap
         QCOMPARE(device->WakeUpInterval() % 1000, 0u);
         QVERIFY(device->WakeUpInterval() >= 10000 && device->WakeUpInterval() <= 14000);
@@ -238,6 +257,7 @@ private slots:
         SetTick(GetTickCount() + 60000);
         device->TimerTick();
         QCOMPARE(events.alarms, 0);
+        QVERIFY2(events.Wrong.isEmpty(), qPrintable(events.Wrong.join(QStringLiteral(", "))));
     }
 };
 

@@ -86,7 +86,9 @@ private slots:
 
         // A silent unit gets the default resends only, also after a give-up.
         rig.Sim.setSilent(true);
+        const int heard = rig.Sim.commandCount();
         rig.Engine.ExecCommand(105, 0);
+        QVERIFY(rig.Sim.waitForCommandCount(heard + 1, 5000)); // heard before the log is cleared
         rig.Sim.clearLog();
         TRequester silent;
         rig.Post(silent, 105);

@@ -66,18 +66,27 @@ struct Window
                Form->Engine().Device.isNull();
     }
 
-    // Connects by cable through the connection dialog, as the user does.
-    void ConnectThroughDialog(const QString &port)
+    // Connects by cable through the connection dialog, as the user does, once it shows; false
+    // when it did not.
+    bool ConnectThroughDialog(const QString &port)
     {
-        QTimer::singleShot(0, [port] {
+        bool filledIn = false;
+        QTimer poll;
+        poll.setInterval(5);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             auto *dialog = qobject_cast<TConnectForm *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
+            if (!dialog)
+                return;
+            poll.stop();
             dialog->findChild<QRadioButton *>(QStringLiteral("Cable"))->click();
             dialog->findChild<QCheckBox *>(QStringLiteral("CheckBox2"))->setChecked(false);
             dialog->findChild<QComboBox *>(QStringLiteral("PortCombo"))->setEditText(port);
             dialog->findChild<QPushButton *>(QStringLiteral("OkBtn"))->click();
+            filledIn = true;
         });
+        poll.start();
         Action("ConnectAction")->trigger();
+        return filledIn;
     }
 
     void Connect(const QString &port)
@@ -98,8 +107,9 @@ struct Window
     }
 };
 
-// Answers the next modal input box with `text`, or leaves its text as it is when `text` is null.
-void AnswerInputBox(const QString &text, int attempts = 200)
+// Answers the next modal input box with `text`, or leaves its text as it is when `text` is null
+// (looking for it for up to ten seconds).
+void AnswerInputBox(const QString &text, int attempts = 1000)
 {
     QTimer::singleShot(10, [text, attempts] {
         auto *box = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
@@ -132,7 +142,7 @@ private slots:
         Window w;
         QVERIFY(QTest::qWaitForWindowExposed(w.Form.get()));
 
-        w.ConnectThroughDialog(sim.portPath());
+        QVERIFY(w.ConnectThroughDialog(sim.portPath()));
         QTRY_VERIFY_WITH_TIMEOUT(w.Identified(), 5000);
 
         // The status bar shows what identification found.
@@ -191,21 +201,27 @@ private slots:
         QCOMPARE(Sent(sim).count(QStringLiteral("+imei")), 1);
         QVERIFY(!w->Engine().IsPending());
 
-        // A late answer to the step the disconnect replaced does not count as the goodbye's.
+        // A late answer to the step the disconnect replaced does not count as the goodbye's. (The
+        // unit answers in order: the goodbye's answer follows it. It comes long after the
+        // disconnect, which follows the unit's hearing "+imei" at once, and well within the
+        // time-out.)
         sim.clearLog();
         faults.neverAnswer.clear();
         faults.latencyMs = 150;
+        faults.answerDelayMs = {{QStringLiteral("+imei"), 1000}};
         sim.setFaults(faults);
         w.Connect(sim.portPath());
         QVERIFY(Received(sim, "+imei", 5000));
         w.Action("DisconnectAction")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.Disconnected(), 5000);
         QVERIFY(sim.commands().last().text == QByteArray("CABLE DISCONNECT"));
         QTest::qWait(200);
         QVERIFY(w.Disconnected());
         QVERIFY2(w.Messages.isEmpty(), qPrintable(w.Messages.join('\n')));
 
         // Closing the window while a read waits for the unit waits for the wait to end.
+        faults.answerDelayMs.clear();
+        sim.setFaults(faults);
         w.Connect(sim.portPath());
         QTRY_VERIFY_WITH_TIMEOUT(w.Identified(), 5000);
         sim.clearLog();
@@ -213,12 +229,14 @@ private slots:
 
         bool closedInside = true;
         bool visibleInside = false;
+        int depthInside = 0;
         QTimer::singleShot(30, w.Form.get(), [&] {
-            QVERIFY(w->WaitDepth() > 0);
+            depthInside = w->WaitDepth();
             closedInside = w->close();
             visibleInside = w->isVisible();
         });
         w.Action("ReadPageAction")->trigger();
+        QVERIFY(depthInside > 0);
         QVERIFY(!closedInside);
         QVERIFY(visibleInside);
         // The read stopped after the row it was waiting for; then the window closed.

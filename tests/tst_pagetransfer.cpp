@@ -49,6 +49,7 @@ private:
 // The general and GPRS pages and seven recording pages.
 struct Rig : TransferRig
 {
+    TLineWatch Line{Connection, Engine, Sim};
     QStringList Calls; // page reads and writes of the recording pages
     QList<int> Shown;  // pages shown, in order
     std::array<std::unique_ptr<TPageFrame>, 9> Frames;
@@ -75,6 +76,9 @@ struct Rig : TransferRig
         };
         Transfer.Hooks.ShowError = [this](const QString &text) { Errors << text; };
     }
+
+    // The unit's log cleared once the line is quiet.
+    bool ClearLog() { return Line.ClearLog(); }
 
     template <typename T> T *Child(const char *name)
     {
@@ -176,7 +180,7 @@ private slots:
         QCOMPARE(rig.RowsNot(Green), QStringList());
 
         // A row the unit does not answer is red after its resend; the others are green.
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         NeverAnswer(sim, {QStringLiteral("+timefix")});
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Sent(sim).count(QStringLiteral("+timefix")), 2);
@@ -198,7 +202,7 @@ private slots:
                                       {"RebootCheckBox", true}})
             rig.Child<QCheckBox>(box)->setChecked(on);
         rig.Child<QComboBox>("TimeCombo")->setCurrentIndex(0); // "4"
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(sim), (QStringList{"+object0917", "+latit00E6", "+longit0258", "+timefix01",
                                          "+turnFF", "+qsafe00", "+safemodoffFF", "+timegps1E",
@@ -214,7 +218,7 @@ private slots:
 
         // A row the unit does not confirm is red after its resend; every other row is written.
         // Before the next row the unit is asked for its version, whose answer names itself.
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         NeverAnswer(sim, {QStringLiteral("+timegps")});
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(sim).size(), 12);
@@ -230,7 +234,7 @@ private slots:
         QStringList writes = Sent(sim);
         writes.removeAll(QStringLiteral("+v"));
         writes.removeDuplicates();
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         NeverAnswer(sim, {QStringLiteral("+timegps"), QStringLiteral("+v")});
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(Sent(sim).mid(7, 4), (QStringList{"+timegps1E", "+timegps1E", "+v", "+v"}));
@@ -245,7 +249,7 @@ private slots:
         QTRY_VERIFY(!rig.Engine.IsPending());
 
         // Read page started while a read is waiting sends nothing of its own.
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         sim.setLatency(60);
         QTimer::singleShot(20, &rig.Engine, [&] { rig.Transfer.ReadPageActionExecute(); });
         rig.Transfer.ReadPageActionExecute();
@@ -253,7 +257,7 @@ private slots:
 
         // Reading and writing all pages walk the frames; Esc and the disconnect stop them.
         sim.setLatency(0);
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         rig.Shown.clear();
         rig.Transfer.ReadAllPagesActionExecute();
         QCOMPARE(rig.Shown, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7}));
@@ -262,7 +266,7 @@ private slots:
         QCOMPARE(Sent(sim).size(), 10 + 23 + 13 + 19); // the GPRS, events, engineering pages
         QCOMPARE(Sent(sim).mid(10 + 23 + 13), EngNumbersReads);
 
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         rig.Shown.clear();
         rig.Calls.clear();
         rig.Transfer.WriteAllPagesActionExecute();
@@ -272,14 +276,16 @@ private slots:
         QCOMPARE(Sent(sim)[10], QStringLiteral("+gprsena00"));
 
         // Esc while row 2 of the general page waits: its late reply is dropped, the rows not
-        // read are red, no later page is read or shown, and the connection stays.
-        sim.clearLog();
+        // read are red, no later page is read or shown, and the connection stays. (The reply
+        // comes well after the Esc, which follows the unit's hearing the row at once.)
+        QVERIFY(rig.ClearLog());
         rig.Shown.clear();
         rig.Calls.clear();
-        sim.setLatency(80);
+        rig.Engine.Timings.CommandTimeoutMs = 5000;
+        sim.setLatency(400);
         EscAfter(sim, rig.Engine, 2);
         rig.Transfer.ReadAllPagesActionExecute();
-        QTest::qWait(150);
+        QVERIFY(rig.Line.Quiet()); // the late reply is in
         QCOMPARE(Sent(sim), GeneralReads.mid(0, 2));
         QCOMPARE(rig.RowsNot(Red), QStringList{"ObjectNumberLabel"});
         QCOMPARE(rig.Colour("ObjectNumberLabel"), Green);
@@ -291,12 +297,11 @@ private slots:
 
         // The disconnect takes over during a read; the read does not put its state back over
         // it, and Esc then closes at once instead of saying goodbye again.
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         auto faults = sim.faults();
         faults.latencyMs = 50;
         faults.neverAnswer = QStringList{QStringLiteral("CABLE DISCONNECT")};
         sim.setFaults(faults);
-        rig.Engine.Timings.CommandTimeoutMs = 5000;
         AfterSent(sim, &rig.Engine, 2, [&] { rig.Connection.DisconnectActionExecute(); });
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(rig.Engine.State, uint8_t(StateCableDisconnect));
@@ -318,12 +323,16 @@ private slots:
     void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
     {
         Rig rig;
-        // Answered after the resend and well before the give-up a second time-out later; the
-        // pacing keeps its share of the time-out, as on the real line.
-        rig.Engine.Timings.CommandTimeoutMs = 150;
+        // Answered one and a half time-outs after the send: half a time-out after the resend
+        // and half a time-out before the give-up, the engine's tick keeping its share of the
+        // time-out (200 ms of 5 s); the pacing keeps its share of the time-out, as on the real
+        // line.
+        constexpr int timeoutMs = 200, lateMs = timeoutMs * 3 / 2;
+        rig.Engine.Timings.CommandTimeoutMs = timeoutMs;
         rig.Engine.Timings.PacingMs = 60;
+        rig.Engine.EngineTimer().setInterval(timeoutMs / 25);
         auto options = CableUnit();
-        options.faults.latencyMs = 250;
+        options.faults.latencyMs = lateMs;
         QVERIFY(rig.Connect(options));
         const TDeviceIdentity &unit = rig.Engine.Identity;
         QCOMPARE(unit.Firmware, QStringLiteral("REV 07.505.017"));
@@ -333,20 +342,23 @@ private slots:
 
         auto &sim = rig.Sim;
         rig.GiveTheUnitValues();
+        QVERIFY(rig.Line.Quiet()); // the answers to the resends are in
         sim.setLatency(0);
         rig.Transfer.ReadPageActionExecute();
         const QStringList unitValues = Shown(*rig.General);
 
-        sim.setLatency(250);
-        sim.clearLog();
+        sim.setLatency(lateMs);
+        QVERIFY(rig.ClearLog());
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Shown(*rig.General), unitValues);
         QCOMPARE(rig.RowsNot(Green), QStringList());
+        QVERIFY(rig.Line.Quiet()); // every send heard
         QVERIFY(SentOnceOrTwiceEach(sim, GeneralReads));
 
         rig.TypeValues();
-        sim.clearLog();
+        QVERIFY(rig.ClearLog());
         rig.Transfer.WritePageActionExecute();
+        QVERIFY(rig.Line.Quiet()); // every send heard
         QStringList writes = SentWithoutVersionQueries(sim);
         writes.removeDuplicates();
         QCOMPARE(writes.size(), 10);
@@ -372,8 +384,8 @@ private slots:
             const bool write = action == &TMainPageTransfer::WritePageActionExecute;
             if (write)
                 rig.TypeValues();
+            QVERIFY(rig.ClearLog());
             sim.setLatency(latency);
-            sim.clearLog();
             SetTickOffsetForTesting(20000 * ++wakeUps); // the wake-up interval has passed
             rig.Engine.Device->TimerTick();
             (rig.Transfer.*action)();
@@ -402,8 +414,9 @@ private slots:
         QVERIFY(rig.Connect());
         auto &sim = rig.Sim;
         auto &engine = rig.Engine;
-        engine.Timings.CommandTimeoutMs = 150;
-        engine.EngineTimer().setInterval(10);
+        constexpr int timeoutMs = 200;
+        engine.Timings.CommandTimeoutMs = timeoutMs;
+        engine.EngineTimer().setInterval(timeoutMs / 25); // 200 ms of 5 s
         rig.GiveTheUnitValues();
         rig.Transfer.ReadPageActionExecute();
         const QStringList unitValues = Shown(*rig.General);
@@ -413,27 +426,38 @@ private slots:
             sim.setFaults(faults);
         };
 
-        // The idle keep-alive goes out just before the action; its answer comes after the
-        // action's first send (0.9, 1.1 and 1.7 time-outs late, up to 8.5 s on the real line). A
-        // single-command request is served between the read's rows; a write the unit refuses
-        // (its answer lacks the "OK") stays red.
+        // The idle keep-alive goes out just before the action. Every answer comes half a
+        // time-out after its send (2.5 s on the real line): the keep-alive's is in before the
+        // action's first send, and every row is answered in time. Or one and a half time-outs
+        // after it (7.5 s): the keep-alive's comes half a time-out after the action's first send,
+        // which goes out when the keep-alive is given up, and every row is answered half a
+        // time-out after its resend and as long before its give-up. (Nearer the time-outs the
+        // order would depend on the machine's speed.) A single-command request is served
+        // between the read's rows; a write the unit refuses (its answer lacks the "OK") stays
+        // red.
         int wakeUps = 0;
-        const auto afterKeepAlive = [&](int latency, void (TMainPageTransfer::*action)()) {
+        // The action after the keep-alive, once the line is quiet; `meanwhile` runs before it.
+        // False unless the keep-alive went out first.
+        const auto afterKeepAlive = [&](int latency, void (TMainPageTransfer::*action)(),
+                                        const std::function<void()> &meanwhile = {}) {
+            if (!rig.ClearLog())
+                return false;
             sim.setLatency(latency);
-            sim.clearLog();
-            QTRY_VERIFY(!engine.IsPending());           // the line is idle
+            if (meanwhile)
+                meanwhile();
             SetTickOffsetForTesting(20000 * ++wakeUps); // the wake-up interval has passed
             engine.Device->TimerTick();
             (rig.Transfer.*action)();
-            QCOMPARE(Sent(sim).first(), QStringLiteral("+v"));
+            return Sent(sim).value(0) == QStringLiteral("+v");
         };
         TCommandValues live{0, 0};
-        for (const int latency : {135, 165, 255}) {
-            AfterSent(sim, &engine, 4, [&] {
-                engine.RequestCommand(QStringLiteral("+cancur"), 137, 1,
-                                      [&live](const TCommandValues &v) { live = v; });
-            });
-            afterKeepAlive(latency, &TMainPageTransfer::ReadPageActionExecute);
+        for (const int latency : {timeoutMs / 2, timeoutMs * 3 / 2}) {
+            QVERIFY(afterKeepAlive(latency, &TMainPageTransfer::ReadPageActionExecute, [&] {
+                AfterSent(sim, &engine, 4, [&] {
+                    engine.RequestCommand(QStringLiteral("+cancur"), 137, 1,
+                                          [&live](const TCommandValues &v) { live = v; });
+                });
+            }));
             QCOMPARE(Shown(*rig.General), unitValues);
             QCOMPARE(rig.RowsNot(Green), QStringList());
             QVERIFY(Sent(sim).contains(QStringLiteral("+cancur")));
@@ -444,7 +468,7 @@ private slots:
 
             rig.TypeValues();
             setGarbled({QStringLiteral("+object")});
-            afterKeepAlive(latency, &TMainPageTransfer::WritePageActionExecute);
+            QVERIFY(afterKeepAlive(latency, &TMainPageTransfer::WritePageActionExecute));
             QCOMPARE(rig.RowsNot(Green), QStringList{"ObjectNumberLabel"});
             QCOMPARE(rig.Colour("ObjectNumberLabel"), Red);
             QCOMPARE(sim.setting(QStringLiteral("timegps")), QByteArray("1E"));
@@ -453,12 +477,15 @@ private slots:
             sim.setSetting(QStringLiteral("timegps"), "00");
         }
 
-        // One command answered 2.4 time-outs late (12 s on the real line): it is given up, and
-        // the rows after it show the unit's values.
+        // One command answered two and a half time-outs late (12.5 s on the real line): it is
+        // given up, and the rows after it show the unit's values. (The unit answers in order: the
+        // next row, sent at the give-up, has its answer after the late ones, half a time-out
+        // after its resend.)
+        QVERIFY(rig.Line.Quiet());
         sim.setLatency(0);
         sim.setSetting(QStringLiteral("timegps"), "1E");
         auto faults = sim.faults();
-        faults.answerDelayMs = {{QStringLiteral("+timegps"), 360}};
+        faults.answerDelayMs = {{QStringLiteral("+timegps"), timeoutMs * 5 / 2}};
         sim.setFaults(faults);
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(rig.RowsNot(Green), QStringList{"TimeOffLabel"});
@@ -466,6 +493,7 @@ private slots:
 
         // A unit that sends its values without the command before the ">" (older firmware) and
         // never answers one row: the rows after it still get their own answers.
+        QVERIFY(rig.Line.Quiet()); // the late answers above are in
         faults.answerDelayMs.clear();
         faults.valuesWithoutCommand = true;
         faults.neverAnswer = QStringList{QStringLiteral("+timefix")};
@@ -514,7 +542,9 @@ private slots:
         QVERIFY(rig.Connect());
         auto &sim = rig.Sim;
         auto &engine = rig.Engine;
-        // Short: the checks hold whatever the timing, only needless red rows depend on it.
+        // Short: the checks hold whatever the timing, only needless red rows depend on it. (The
+        // grid's answers come 2.2 and 3.0 time-outs after their sends, some of them near a later
+        // row's resend or give-up: on a busy machine either side of it.)
         int timeoutMs = 30;
         const auto setTimeOut = [&](int ms) {
             timeoutMs = ms;
@@ -536,15 +566,23 @@ private slots:
         const auto colour = [](TPageFrame *page, const char *label) {
             return TPageFrame::LabelColor(page->findChild<QWidget *>(QString::fromLatin1(label)));
         };
+        // The action with a time-out long enough for any machine: what the page holds after it
+        // is the unit's, and what it writes the page's.
+        const auto unhurried = [&](void (TMainPageTransfer::*action)()) {
+            engine.Timings.CommandTimeoutMs = 5000;
+            (rig.Transfer.*action)();
+            engine.Timings.CommandTimeoutMs = timeoutMs;
+        };
         int wakeUps = 0;
+        // The action after the keep-alive, once the last action's late answers are in; false
+        // unless the keep-alive went out first.
         const auto afterKeepAlive = [&](void (TMainPageTransfer::*action)()) {
-            QTest::qWait(sim.faults().latencyMs); // the last action's late answers are mostly in
-            QTRY_VERIFY(!engine.IsPending());
-            sim.clearLog();
+            if (!rig.ClearLog())
+                return false;
             SetTickOffsetForTesting(20000 * ++wakeUps);
             engine.Device->TimerTick();
             (rig.Transfer.*action)();
-            QCOMPARE(Sent(sim).first(), QStringLiteral("+v"));
+            return Sent(sim).value(0) == QStringLiteral("+v");
         };
         struct PageCase
         {
@@ -562,12 +600,13 @@ private slots:
                 unitsim::UnitSimFaults faults;
                 faults.valuesWithoutCommand = olderFirmware;
                 sim.setFaults(faults);
-                rig.Transfer.ReadPageActionExecute();
+                unhurried(&TMainPageTransfer::ReadPageActionExecute);
                 const QStringList unitValues = Shown(*c.page);
                 if (c.page == rig.General)
                     generalValues = unitValues;
-                sim.clearLog();
-                rig.Transfer.WritePageActionExecute();
+                QVERIFY(rig.ClearLog());
+                unhurried(&TMainPageTransfer::WritePageActionExecute);
+                QVERIFY(rig.Line.Quiet());
                 const QStringList writes = Sent(sim);
                 for (const double late : {2.2, 3.0}) {
                     const QString where = QStringLiteral("%1 %2 time-outs late, older firmware %3")
@@ -576,14 +615,17 @@ private slots:
                                               .arg(olderFirmware);
                     faults.latencyMs = int(late * timeoutMs);
                     sim.setFaults(faults);
-                    afterKeepAlive(&TMainPageTransfer::ReadPageActionExecute);
+                    QVERIFY2(afterKeepAlive(&TMainPageTransfer::ReadPageActionExecute),
+                             qPrintable(where));
                     QVERIFY2(Shown(*c.page) == unitValues, qPrintable(where));
 
                     auto refusing = faults;
                     refusing.garble = QStringList{c.refused};
                     refusing.neverAnswer = QStringList{c.lost};
                     sim.setFaults(refusing);
-                    afterKeepAlive(&TMainPageTransfer::WritePageActionExecute);
+                    QVERIFY2(afterKeepAlive(&TMainPageTransfer::WritePageActionExecute),
+                             qPrintable(where));
+                    QVERIFY2(rig.Line.Quiet(), qPrintable(where)); // every send heard
                     for (const QString &sent : SentWithoutVersionQueries(sim))
                         QVERIFY2(writes.contains(sent), qPrintable(where + ": " + sent));
                     QVERIFY2(colour(c.page, c.refusedLabel) == Red, qPrintable(where));
@@ -593,25 +635,28 @@ private slots:
             }
         }
 
-        // One write confirmed 3.2 time-outs late, the next one refused: only these two are red.
-        // Every other row is confirmed at once: well within its time-out even on a busy machine.
+        // One write confirmed two and a half time-outs late, the next one refused: only these two
+        // are red. Every other row is confirmed at once: well within its time-out even on a busy
+        // machine. (The unit answers in order: the version query after the give-up has its
+        // answer after the late ones, half a time-out after its resend.)
         rig.Current = rig.General;
         unitsim::UnitSimFaults faults;
         sim.setFaults(faults);
         setTimeOut(150);
-        QTest::qWait(4 * timeoutMs);
-        faults.answerDelayMs = {{QStringLiteral("+timefix"), int(3.2 * timeoutMs)}};
+        QVERIFY(rig.Line.Quiet());
+        faults.answerDelayMs = {{QStringLiteral("+timefix"), timeoutMs * 5 / 2}};
         faults.garble = QStringList{QStringLiteral("+turn")};
         sim.setFaults(faults);
         rig.Transfer.WritePageActionExecute();
         QCOMPARE(rig.RowsNot(Green), (QStringList{"LabelTimeInterval", "PathSmoothLabel"}));
 
-        // Older firmware, one read answered 2.3 time-outs late: every later row its own value.
+        // Older firmware, one read answered two and a half time-outs late: every later row its
+        // own value.
+        QVERIFY(rig.Line.Quiet());
         faults = {};
         faults.valuesWithoutCommand = true;
-        faults.answerDelayMs = {{QStringLiteral("+latit"), int(2.3 * timeoutMs)}};
+        faults.answerDelayMs = {{QStringLiteral("+latit"), timeoutMs * 5 / 2}};
         sim.setFaults(faults);
-        QTest::qWait(4 * timeoutMs);
         rig.Transfer.ReadPageActionExecute();
         QCOMPARE(Shown(*rig.General), generalValues);
         QStringList notGreen = rig.RowsNot(Green);

@@ -102,6 +102,8 @@ struct UnitSimulator::Impl
     int openCount = 0;
     QByteArray input;
     std::deque<OutChunk> output;
+    int commandsHeard = 0;  // since start(), the log's clearing aside
+    qint64 bytesToSend = 0; // put on the line or queued for it, since start()
     qint64 lastDue = 0;
     int commandsSinceFaults = 0;
     QByteArray previousCommand; // the command heard before the one being handled
@@ -176,7 +178,16 @@ struct UnitSimulator::Impl
             output.push_back({qint64(t + 0.5), part});
         }
         lastDue = output.back().due;
+        bytesToSend += bytes.size();
         addLog("tx", bytes, now, QStringLiteral("due %1").arg(lastDue));
+    }
+
+    // What is still to go out is thrown away (the port closed, or the terminal refused it).
+    void dropOutput()
+    {
+        for (const OutChunk &chunk : output)
+            bytesToSend -= chunk.bytes.size();
+        output.clear();
     }
 
     UnitReply route(const QByteArray &command, qint64 now)
@@ -224,6 +235,7 @@ struct UnitSimulator::Impl
     void dispatch(const QByteArray &command, bool cr, qint64 now)
     {
         commands.append({command, cr, now});
+        ++commandsHeard;
         addLog("rx", command, now, {}, cr ? 1 : 0);
         ++commandsSinceFaults;
         // A silent unit hears nothing: its state stays as it was.
@@ -295,7 +307,7 @@ struct UnitSimulator::Impl
         peerOpen = true;
         ++openCount;
         input.clear();
-        output.clear();
+        dropOutput();
         lastDue = 0;
         previousCommand.clear();
         addEvent("port opened", now);
@@ -309,7 +321,7 @@ struct UnitSimulator::Impl
         if (!input.isEmpty())
             addLog("rx", input, now, QStringLiteral("unfinished command dropped"), 0);
         input.clear();
-        output.clear();
+        dropOutput();
         lastDue = 0;
         if (modem && modem->online())
             addEvent("modem hangs up (DTR dropped)", now);
@@ -327,7 +339,7 @@ struct UnitSimulator::Impl
             OutChunk &chunk = output.front();
             const qint64 n = link->write(chunk.bytes);
             if (n < 0) {
-                output.clear();
+                dropOutput();
                 return true;
             }
             if (n < chunk.bytes.size()) {
@@ -433,6 +445,8 @@ bool UnitSimulator::start(const UnitSimOptions &options, QString *error)
     d->openCount = 0;
     d->input.clear();
     d->output.clear();
+    d->commandsHeard = 0;
+    d->bytesToSend = 0;
     d->commandsSinceFaults = 0;
     d->stopping = false;
     d->addEvent("unit ready on " + d->link->portPath(), monotonicMs());
@@ -550,6 +564,18 @@ bool UnitSimulator::waitForCommandCount(int count, int timeoutMs)
     std::unique_lock lock(d->mutex);
     return d->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                [this, count] { return d->commands.size() >= count; });
+}
+
+int UnitSimulator::commandsHeard() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->commandsHeard;
+}
+
+qint64 UnitSimulator::bytesToSend() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->bytesToSend;
 }
 
 UnitSimFaults UnitSimulator::faults() const

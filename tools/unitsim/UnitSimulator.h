@@ -59,6 +59,13 @@ public:
     }
     // Waits until at least Count commands have come since the log was last cleared.
     bool waitForCommandCount(int count, int timeoutMs);
+    // Every command the unit has heard since start(), however often the log was cleared.
+    int commandsHeard() const;
+    // Every byte the unit has put on the line since start(), or holds to put there once its time
+    // comes (answers waiting out their latency included); bytes dropped unsent with a closing
+    // port are not counted. A program that has read this many has every answer to what the unit
+    // has heard.
+    qint64 bytesToSend() const;
 
     // Faults, changeable at any time. Setting them restarts the silence count.
     UnitSimFaults faults() const;
