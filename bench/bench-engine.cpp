@@ -7,6 +7,9 @@
 //     loses the first send of every command, at the real time-outs
 //   lossy_write_row_seconds: mean time per row of the general page's write against a unit that
 //     loses the first send of each of the page's commands, at the real time-outs
+//   after_stall_write_ratio: mean time per row of the general page's write on a healthy unit,
+//     once the silence limit has passed after a stall (a write and the version query behind it
+//     left unanswered), / the same write's before the stall, at the real time-outs
 // "--quick" shortens the run.
 
 #include "device/ComPort.h"
@@ -154,6 +157,45 @@ int main(int argc, char *argv[])
     sim.setFaults(unitsim::UnitSimFaults());
     std::printf("lossy_write_all_confirmed: %d\n", lossyWrite.second ? 1 : 0);
     std::printf("lossy_write_row_seconds: %.2f\n", lossyWrite.first / 1000.0 / lossyRows);
+
+    // The same write before and after a stall: a write the unit does not hear, then the version
+    // query behind it unanswered too. The second write starts once every send of the stall has
+    // outlived the silence limit; the keep-alive goes on meanwhile, as on a real connection.
+    const TEngineTimings realTimings = engine.Timings;
+    if (quick) {
+        engine.Timings.CommandTimeoutMs = 500;
+        engine.Timings.AnswerLifetimeMs = 3000;
+    }
+    device->SetWakeUp(true);
+    engine.WaitMs(400);
+    const auto beforeStall = TimedPageWrite(engine, lossyRows);
+    engine.WaitUntil([&engine] { return !engine.IsPending(); });
+    sim.setSilent(true);
+    elapsed.restart();
+    engine.ExecCommandText(GeneralRows::WriteCommandText(1, "0917"),
+                           GeneralRows::WriteCodeForValue(1, "0917"), engine.DefaultRetries);
+    engine.WaitUntil([&engine] { return !engine.IsPending(); }); // the version query given up
+    const uint32_t stallLastSend = engine.LastSendTick;
+    const double stallSeconds = double(elapsed.nsecsElapsed()) / 1e9;
+    sim.setSilent(false);
+    const uint32_t lifetimeMs = engine.Timings.AnswerLifetimeMs;
+    engine.WaitUntil([&] { return uint32_t(GetTickCount() - stallLastSend) > lifetimeMs + 500; });
+    const bool connected = engine.Device && device->ComActive() && !device->ComLost();
+    if (connected) {
+        const auto afterStall = TimedPageWrite(engine, lossyRows);
+        engine.WaitUntil([&engine] { return !engine.IsPending(); });
+        std::printf("after_stall_stall_seconds: %.2f\n", stallSeconds);
+        std::printf("after_stall_write_before_row_seconds: %.2f\n",
+                    beforeStall.first / 1000.0 / lossyRows);
+        std::printf("after_stall_write_after_row_seconds: %.2f\n",
+                    afterStall.first / 1000.0 / lossyRows);
+        std::printf("after_stall_write_all_confirmed: %d\n", afterStall.second ? 1 : 0);
+        std::printf("after_stall_write_ratio: %.3f\n", afterStall.first / beforeStall.first);
+    } else {
+        std::printf("after_stall_write: connection ended\n");
+    }
+    device->SetWakeUp(false);
+    engine.Timings = realTimings;
 
     // One pending command that stays unanswered for the whole wait.
     sim.setSilent(true);
