@@ -531,7 +531,8 @@ void TCommandEngine::TimerTimer()
     case TExchange::Sync:
         if (syncSends == 0)
             AskSync();
-        else if (ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs)
+        else if (ElapsedSince(exchangeStart) > Timings.CommandTimeoutMs &&
+                 StillUnansweredAfterTakingIn(TExchange::Sync))
             ResendOrGiveUpSync();
         break;
     case TExchange::Abandoned:
@@ -541,12 +542,23 @@ void TCommandEngine::TimerTimer()
         }
         break;
     case TExchange::Command:
-        if (timeoutMs > 0 && ElapsedSince(exchangeStart) > timeoutMs)
+        if (timeoutMs > 0 && ElapsedSince(exchangeStart) > timeoutMs &&
+            StillUnansweredAfterTakingIn(TExchange::Command))
             ResendOrGiveUp();
         break;
     case TExchange::None:
         break;
     }
+}
+
+// What the unit has sent is taken in before a time-out is acted on: on a busy machine an answer
+// that came in time may still be waiting to be handled when the tick comes.
+bool TCommandEngine::StillUnansweredAfterTakingIn(TExchange exchange)
+{
+    const uint32_t waiting = lineExchange;
+    if (PortUsable())
+        device->DeliverReceivedData();
+    return Queue.OnLine() == exchange && lineExchange == waiting;
 }
 
 void TCommandEngine::ResendOrGiveUp()

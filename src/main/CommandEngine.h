@@ -230,6 +230,7 @@ private:
     void DropLine();
     void Pause(uint32_t ms) const;
     void SendGoodbye();
+    bool StillUnansweredAfterTakingIn(TRequestQueue::TExchange exchange);
     void ResendOrGiveUp();
     void ShowMessageLater(const QString &text);
 
