@@ -8,13 +8,14 @@
 // (a bare "OK", a value alone after ">", a version). The send credited and every older one are
 // no longer waited for: the unit has moved past them. An answer that fits no waiting send, or
 // that is taken by a send of another form on the order alone, leaves doubt: the engine then asks
-// the unit for its version before anything else, and the answer to that query, when nothing
-// else could have drawn it, shows that everything sent before has been answered.
+// the unit for its version before anything else, and the answer to that query, when no older
+// query still waits, shows that everything sent before has been answered.
 //
 // Version answers all look alike, so one whose send was lost cannot be told from one that is
-// late. Nothing is waited for for ever: a send older than its lifetime (the silence limit of the
-// line, or its own longer time-out) will not be answered any more and is forgotten, so a line
-// that lost step is back in step once its lost sends have aged out.
+// late: a version answer completes the query on the line, but only the oldest query waiting is
+// taken off the list. Nothing is waited for for ever: a send older than its lifetime (the silence
+// limit of the line, or its own longer time-out) will not be answered any more and is forgotten, so
+// a line that lost step is back in step once its lost sends have aged out.
 
 #include <QString>
 
