@@ -89,7 +89,7 @@ inline bool ConnectCable(unitsim::UnitSimulator &sim, TMainConnection &connectio
     TConnectChoice choice;
     choice.PortName = sim.portPath();
     connection.Connect(choice);
-    if (!QTest::qWaitFor([&] { return identified && !engine.IsPending(); }, 5000))
+    if (!QTest::qWaitFor([&] { return identified && !engine.IsPending(); }, 10000))
         return false;
     sim.clearLog();
     return engine.State == StateConnected;

@@ -323,18 +323,20 @@ private slots:
         QVERIFY(!sim.commands().last().cr);
         QVERIFY(rig.Messages.isEmpty());
 
-        // A modem and unit answering every command only after its resend: the bearer's answer
-        // still sends the dial, and the version query after "CONNECT" has a resend of its own.
-        // Each answer comes half a time-out after the resend and half a time-out before the
+        // A modem and unit answering every command only after its resend (the dial, with its
+        // longer time-out, in time): the bearer's answer still sends the dial, and the version
+        // query after "CONNECT" has a resend of its own. Each answer comes half a time-out
+        // (200 ms, room for a busy machine) after the resend and half a time-out before the
         // give-up; the engine's tick keeps its share of the time-out (200 ms of 5 s).
-        constexpr int timeoutMs = 200;
+        constexpr int timeoutMs = 400;
         rig.Engine.Timings.CommandTimeoutMs = timeoutMs;
+        rig.Engine.Timings.DialTimeoutMs = 4 * timeoutMs; // the dial is answered in time
         rig.Engine.EngineTimer().setInterval(timeoutMs / 25);
         rig.Engine.Identity.IMEI.clear();
         sim.setLatency(timeoutMs * 3 / 2);
         sim.clearLog();
         rig.Connect(sim.portPath(), QStringLiteral("+79001234567"));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified() || rig.Closed(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Identified() || rig.Closed(), 30000);
         QCOMPARE(rig.Engine.Identity.IMEI, kImei);
         QCOMPARE(Sent(sim).count(QStringLiteral("+v")), 2);
     }

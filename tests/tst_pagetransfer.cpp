@@ -323,11 +323,11 @@ private slots:
     void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
     {
         Rig rig;
-        // Answered one and a half time-outs after the send: half a time-out after the resend
-        // and half a time-out before the give-up, the engine's tick keeping its share of the
-        // time-out (200 ms of 5 s); the pacing keeps its share of the time-out, as on the real
-        // line.
-        constexpr int timeoutMs = 200, lateMs = timeoutMs * 3 / 2;
+        // Answered one and a half time-outs after the send: half a time-out (200 ms, room for a
+        // busy machine) after the resend and half a time-out before the give-up, the engine's
+        // tick keeping its share of the time-out (200 ms of 5 s); the pacing keeps its share of
+        // the time-out, as on the real line.
+        constexpr int timeoutMs = 400, lateMs = timeoutMs * 3 / 2;
         rig.Engine.Timings.CommandTimeoutMs = timeoutMs;
         rig.Engine.Timings.PacingMs = 60;
         rig.Engine.EngineTimer().setInterval(timeoutMs / 25);
@@ -414,7 +414,7 @@ private slots:
         QVERIFY(rig.Connect());
         auto &sim = rig.Sim;
         auto &engine = rig.Engine;
-        constexpr int timeoutMs = 200;
+        constexpr int timeoutMs = 400; // half of it is room for a busy machine
         engine.Timings.CommandTimeoutMs = timeoutMs;
         engine.EngineTimer().setInterval(timeoutMs / 25); // 200 ms of 5 s
         rig.GiveTheUnitValues();
@@ -507,7 +507,7 @@ private slots:
         // shows: identification ends first, every row is right, and nothing holds the line once
         // the last answer is in.
         Rig lossy;
-        lossy.Engine.Timings.CommandTimeoutMs = 150;
+        lossy.Engine.Timings.CommandTimeoutMs = timeoutMs;
         auto options = CableUnit();
         options.faults.loseFirstSends = true;
         QVERIFY(lossy.Sim.start(options));
@@ -642,7 +642,7 @@ private slots:
         rig.Current = rig.General;
         unitsim::UnitSimFaults faults;
         sim.setFaults(faults);
-        setTimeOut(150);
+        setTimeOut(400); // half of it is room for a busy machine
         QVERIFY(rig.Line.Quiet());
         faults.answerDelayMs = {{QStringLiteral("+timefix"), timeoutMs * 5 / 2}};
         faults.garble = QStringList{QStringLiteral("+turn")};
