@@ -195,27 +195,23 @@ private slots:
         unit->Answer("+qlxfunc", "+qlxfunc\r\nOK\r\n");
         unit->Answer("+help", "ok\r\n");
 
-        auto check = [](const TCommandValues &v, const QVariant &value, int status) {
-            QCOMPARE(v[0], value);
-            QCOMPARE(v[1].toInt(), status);
-        };
-        check(Exec(43), QString("internet.book.ru"), 1);
-        check(Exec(5), QString("OKTELECOM"), 1);
-        check(Exec(97), QString("5551234"), 1);
-        check(Exec(10), 10, 1);
-        check(Exec(6), 0x0A3F, 1);
+        QCOMPARE(Exec(43), (TCommandValues{QString("internet.book.ru"), 1}));
+        QCOMPARE(Exec(5), (TCommandValues{QString("OKTELECOM"), 1}));
+        QCOMPARE(Exec(97), (TCommandValues{QString("5551234"), 1}));
+        QCOMPARE(Exec(10), (TCommandValues{10, 1}));
+        QCOMPARE(Exec(6), (TCommandValues{0x0A3F, 1}));
         QVERIFY(errors.isEmpty());
-        check(Exec(77), -1, 0);
+        QCOMPARE(Exec(77), (TCommandValues{-1, 0}));
         QCOMPARE(errors, QStringList{"GetByte|Convert|+zact0AOK"});
-        check(Exec(131), -1, 1); // "+carid" keeps status 1
+        QCOMPARE(Exec(131), (TCommandValues{-1, 1})); // "+carid" keeps status 1
         const TCommandValues text = Exec(7);
         // the whole gathered text; the CR LF after "OK" may still be on its way
         QVERIFY(text[0].toString().contains("+latit12\r\nOK"));
         QCOMPARE(text[1].toInt(), 1);
-        check(Exec(120), 0, 0); // no decoding: ends with status 0
+        QCOMPARE(Exec(120), (TCommandValues{0, 0})); // no decoding: ends with status 0
         engine->SendCommand("+help", "OK", -1);
         QTRY_VERIFY(!engine->Waiting());
-        check(engine->Values, 1, 1);
+        QCOMPARE(engine->Values, (TCommandValues{1, 1}));
         QCOMPARE(unit->Count("+gprsname"), 1); // nothing was resent
     }
 

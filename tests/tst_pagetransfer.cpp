@@ -318,8 +318,6 @@ private slots:
     // A unit answering later than the command time-out: every command is resent and both sends
     // are answered. The first answer completes the command, the second is dropped and never
     // taken for the next command's: identification, a page read and a page write all come right.
-    // (The identification's "+typepan" has no resend left after the resent "+v" and is given up;
-    // its late answer is dropped as well.)
     void repliesLaterThanTheTimeOutAreNotTakenForTheNextCommand()
     {
         Rig rig;

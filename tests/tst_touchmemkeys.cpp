@@ -24,17 +24,20 @@ const QStringList DefaultKeyWrites = {"+touchon00",
                                       "+keysafe35A5A5A5A5A5A5A5A",
                                       "+keysafe4A5A5A5A5A5A5A5A5"};
 
-// Opens the key reader for row `row` of the key list, runs `drive` on it and waits for it to close.
-void WithKeyReader(KeyPagesWindow &w, int row, const std::function<void(TKeyReaderForm &)> &drive)
+// Opens the key reader for row `row` of the key list, runs `drive` on it and waits for it to close;
+// false when it did not open or did not close.
+[[nodiscard]] bool WithKeyReader(KeyPagesWindow &w, int row,
+                                 const std::function<void(TKeyReaderForm &)> &drive)
 {
     auto *keys = w.Child<QTableWidget>("TMemKeys");
     keys->setCurrentCell(row - 1, 1);
     w.Child<QAction>("ChangeKey")->trigger();
     const QPointer<TKeyReaderForm> reader =
         qobject_cast<TKeyReaderForm *>(QApplication::activeModalWidget());
-    QVERIFY(reader);
+    if (!reader)
+        return false;
     drive(*reader);
-    QTRY_VERIFY(reader.isNull());
+    return QTest::qWaitFor([&reader] { return reader.isNull(); }, 5000);
 }
 
 QLineEdit &KeyEdit(TKeyReaderForm &reader)
@@ -99,13 +102,17 @@ private slots:
         // fetched is the busy-link test's).
         w.Sim.setSilent(true);
         w.Boxes.Texts.clear();
-        WithKeyReader(w, 3, [&w](TKeyReaderForm &reader) {
+        bool messageShown = false;
+        QString keyShown;
+        QVERIFY(WithKeyReader(w, 3, [&](TKeyReaderForm &reader) {
             Click(reader, "ReadBtn");
-            QVERIFY(QTest::qWaitFor([&] { return !w.Boxes.Texts.isEmpty(); }, 5000));
-            QCOMPARE(w.Boxes.Texts, QStringList{"Ошибка чтения, попробуйте еще раз"});
-            QCOMPARE(KeyEdit(reader).text(), QStringLiteral("A5A5A5A5A5A5A5A5"));
+            messageShown = QTest::qWaitFor([&] { return !w.Boxes.Texts.isEmpty(); }, 5000);
+            keyShown = KeyEdit(reader).text();
             Click(reader, "OkBtn");
-        });
+        }));
+        QVERIFY(messageShown);
+        QCOMPARE(w.Boxes.Texts, QStringList{"Ошибка чтения, попробуйте еще раз"});
+        QCOMPARE(keyShown, QStringLiteral("A5A5A5A5A5A5A5A5"));
         QCOMPARE(w.Cell("TMemKeys", 3), QStringLiteral("A5A5A5A5A5A5A5A5"));
 
         // With the key name current the reader does not open.
@@ -124,14 +131,14 @@ private slots:
         QVERIFY(w.Connect());
         auto *keys = w.Child<QTableWidget>("TMemKeys");
         w.SetCell("TMemKeys", 2, QStringLiteral("A5A5✓"));
-        WithKeyReader(w, 3, [](TKeyReaderForm &reader) {
+        QVERIFY(WithKeyReader(w, 3, [](TKeyReaderForm &reader) {
             KeyEdit(reader).setText(QStringLiteral("12ß4"));
             Click(reader, "OkBtn");
-        });
-        WithKeyReader(w, 4, [](TKeyReaderForm &reader) {
+        }));
+        QVERIFY(WithKeyReader(w, 4, [](TKeyReaderForm &reader) {
             KeyEdit(reader).setText(QStringLiteral("12\t34\r"));
             Click(reader, "OkBtn");
-        });
+        }));
         w.SetCell("TMemKeys", 5, QStringLiteral("A5\x01"));
         w.Write();
         QCOMPARE(Sent(w.Sim), QStringList());
@@ -187,9 +194,10 @@ private slots:
         options.presentedKey = key;
         KeyPagesWindow w(TTouchMemKeysFrame::PageTag);
         QVERIFY(w.Connect(options));
-        const auto readsTheKey = [&key](TKeyReaderForm &reader) {
+        int keysRead = 0;
+        const auto readsTheKey = [&key, &keysRead](TKeyReaderForm &reader) {
             Click(reader, "ReadBtn");
-            QVERIFY(QTest::qWaitFor([&] { return KeyEdit(reader).text() == key; }, 5000));
+            keysRead += QTest::qWaitFor([&] { return KeyEdit(reader).text() == key; }, 5000);
             Click(reader, "CancelBtn");
         };
 
@@ -197,8 +205,7 @@ private slots:
         bool keyReadOverTheBox = false;
         AfterSent(w.Sim, w.Form.get(), 1, [&] { // the erase waits: a modal box opens over it
             QTimer::singleShot(0, w.Form.get(), [&] {
-                WithKeyReader(w, 2, readsTheKey);
-                keyReadOverTheBox = true;
+                keyReadOverTheBox = WithKeyReader(w, 2, readsTheKey);
                 if (QWidget *box = QApplication::activeModalWidget())
                     box->close();
             });
@@ -207,6 +214,7 @@ private slots:
         PostExecCommand(w.Form.get(), 117, &eraser);
         QVERIFY(QTest::qWaitFor([&] { return !eraser.Answers.isEmpty(); }, 5000));
         QVERIFY(keyReadOverTheBox);
+        QCOMPARE(keysRead, 1);
         QCOMPARE(eraser.Answers[0].Status, 1);
         QCOMPARE(Sent(w.Sim), (QStringList{"+erase", "+keysafe"}));
 
@@ -217,7 +225,8 @@ private slots:
         TAnswerCatcher modeCheck;
         PostExecCommand(w.Form.get(), 83, &modeCheck);
         QVERIFY(WaitForSent(w.Sim, QStringLiteral("+flagren"), 5000));
-        WithKeyReader(w, 2, readsTheKey);
+        QVERIFY(WithKeyReader(w, 2, readsTheKey));
+        QCOMPARE(keysRead, 2);
         QCOMPARE(modeCheck.Answers.size(), 1);
         QCOMPARE(modeCheck.Answers[0].Status, 0);
         QCOMPARE(Sent(w.Sim), (QStringList{"+flagren", "+flagren", "+keysafe"}));
