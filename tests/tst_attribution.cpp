@@ -43,10 +43,7 @@ struct TFaults
 class TLineModel
 {
 public:
-    TLineModel(uint32_t seed, TFaults faults) : rng(seed), faults(faults)
-    {
-        sends.SetLifetime(kLifetimeMs);
-    }
+    TLineModel(uint32_t seed, TFaults faults) : rng(seed), faults(faults) {}
 
     QStringList Failures;
     int Credited = 0, FirstSendCredits = 0;
@@ -111,7 +108,7 @@ private:
             if (sends.Empty())
                 ClearBuffer();
         }
-        sends.Add({text, shape, lineExchange, now, kTimeoutMs});
+        sends.Add({text, shape, lineExchange, now, kLifetimeMs});
         sent.push_back({text, shape, lineExchange});
         Hear(sent.size() - 1);
     }

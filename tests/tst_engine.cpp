@@ -509,10 +509,9 @@ private slots:
         // No send is waited for longer than its lifetime, or its own longer time-out: a write
         // lost in a stall no longer takes the "OK" of a write sent after it.
         sends.Clear();
-        sends.SetLifetime(30000);
-        sends.Add({QStringLiteral("+timefix05"), plain, 15, 1000, 150});
+        sends.Add({QStringLiteral("+timefix05"), plain, 15, 1000, 30000});
         sends.Add({QStringLiteral("+BE"), plain, 16, 2000, 50000});
-        sends.Add({QStringLiteral("+turn00"), plain, 17, 31100, 150});
+        sends.Add({QStringLiteral("+turn00"), plain, 17, 31100, 30000});
         QCOMPARE(sends.TakeAnswered(ok, 17, 31200), Taken(16));
         QCOMPARE(sends.TakeAnswered(ok, 17, 31300), Taken(17));
     }

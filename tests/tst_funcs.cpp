@@ -109,7 +109,7 @@ private slots:
         QVERIFY(CarriedByCp1251(everyByte + QStringLiteral("пароль€№™?")));
         for (const char *outside : {"ß", "✓", "ż", "😀", "a\xC3\x9F"})
             QVERIFY2(!CarriedByCp1251(QString::fromUtf8(outside)), outside);
-        QCOMPARE(CharsOutsideCp1251(QStringLiteral("пароль✓€№ß✓😀")),
+        QCOMPARE(CharsNotCarriedInOneLine(QStringLiteral("пароль✓€№ß✓😀")),
                  (QStringList{QStringLiteral("✓"), QStringLiteral("ß"), QStringLiteral("😀")}));
         // One line of a command or a file: no control character either, each named once.
         QVERIFY(CarriedInOneLine(everyByte.mid(32, 95) + everyByte.mid(128)));

@@ -331,7 +331,8 @@ private slots:
 
         user->setSelection(0, 2);
         QApplication::clipboard()->setText(QStringLiteral("\tmts\r\n+object0001\r\n0123456789"));
-        QContextMenuEvent menuAsked(QContextMenuEvent::Keyboard, QPoint(1, 1));
+        QContextMenuEvent menuAsked(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                                    user->mapToGlobal(QPoint(1, 1)));
         QCoreApplication::sendEvent(user, &menuAsked);
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QVERIFY(menu);

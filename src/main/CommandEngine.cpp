@@ -312,8 +312,8 @@ void TCommandEngine::NoteSent(const QString &text, TAnswerShape shape, bool fres
         if (Unanswered.Empty())
             replyBuffer.clear();
     }
-    Unanswered.SetLifetime(Timings.AnswerLifetimeMs);
-    Unanswered.Add({text, shape, lineExchange, lastSendTick, timeout});
+    Unanswered.Add(
+        {text, shape, lineExchange, lastSendTick, std::max(Timings.AnswerLifetimeMs, timeout)});
 }
 
 void TCommandEngine::SendByCode(int code)

@@ -74,11 +74,7 @@ TAnswerShape TUnansweredSends::ShapeOfUnawaited(const QString &text)
 
 void TUnansweredSends::Expire(uint32_t now)
 {
-    if (lifetimeMs == 0)
-        return;
-    std::erase_if(sends, [&](const TSend &s) {
-        return uint32_t(now - s.SentTick) > std::max(lifetimeMs, s.LifeMs);
-    });
+    std::erase_if(sends, [now](const TSend &s) { return uint32_t(now - s.SentTick) > s.LifeMs; });
 }
 
 std::optional<uint32_t> TUnansweredSends::TakeAnswered(const QString &answer, uint32_t onLine,

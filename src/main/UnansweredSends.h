@@ -41,7 +41,7 @@ public:
         TAnswerShape Shape = TAnswerShape::Any;
         uint32_t Exchange = 0; // the command (with its resends) or keep-alive it belongs to
         uint32_t SentTick = 0;
-        uint32_t LifeMs = 0; // how long it may still be answered, when longer than the lifetime
+        uint32_t LifeMs = UINT32_MAX; // how long after SentTick it may still be answered
     };
 
     static TAnswerShape ShapeOf(int code);
@@ -62,8 +62,6 @@ public:
     // form: what the unit answered is not known for certain until its version answer settles it.
     bool Doubt() const { return doubt; }
 
-    // How long any send may still be answered (0: for ever).
-    void SetLifetime(uint32_t ms) { lifetimeMs = ms; }
     void Add(TSend send) { sends.push_back(std::move(send)); }
     // Forgets the sends that have outlived their lifetime at `now`.
     void Expire(uint32_t now);
@@ -127,6 +125,5 @@ private:
 
     std::deque<TSend> sends;
     TValueForm valueForm = TValueForm::Unknown;
-    uint32_t lifetimeMs = 0;
     bool doubt = false;
 };

@@ -156,15 +156,6 @@ bool CarriedByCp1251(const QString &text)
     return DecodeCp1251(EncodeCp1251(text)) == text;
 }
 
-QStringList CharsOutsideCp1251(const QString &text)
-{
-    QStringList outside;
-    for (const QString &one : CharsOf(text))
-        if (!CarriedByCp1251(one) && !outside.contains(one))
-            outside << one;
-    return outside;
-}
-
 bool IsCtrlChar(QChar c)
 {
     return c.unicode() < 32 || c.unicode() == 127;

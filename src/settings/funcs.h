@@ -51,8 +51,6 @@ QString DecodeCp1251(const QByteArray &bytes);
 QByteArray EncodeCp1251(const QString &text);
 // Whether Windows-1251 carries the text as it stands, so that nothing of it would go out as "?".
 bool CarriedByCp1251(const QString &text);
-// The characters of the text that Windows-1251 has no code for, each once, in their order.
-QStringList CharsOutsideCp1251(const QString &text);
 
 // A control character: codes 0-31 and 127.
 bool IsCtrlChar(QChar c);
